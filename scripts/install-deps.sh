@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need.
+# Packages already present are left alone; apt is only asked when something is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ python3 dpkg-dev
+  gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
+  gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix
+  nasm
+  googletest libgtest-dev libbenchmark-dev libjpeg62-turbo-dev
+  wine64 xvfb xauth x11-utils xdotool imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  # wine32 must stay away: this machine cannot run 32-bit code, and with it the wine
+  # wrapper would pick the 32-bit loader. We always call the 64-bit loader directly.
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Windows libjpeg is cross-built from Debian's own source package, which needs a
+# source entry beside the binary ones. Derive it from the configured binary entries.
+if ! apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null | grep -q '^Sources$'; then
+  list=/etc/apt/sources.list.d/kelvora-deb-src.sources
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | "${sudo_cmd[@]}" tee "$list" >/dev/null
+  elif [ -f /etc/apt/sources.list ]; then
+    grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/kelvora-deb-src.list >/dev/null
+  fi
+  "${sudo_cmd[@]}" apt-get update -qq
+fi

@@ -1,0 +1,273 @@
+"""The Wine test bench: runs the real Windows binaries of the win64 build under Wine on a
+private Xvfb display, imports and reads back registry values, takes screenshots and sends
+keys and mouse moves.
+
+State shared between the tests of one run (display number, Xvfb pid) lives in
+<build>/wine/state.json; `winebench.py setup` and `winebench.py teardown` start and stop
+the display and the wineserver around the run (CTest fixtures call them).
+
+Wine's helper processes inherit the standard output of the first program started in a
+prefix and outlive it, so program output always goes to a file, never to a pipe.
+"""
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver64"
+if not os.path.exists(WINESERVER):
+    WINESERVER = "/usr/lib/wine/wineserver"
+SCREEN = (1024, 768)
+PRODUCT_KEY = r"HKEY_CURRENT_USER\Software\Tarnwick\Kelvora"
+PRODUCT_KEY_LM = r"HKEY_LOCAL_MACHINE\Software\Tarnwick\Kelvora"
+
+
+def build_dir() -> Path:
+    d = os.environ.get("KELV_BUILD")
+    if d:
+        return Path(d).resolve()
+    return (Path(__file__).resolve().parents[2] / "build" / "win64").resolve()
+
+
+class Bench:
+    def __init__(self, build: Path | None = None):
+        self.build = Path(build) if build else build_dir()
+        self.dist = self.build / "dist"
+        self.root = self.build / "wine"
+        self.prefix = self.root / "prefix"
+        self.out = self.root / "out"
+        self.state_file = self.root / "state.json"
+        self.root.mkdir(parents=True, exist_ok=True)
+        self.out.mkdir(parents=True, exist_ok=True)
+        self.display = None
+        if self.state_file.exists():
+            self.display = json.loads(self.state_file.read_text()).get("display")
+
+    # ---- environment -------------------------------------------------------------
+    def env(self) -> dict:
+        env = dict(os.environ)
+        env.update(
+            WINEPREFIX=str(self.prefix),
+            WINEARCH="win64",
+            WINEDEBUG=os.environ.get("KELV_WINEDEBUG", "-all"),
+            WINEDLLOVERRIDES="mscoree,mshtml=",
+        )
+        if self.display is not None:
+            env["DISPLAY"] = f":{self.display}"
+        return env
+
+    def windows_path(self, path: Path) -> str:
+        """The Wine drive Z: path of a Linux path."""
+        return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+    # ---- start and stop ----------------------------------------------------------
+    def setup(self):
+        self.display = self._start_xvfb()
+        self.state_file.write_text(json.dumps({"display": self.display, "xvfb_pid": self._xvfb_pid}))
+        if not (self.prefix / "system.reg").exists():
+            self.prefix.mkdir(parents=True, exist_ok=True)
+            subprocess.run([WINE, "wineboot", "-i"], env=self.env(), stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=300, check=False)
+            self.wait_server()
+        # Keep one wineserver for the whole run: each program then starts quickly.
+        subprocess.Popen([WINESERVER, "-p"], env=self.env(), stdout=subprocess.DEVNULL,
+                         stderr=subprocess.DEVNULL, start_new_session=True)
+        time.sleep(0.5)
+        # A first program start brings up the prefix's services (explorer, winedevice).
+        self.run("cmd", ["/c", "exit"], timeout=120)
+
+    def teardown(self):
+        subprocess.run([WINESERVER, "-k"], env=self.env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60, check=False)
+        if self.state_file.exists():
+            pid = json.loads(self.state_file.read_text()).get("xvfb_pid")
+            if pid:
+                try:
+                    os.kill(pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+            self.state_file.unlink()
+
+    def wait_server(self):
+        subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=300, check=False)
+
+    def _start_xvfb(self) -> int:
+        for n in range(90, 190):
+            if Path(f"/tmp/.X11-unix/X{n}").exists() or Path(f"/tmp/.X{n}-lock").exists():
+                continue
+            proc = subprocess.Popen(
+                ["Xvfb", f":{n}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+            for _ in range(100):
+                if Path(f"/tmp/.X11-unix/X{n}").exists():
+                    self._xvfb_pid = proc.pid
+                    return n
+                if proc.poll() is not None:
+                    break
+                time.sleep(0.05)
+            proc.kill()
+        raise RuntimeError("no free X display for Xvfb")
+
+    # ---- programs ----------------------------------------------------------------
+    def exe(self, name: str) -> str:
+        """A program of the dist folder or of the build folder's test programs."""
+        for d in (self.dist, self.build / "tests"):
+            p = d / name
+            if p.exists():
+                return str(p)
+        return name
+
+    def start(self, program: str, args=(), log_name: str | None = None, env_extra=None):
+        """Starts a Windows program; its output goes to a log file (never a pipe)."""
+        log = self.out / (log_name or (Path(program).stem + ".log"))
+        env = self.env()
+        if env_extra:
+            env.update(env_extra)
+        fh = open(log, "wb")
+        proc = subprocess.Popen([WINE, self.exe(program), *args], env=env, stdout=fh,
+                                stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        proc.log_path = log
+        proc.log_handle = fh
+        return proc
+
+    def finish(self, proc, timeout: float):
+        """Waits for a started program; returns (exit code or None on time-out, output)."""
+        try:
+            code = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            code = None
+            proc.kill()
+            proc.wait()
+        proc.log_handle.close()
+        return code, Path(proc.log_path).read_text(errors="replace")
+
+    def run(self, program: str, args=(), timeout: float = 60, env_extra=None):
+        proc = self.start(program, args, env_extra=env_extra)
+        return self.finish(proc, timeout)
+
+    def kill_windows_programs(self, name: str):
+        """Ends leftover Windows processes of the given image name."""
+        subprocess.run(["pkill", "-f", name], check=False)
+
+    # ---- registry ----------------------------------------------------------------
+    def reg_import(self, text: str):
+        """Imports a .reg file text (REGEDIT4 header added when missing)."""
+        if not text.lstrip().startswith(("REGEDIT4", "Windows Registry Editor")):
+            text = "REGEDIT4\n\n" + text
+        path = self.out / "import.reg"
+        path.write_text(text.replace("\n", "\r\n"), encoding="latin-1")
+        code, out = self.run("regedit", ["/S", self.windows_path(path)], timeout=60)
+        if code != 0:
+            raise RuntimeError(f"regedit import failed ({code}): {out}")
+
+    def reg_delete_key(self, key: str):
+        self.run("reg", ["delete", key, "/f"], timeout=60)
+
+    def reg_add(self, key: str, name: str, value: str, kind: str = "REG_SZ"):
+        code, out = self.run("reg", ["add", key, "/v", name, "/t", kind, "/d", value, "/f"], timeout=60)
+        if code != 0:
+            raise RuntimeError(f"reg add failed: {out}")
+
+    def reg_export(self, key: str) -> dict:
+        """All values of one key as {name: (type, data)}: REG_SZ data is text, REG_BINARY
+        data is bytes, REG_DWORD data is int. Empty dict when the key does not exist."""
+        path = self.out / "export.reg"
+        if path.exists():
+            path.unlink()
+        self.run("regedit", ["/E", self.windows_path(path), key], timeout=60)
+        if not path.exists():
+            return {}
+        raw = path.read_bytes()
+        text = raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode("latin-1")
+        return parse_reg_export(text, key)
+
+    # ---- display -----------------------------------------------------------------
+    def screenshot(self, name: str) -> Path:
+        path = self.out / name
+        subprocess.run(["import", "-display", f":{self.display}", "-window", "root", str(path)],
+                       check=True, timeout=60)
+        return path
+
+    def xdotool(self, *args) -> str:
+        r = subprocess.run(["xdotool", *map(str, args)], env=self.env(), capture_output=True,
+                           text=True, timeout=30)
+        return r.stdout
+
+    def wait_window(self, title: str, timeout: float = 20) -> str | None:
+        end = time.time() + timeout
+        while time.time() < end:
+            ids = self.xdotool("search", "--name", title).split()
+            if ids:
+                return ids[0]
+            time.sleep(0.2)
+        return None
+
+
+def parse_reg_export(text: str, key: str) -> dict:
+    """Reads the values of `key` from a regedit export."""
+    values = {}
+    current = None
+    lines = text.replace("\r\n", "\n").split("\n")
+    joined = []
+    for line in lines:  # continuation lines end in a backslash
+        if joined and joined[-1].endswith("\\"):
+            joined[-1] = joined[-1][:-1] + line.strip()
+        else:
+            joined.append(line)
+    for line in joined:
+        if line.startswith("["):
+            current = line.strip()[1:-1]
+            continue
+        if current is None or current.lower() != key.lower() or "=" not in line:
+            continue
+        name, _, data = _split_value(line)
+        if data.startswith('"'):
+            values[name] = ("REG_SZ", _unescape(data[1:-1]))
+        elif data.startswith("dword:"):
+            values[name] = ("REG_DWORD", int(data[6:], 16))
+        elif data.startswith("hex:"):
+            body = data[4:]
+            values[name] = ("REG_BINARY", bytes(int(b, 16) for b in body.split(",") if b))
+        elif data.startswith("hex("):
+            kind, _, body = data.partition("):")
+            values[name] = ("hex" + kind[3:] + ")", bytes(int(b, 16) for b in body.split(",") if b))
+        elif data.startswith("str(2):"):
+            values[name] = ("REG_EXPAND_SZ", _unescape(data[8:-1]))
+    return values
+
+
+def _split_value(line: str):
+    if line.startswith("@="):
+        return "", "=", line[2:]
+    assert line.startswith('"')
+    i = 1
+    while i < len(line):
+        if line[i] == "\\":
+            i += 2
+            continue
+        if line[i] == '"':
+            break
+        i += 1
+    return _unescape(line[1:i]), "=", line[i + 2:]
+
+
+def _unescape(s: str) -> str:
+    return s.replace('\\"', '"').replace("\\\\", "\\")
+
+
+if __name__ == "__main__":
+    bench = Bench()
+    if sys.argv[1:] == ["setup"]:
+        bench.setup()
+        print(f"wine bench ready on display :{bench.display}")
+    elif sys.argv[1:] == ["teardown"]:
+        bench.teardown()
+        print("wine bench stopped")
+    else:
+        print("usage: winebench.py setup|teardown")
+        sys.exit(2)
