@@ -1,0 +1,1 @@
+// Placeholder translation unit for a host area that has no sources yet.
