@@ -1,0 +1,30 @@
+// Process-wide start-up state shared by the modes and the crash report.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace kelv {
+
+// AppMode bits: what was running, printed by the crash report.
+enum : uint32_t {
+  AppModeSettingsDialog = 0x1,
+  AppModeFullScreenRun = 0x2,
+  AppModePreviewRun = 0x4,
+  AppModeShowThread = 0x8,    // added by the show thread's guard, never stored
+  AppModeModeGuard = 0x20,    // added by a mode guard, never stored
+  AppModeUnhandled = 0x100,   // added by the unhandled-exception procedure, never stored
+};
+
+inline std::atomic<uint32_t> AppMode{0};
+
+// The saver's stop flag (0 or 1). Its address is handed to the effect modules, which read
+// it as a plain 32-bit integer after each drawing step.
+inline std::atomic<int32_t> StopRequested{0};
+static_assert(sizeof(std::atomic<int32_t>) == sizeof(int32_t) && std::atomic<int32_t>::is_always_lock_free,
+              "the stop flag is read through a plain int32 pointer by the plug-ins");
+
+// Milliseconds tick at start-up, recorded by the run statistics.
+inline uint32_t StartTick = 0;
+
+}  // namespace kelv
