@@ -22,3 +22,21 @@ struct EffectModuleState {
 };
 
 }  // namespace kelv
+
+namespace kelv {
+
+// A module's value under "...\Kelvora\Plugins": a bit stream filled from the least
+// significant bit of each byte upwards. It holds the module's flag, then per group either
+// a 4-bit effect count followed by one bit per effect (group enabled) or a zero count
+// (group disabled). A count holds at most 14 effects.
+inline constexpr size_t kMaxStoredEffectsPerGroup = 14;
+
+std::vector<uint8_t> EncodeEffectEnable(const EffectModuleState& module);
+
+// Applies a stored value to the module's current state. A zero count disables the group
+// and all its effects; a count n enables the group and sets its first min(n, 14) effects
+// (never more than the group has). Reading stops where the data ends: what it does not
+// reach keeps its current state.
+void ApplyEffectEnable(EffectModuleState& module, const std::vector<uint8_t>& data);
+
+}  // namespace kelv
