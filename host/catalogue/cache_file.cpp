@@ -1,0 +1,258 @@
+#include "catalogue/cache_file.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+
+#include "catalogue/name_compare.hpp"
+#include "common/exception.hpp"
+
+namespace kelv {
+
+namespace {
+
+constexpr uint32_t kVersionWithPlainCounts = 0x02020000;  // P and T both 32 bits
+constexpr uint32_t kVersionWithFiltered = 0x02030000;     // F, B and the filtered block
+constexpr size_t kHeadFieldsAfterPath = 18;                // 0x00, flags, P, T, F, B
+
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void PutNames(std::vector<uint8_t>& out, const TPathList& names) {
+  for (const std::string& name : names) {
+    out.insert(out.end(), name.begin(), name.end());
+    out.push_back(0);
+  }
+}
+
+uint64_t BlockLength(const TPathList& names) {
+  uint64_t length = 0;
+  for (const std::string& name : names) length += name.size() + 1;
+  return length;
+}
+
+uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Splits a name block at its 0x00 bytes into at most `count` names; bytes after the last
+// terminator are a name cut off by the end of the file and are not taken. Empty names
+// take their place in the count but are not kept (no picture has an empty path).
+std::vector<std::string> SplitNames(const uint8_t* block, size_t size, uint32_t count) {
+  const uint8_t* end = block + size;
+  size_t names = 0;
+  for (const uint8_t* p = block; names < count && p < end; ++names) {
+    const void* zero = std::memchr(p, 0, static_cast<size_t>(end - p));
+    if (!zero) break;
+    p = static_cast<const uint8_t*>(zero) + 1;
+  }
+  std::vector<std::string> out;
+  out.reserve(names);
+  const uint8_t* p = block;
+  for (size_t i = 0; i < names; ++i) {
+    const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(p, 0, static_cast<size_t>(end - p)));
+    if (zero > p) out.emplace_back(reinterpret_cast<const char*>(p), static_cast<size_t>(zero - p));
+    p = zero + 1;
+  }
+  return out;
+}
+
+// Makes a stored entry's filtered list safe for the catalogue's merges: exact duplicates
+// keep their first occurrence, names that are also among the pictures leave the filtered
+// list (the picture stays in the show), and the rest is sorted.
+void NormaliseFiltered(const std::vector<std::string>& pictures, std::vector<std::string>& filtered) {
+  if (filtered.empty()) return;
+  std::unordered_set<std::string_view> unique;
+  std::vector<bool> drop(filtered.size(), false);
+  bool anyDropped = false;
+  for (size_t i = 0; i < filtered.size(); ++i) {
+    if (!unique.insert(filtered[i]).second) drop[i] = anyDropped = true;
+  }
+  std::unordered_set<std::string_view> shown;
+  for (const std::string& picture : pictures) {
+    if (unique.count(picture)) shown.insert(picture);
+  }
+  if (!shown.empty()) {
+    for (size_t i = 0; i < filtered.size(); ++i) {
+      if (shown.count(filtered[i])) drop[i] = anyDropped = true;
+    }
+  }
+  if (anyDropped) {
+    std::vector<std::string> kept;
+    kept.reserve(filtered.size());
+    for (size_t i = 0; i < filtered.size(); ++i)
+      if (!drop[i]) kept.push_back(std::move(filtered[i]));
+    filtered = std::move(kept);
+  }
+  if (!std::is_sorted(filtered.begin(), filtered.end(), NameLess()))
+    std::stable_sort(filtered.begin(), filtered.end(), NameLess());
+}
+
+[[noreturn]] void RaiseWriteFailure(const std::string& path, uint32_t error) {
+  throw EInOutError("Unable to write file \"" + path + "\", Error = " + std::to_string(error));
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeCatalogue(const TPicList& list) {
+  std::vector<uint8_t> out;
+  size_t total = 6;
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    const TFolderItem& item = *list.Item(i);
+    total += 2 + item.Path.size() + kHeadFieldsAfterPath + BlockLength(*item.Pictures) + BlockLength(*item.Filtered);
+  }
+  out.reserve(total);
+  out.push_back('P');
+  out.push_back('R');
+  Put32(out, kCatalogueFileVersion);
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    const TFolderItem& item = *list.Item(i);
+    const uint64_t picturesLength = BlockLength(*item.Pictures);
+    const uint64_t filteredLength = BlockLength(*item.Filtered);
+    Put16(out, static_cast<uint16_t>(item.Path.size() + kHeadFieldsAfterPath));
+    out.insert(out.end(), item.Path.begin(), item.Path.end());
+    out.push_back(0);
+    out.push_back(static_cast<uint8_t>((item.AutoRefresh ? 1 : 0) | (item.IncludeSubdirs ? 2 : 0)));
+    Put32(out, static_cast<uint32_t>(item.Pictures->size()));
+    Put32(out, static_cast<uint32_t>(picturesLength + filteredLength));
+    Put32(out, static_cast<uint32_t>(item.Filtered->size()));
+    Put32(out, static_cast<uint32_t>(filteredLength));
+    PutNames(out, *item.Pictures);
+    PutNames(out, *item.Filtered);
+  }
+  return out;
+}
+
+void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list) {
+  const uint8_t* const end = data + size;
+  const uint8_t* p = data;
+  auto left = [&] { return static_cast<size_t>(end - p); };
+
+  if (left() < 2) return;
+  uint32_t version = 0;
+  if (p[0] == 'P' && p[1] == 'R') {
+    p += 2;
+    if (left() < 4) return;
+    version = Get32(p);
+    p += 4;
+  } else {
+    p += 2;  // the oldest layout: the two bytes are skipped
+  }
+
+  // The fields after the path's 0x00 in each layout: flags and the counts and lengths.
+  const size_t fieldsSize = version < kVersionWithPlainCounts ? 1 + 2 + 4 : version < kVersionWithFiltered ? 1 + 4 + 4 : 1 + 16;
+
+  for (;;) {
+    if (left() < 2) break;
+    const size_t headSize = Get16(p);
+    p += 2;
+    if (headSize == 0 || left() < headSize) break;
+    const uint8_t* head = p;
+    p += headSize;
+
+    const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(head, 0, headSize));
+    if (!zero) break;
+    const uint8_t* fields = zero + 1;
+    // A head too short for its fields is damaged: nothing is read beyond it.
+    if (static_cast<size_t>(head + headSize - fields) < fieldsSize) break;
+
+    TFolderItem item;
+    item.Path.assign(reinterpret_cast<const char*>(head), static_cast<size_t>(zero - head));
+    item.AutoRefresh = (fields[0] & 1) != 0;
+    item.IncludeSubdirs = (fields[0] & 2) != 0;
+    uint32_t pictureCount, picturesLength, filteredCount = 0, filteredLength = 0;
+    if (version < kVersionWithPlainCounts) {
+      pictureCount = Get16(fields + 1);
+      picturesLength = Get32(fields + 3);
+    } else {
+      pictureCount = Get32(fields + 1);
+      picturesLength = Get32(fields + 5);
+      if (version >= kVersionWithFiltered) {
+        filteredCount = Get32(fields + 9);
+        filteredLength = Get32(fields + 13);
+        // T covers both blocks (a B larger than T wraps round and runs into the end).
+        picturesLength -= filteredLength;
+      }
+    }
+
+    // Blocks are cut at the end of the file: the names read completely are kept and the
+    // reading stops after this entry.
+    size_t picturesAvailable = std::min<size_t>(picturesLength, left());
+    bool shortBlock = picturesAvailable < picturesLength;
+    std::vector<std::string> pictures = SplitNames(p, picturesAvailable, pictureCount);
+    p += picturesAvailable;
+    std::vector<std::string> filtered;
+    if (version >= kVersionWithFiltered && !shortBlock) {
+      size_t filteredAvailable = std::min<size_t>(filteredLength, left());
+      shortBlock = filteredAvailable < filteredLength;
+      filtered = SplitNames(p, filteredAvailable, filteredCount);
+      p += filteredAvailable;
+    }
+    NormaliseFiltered(pictures, filtered);
+    item.Pictures = std::make_shared<TPathList>(std::move(pictures));
+    item.Filtered = std::make_shared<TPathList>(std::move(filtered));
+    list.AddItem(item);
+    if (shortBlock) break;
+  }
+}
+
+void SaveCatalogue(const TPicList& list, const std::string& path, CatalogueFileSystem& fs) {
+  // A path longer than its 16-bit head length can describe would corrupt the file.
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    if (list.Item(i)->Path.size() + kHeadFieldsAfterPath > UINT16_MAX)
+      throw EInOutError("Unable to write file \"" + path + "\", entry path too long (" + std::to_string(i) + ")");
+  }
+  std::string folder = FolderOfPath(path);
+  if (!folder.empty() && !fs.FolderExists(folder)) fs.CreateFolder(folder);
+
+  const std::vector<uint8_t> data = EncodeCatalogue(list);
+  uint32_t error = fs.ReplaceFile(path, data);
+  if (error == 0) return;
+  fs.Sleep(300);
+  error = fs.ReplaceFile(path, data);
+  if (error == 0) return;
+  fs.Sleep(500);
+  error = fs.ReplaceFile(path, data);
+  if (error != 0) RaiseWriteFailure(path, error);
+}
+
+bool LoadCatalogue(TPicList& list, const std::string& path, CatalogueFileSystem& fs) {
+  std::vector<uint8_t> data;
+  uint32_t error = fs.ReadWholeFile(path, kCatalogueFileMaxBytes, data);
+  if (error != 0) {
+    // A short overlap with another process writing the file is waited out.
+    const bool firstDenied = error == SysErrorAccessDenied;
+    fs.Sleep(300);
+    error = fs.ReadWholeFile(path, kCatalogueFileMaxBytes, data);
+    if (error != 0) {
+      if (firstDenied && error == SysErrorAccessDenied)
+        throw EInOutError("accessdenied set, Error = " + std::to_string(error));
+      if (firstDenied) throw EInOutError("accessdenied set, and Error = " + std::to_string(error));
+      fs.Sleep(500);
+      error = fs.ReadWholeFile(path, kCatalogueFileMaxBytes, data);
+      if (error != 0) {
+        fs.Sleep(2000);
+        error = fs.ReadWholeFile(path, kCatalogueFileMaxBytes, data);
+        if (error != 0)
+          throw EInOutError("Unable to open file \"" + path + "\", Error = " + std::to_string(error));
+      }
+    }
+  }
+  DecodeCatalogue(data.data(), data.size(), list);
+  return true;
+}
+
+uint64_t CacheFileTime(const std::string& path, CatalogueFileSystem& fs) { return fs.LastWriteTime(path); }
+
+}  // namespace kelv

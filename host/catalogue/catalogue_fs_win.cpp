@@ -1,0 +1,153 @@
+// Win32 file-system services of the catalogue and the user-locale name comparison.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "catalogue/catalogue_fs.hpp"
+#include "catalogue/name_compare.hpp"
+
+namespace kelv {
+
+namespace {
+
+struct FindHandle {
+  HANDLE h;
+  ~FindHandle() { FindClose(h); }
+};
+
+struct FileHandle {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  FileHandle() = default;
+  explicit FileHandle(HANDLE handle) : h(handle) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() { Close(); }
+  bool valid() const { return h != INVALID_HANDLE_VALUE; }
+  bool Close() {
+    if (!valid()) return true;
+    BOOL ok = CloseHandle(h);
+    h = INVALID_HANDLE_VALUE;
+    return ok != 0;
+  }
+};
+
+// Removes the temporary file unless it was moved into place.
+struct TempFile {
+  std::string path;
+  bool keep = false;
+  ~TempFile() {
+    if (!keep && !path.empty()) DeleteFileA(path.c_str());
+  }
+};
+
+class Win32CatalogueFileSystem final : public CatalogueFileSystem {
+public:
+  bool Search(const std::string& pattern, const FoundEntry& found) override {
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindHandle search{h};
+    do {
+      data.cFileName[MAX_PATH - 1] = 0;
+      found(data.cFileName, data.dwFileAttributes);
+    } while (FindNextFileA(h, &data));
+    return true;
+  }
+
+  uint64_t LastWriteTime(const std::string& path) override {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return 0;
+    FILETIME written;
+    if (!GetFileTime(file.h, nullptr, nullptr, &written)) return 0;
+    return (static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+  }
+
+  bool FileExists(const std::string& path) override {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool FolderExists(const std::string& path) override {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool CreateFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+  uint32_t ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& data) override {
+    data.clear();
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid()) {
+      DWORD error = GetLastError();
+      return error ? error : ERROR_GEN_FAILURE;
+    }
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(file.h, &size) && size.QuadPart > 0)
+      data.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size.QuadPart), maxBytes)));
+    // A read error part way ends the data there: the reader keeps what came before.
+    constexpr DWORD kChunk = 1 << 20;
+    while (data.size() < maxBytes) {
+      size_t at = data.size();
+      DWORD want = static_cast<DWORD>(std::min<size_t>(kChunk, maxBytes - at));
+      data.resize(at + want);
+      DWORD got = 0;
+      BOOL ok = ::ReadFile(file.h, data.data() + at, want, &got, nullptr);
+      data.resize(at + (ok ? got : 0));
+      if (!ok || got == 0) break;
+    }
+    return 0;
+  }
+
+  uint32_t ReplaceFile(const std::string& path, const std::vector<uint8_t>& data) override {
+    std::string folder = FolderOfPath(path);
+    if (folder.empty()) folder = ".";
+    char temp[MAX_PATH];
+    if (!GetTempFileNameA(folder.c_str(), "kvc", 0, temp)) return LastError();
+    TempFile guard{temp};
+    {
+      FileHandle file(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!file.valid()) return LastError();
+      size_t written = 0;
+      while (written < data.size()) {
+        DWORD want = static_cast<DWORD>(std::min<size_t>(data.size() - written, 1u << 24));
+        DWORD got = 0;
+        if (!WriteFile(file.h, data.data() + written, want, &got, nullptr)) return LastError();
+        if (got == 0) return ERROR_WRITE_FAULT;
+        written += got;
+      }
+      if (!FlushFileBuffers(file.h)) return LastError();
+      if (!file.Close()) return LastError();
+    }
+    if (!MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return LastError();
+    guard.keep = true;
+    return 0;
+  }
+
+  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+
+private:
+  static uint32_t LastError() {
+    DWORD error = GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
+  }
+};
+
+}  // namespace
+
+CatalogueFileSystem& SystemFileSystem() {
+  static Win32CatalogueFileSystem fs;
+  return fs;
+}
+
+int CompareNames(const std::string& a, const std::string& b) {
+  int result = CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
+                              static_cast<int>(b.size()));
+  if (result != 0) return result - CSTR_EQUAL;
+  // The comparison itself failed: fall back to a byte order so sorting stays consistent.
+  return a.compare(b);
+}
+
+}  // namespace kelv

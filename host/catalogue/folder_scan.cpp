@@ -1,0 +1,147 @@
+#include "catalogue/folder_scan.hpp"
+
+#include <algorithm>
+#include <exception>
+
+#include "catalogue/name_compare.hpp"
+#include "settings/registry.hpp"
+
+namespace kelv {
+
+namespace {
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  return text;
+}
+
+}  // namespace
+
+std::string FolderScanner::CurrentScanRoot() const {
+  std::lock_guard<std::mutex> lock(rootLock_);
+  return root_;
+}
+
+bool FolderScanner::IsPictureName(const std::string& name) const {
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string extension = LowerAscii(name.substr(dot));
+  return std::find(Extensions.begin(), Extensions.end(), extension) != Extensions.end();
+}
+
+bool FolderScanner::FolderHasEntries(const std::string& pattern) {
+  return fs_.Search(pattern, [](const std::string&, uint32_t) {});
+}
+
+void FolderScanner::ScanFolder(const std::string& dir, std::vector<std::string>& list) {
+  fs_.Search(dir + "\\*.*", [&](const std::string& name, uint32_t attributes) {
+    if (name == "." || name == "..") return;
+    if (!(attributes & FileAttrDirectory)) {
+      if (IsPictureName(name)) list.push_back(dir + "\\" + name);
+    } else if (IncludeSubdirs) {
+      ScanFolder(dir + "\\" + name, list);
+    }
+  });
+}
+
+void FolderScanner::RefreshFolder(std::string path, bool append) {
+  if (!append) ScanResult.clear();
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  if (!FolderHasEntries(path + "\\*.*")) return;
+  {
+    std::lock_guard<std::mutex> lock(rootLock_);
+    root_ = path;
+  }
+  std::vector<std::string> found;
+  ScanFolder(path, found);
+  std::stable_sort(found.begin(), found.end(), NameLess());
+  ScanResult.insert(ScanResult.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+}
+
+FolderScanner& TheScanner() {
+  static FolderScanner scanner;
+  return scanner;
+}
+
+std::vector<std::string> BuildExtensionList(const std::vector<std::string>& declared) {
+  std::vector<std::string> list;
+  for (const std::string& extension : declared) {
+    std::string lower = LowerAscii(extension);
+    if (std::find(list.begin(), list.end(), lower) == list.end()) list.push_back(std::move(lower));
+  }
+  return list;
+}
+
+std::string DefaultPicturesFolder(RegistryStore& registry) {
+  try {
+    auto key = registry.Open(Hive::CurrentUser, kShellFoldersKey, KeyAccess::Read);
+    if (!key) return {};
+    auto value = key->Query("My Pictures");
+    if (!value || (value->type != RegType::String && value->type != RegType::ExpandString)) return {};
+    const auto& data = value->data;
+    auto end = std::find(data.begin(), data.end(), uint8_t{0});
+    return std::string(data.begin(), end);
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+void BuildCatalogue(TPicList& list, FolderScanner& scanner, std::vector<std::string>& folderRoots,
+                    const std::string& installFolder, RegistryStore& registry) {
+  if (list.Count() == 0) list.AddFolder("Root");
+  if (folderRoots.empty()) {
+    // Without an installation folder (a damaged installation) there is nothing to add:
+    // an empty path would scan the whole current drive.
+    if (!installFolder.empty()) folderRoots.push_back(installFolder);
+    std::string pictures = DefaultPicturesFolder(registry);
+    if (!pictures.empty()) folderRoots.push_back(pictures);
+  }
+  for (const std::string& path : folderRoots) {
+    scanner.IncludeSubdirs = true;
+    scanner.RefreshFolder(path, false);
+    if (scanner.ScanResult.empty()) continue;
+    int32_t entry = list.AddFolder(path);
+    list.Item(entry)->Pictures->append(scanner.ScanResult);
+  }
+}
+
+void RefreshAutoFolders(TPicList& list, FolderScanner& scanner) {
+  for (int32_t i = 1; i < list.Count(); ++i) {
+    TFolderItem& item = *list.Item(i);
+    if (!item.AutoRefresh) continue;
+    scanner.IncludeSubdirs = item.IncludeSubdirs;
+    scanner.RefreshFolder(item.Path, false);
+    list.Modified = true;
+
+    // Merge the sorted scan with the sorted filtered names: a filtered name that sorts
+    // before the scanned one is gone from the disk, one that compares equal stays
+    // filtered, and names after the last scanned one are kept untouched.
+    const std::vector<std::string>& filtered = item.Filtered->names();
+    std::vector<std::string> pictures;
+    std::vector<std::string> stillFiltered;
+    pictures.reserve(scanner.ScanResult.size());
+    size_t k = 0;
+    for (const std::string& scanned : scanner.ScanResult) {
+      bool keepFiltered = false;
+      while (k < filtered.size()) {
+        int order = CompareNames(filtered[k], scanned);
+        if (order < 0) {
+          ++k;  // no longer on disk: dropped
+          continue;
+        }
+        if (order == 0) {
+          stillFiltered.push_back(filtered[k++]);
+          keepFiltered = true;
+        }
+        break;
+      }
+      if (!keepFiltered) pictures.push_back(scanned);
+    }
+    stillFiltered.insert(stillFiltered.end(), filtered.begin() + static_cast<std::ptrdiff_t>(k), filtered.end());
+    item.Filtered->assign(std::move(stillFiltered));
+    item.Pictures->assign(std::move(pictures));
+  }
+}
+
+}  // namespace kelv

@@ -1,0 +1,355 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "catalogue/cache_file.hpp"
+#include "common/exception.hpp"
+#include "fakes.hpp"
+
+namespace kelv {
+namespace {
+
+using test::FakeFileSystem;
+using test::Names;
+using Bytes = std::vector<uint8_t>;
+using Strings = std::vector<std::string>;
+
+Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+void Append16(Bytes& out, uint16_t v) { Append(out, {uint8_t(v), uint8_t(v >> 8)}); }
+void Append32(Bytes& out, uint32_t v) { Append(out, {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}); }
+void AppendNames(Bytes& out, const Strings& names) {
+  for (const auto& n : names) {
+    Append(out, Text(n));
+    out.push_back(0);
+  }
+}
+
+TPicList* Decode(const Bytes& data, TPicList& list) {
+  DecodeCatalogue(data.data(), data.size(), list);
+  return &list;
+}
+
+TEST(CacheFile, EmptyRootIsThirtyBytes) {
+  TPicList list;
+  list.AddFolder("Root");
+  Bytes expected{0x50, 0x52, 0x00, 0x00, 0x03, 0x02, 0x16, 0x00, 'R', 'o', 'o', 't', 0x00, 0x02};
+  expected.resize(30, 0);
+  EXPECT_EQ(EncodeCatalogue(list), expected);
+}
+
+TEST(CacheFile, FolderRecordLayout) {
+  TPicList list;
+  int32_t e = list.AddFolder("C:\\P");
+  list.Item(e)->Pictures->assign({"C:\\P\\a.jpg", "C:\\P\\b.jpg"});
+  list.Item(e)->Filtered->assign({"C:\\P\\c.jpg"});
+  Bytes expected = Text("PR");
+  Append32(expected, 0x02030000);
+  Append16(expected, 22);
+  Append(expected, Text("C:\\P"));
+  Append(expected, {0x00, 0x02});
+  Append32(expected, 2);
+  Append32(expected, 33);
+  Append32(expected, 1);
+  Append32(expected, 11);
+  AppendNames(expected, {"C:\\P\\a.jpg", "C:\\P\\b.jpg", "C:\\P\\c.jpg"});
+  EXPECT_EQ(EncodeCatalogue(list), expected);
+}
+
+// A catalogue with every kind of entry, for round trips and damage.
+void Sample(TPicList& list) {
+  list.AddFolder("Root");
+  list.Item(0)->Pictures->assign({"C:\\one.jpg", "D:\\two \xE9t\xE9.bmp"});
+  int32_t a = list.AddFolder("C:\\Photos");
+  list.Item(a)->AutoRefresh = true;
+  list.Item(a)->Pictures->assign({"C:\\Photos\\a.jpg", "C:\\Photos\\B.jpg", "C:\\Photos\\c.jpg"});
+  list.Item(a)->Filtered->assign({"C:\\Photos\\small1.jpg", "C:\\Photos\\Small2.jpg"});
+  int32_t b = list.AddFolder("E:\\Empty");
+  list.Item(b)->IncludeSubdirs = false;
+  int32_t c = list.AddFolder("F:\\All filtered");
+  list.Item(c)->AutoRefresh = true;
+  list.Item(c)->Filtered->assign({"F:\\All filtered\\x.jpg"});
+}
+
+void ExpectSame(const TPicList& expected, const TPicList& actual) {
+  ASSERT_EQ(actual.Count(), expected.Count());
+  for (int32_t i = 0; i < expected.Count(); ++i) {
+    const TFolderItem& x = *expected.Item(i);
+    const TFolderItem& y = *actual.Item(i);
+    EXPECT_EQ(y.Path, x.Path);
+    EXPECT_EQ(y.AutoRefresh, x.AutoRefresh);
+    EXPECT_EQ(y.IncludeSubdirs, x.IncludeSubdirs);
+    EXPECT_EQ(y.TreeItem, 0u);
+    EXPECT_EQ(Names(*y.Pictures), Names(*x.Pictures));
+    EXPECT_EQ(Names(*y.Filtered), Names(*x.Filtered));
+  }
+}
+
+TEST(CacheFile, RoundTripKeepsEntriesFlagsAndLists) {
+  TPicList list, loaded;
+  Sample(list);
+  list.Item(1)->TreeItem = 1234;  // never stored
+  Bytes data = EncodeCatalogue(list);
+  ExpectSame(list, *Decode(data, loaded));
+  EXPECT_EQ(EncodeCatalogue(loaded), data);
+}
+
+// Cutting the file anywhere gives the entries before the cut and, for a cut inside the
+// blocks, the names read completely; never anything that was not in the file.
+TEST(CacheFile, TruncatedFilesGiveTheEntriesReadSoFar) {
+  TPicList list;
+  Sample(list);
+  Bytes data = EncodeCatalogue(list);
+  for (size_t cut = 0; cut < data.size(); ++cut) {
+    TPicList loaded;
+    Decode(Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(cut)), loaded);
+    ASSERT_LE(loaded.Count(), list.Count());
+    for (int32_t i = 0; i < loaded.Count(); ++i) {
+      const TFolderItem& y = *loaded.Item(i);
+      const TFolderItem& x = *list.Item(i);
+      EXPECT_EQ(y.Path, x.Path);
+      Strings pictures = Names(*y.Pictures), filtered = Names(*y.Filtered);
+      ASSERT_LE(pictures.size(), x.Pictures->size()) << cut;
+      EXPECT_TRUE(std::equal(pictures.begin(), pictures.end(), x.Pictures->begin())) << cut;
+      ASSERT_LE(filtered.size(), x.Filtered->size()) << cut;
+      EXPECT_TRUE(std::equal(filtered.begin(), filtered.end(), x.Filtered->begin())) << cut;
+    }
+  }
+  // The example of a cut inside the second entry's pictures block: two names complete.
+  const size_t picturesOfSecond = 6 + (2 + 4 + 18 + 11 + 15) + (2 + 9 + 18);
+  TPicList loaded;
+  Decode(Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(picturesOfSecond + 35)), loaded);
+  ASSERT_EQ(loaded.Count(), 2);
+  EXPECT_EQ(Names(*loaded.Item(1)->Pictures), (Strings{"C:\\Photos\\a.jpg", "C:\\Photos\\B.jpg"}));
+  EXPECT_TRUE(loaded.Item(1)->Filtered->empty());
+}
+
+TEST(CacheFile, ZeroLengthOrBrokenHeadsEndTheList) {
+  TPicList one;
+  one.AddFolder("Root");
+  Bytes data = EncodeCatalogue(one);
+  Bytes withEnd = data;
+  Append16(withEnd, 0);
+  Append(withEnd, Text("garbage after the end"));
+  TPicList a;
+  EXPECT_EQ(Decode(withEnd, a)->Count(), 1);
+
+  // A head without 0x00 adds nothing; nor does a head too short for its fields.
+  Bytes noZero = data;
+  Append16(noZero, 4);
+  Append(noZero, Text("abcd"));
+  TPicList b;
+  EXPECT_EQ(Decode(noZero, b)->Count(), 1);
+  Bytes shortHead = data;
+  Append16(shortHead, 6);
+  Append(shortHead, {'X', 0, 2, 1, 0, 0});
+  Append(shortHead, Bytes(64, 'z'));
+  TPicList c;
+  EXPECT_EQ(Decode(shortHead, c)->Count(), 1);
+
+  for (const Bytes& tiny : {Bytes{}, Bytes{'P'}, Text("PR"), Text("PR\x00\x00\x03")}) {
+    TPicList d;
+    EXPECT_EQ(Decode(tiny, d)->Count(), 0);
+  }
+}
+
+TEST(CacheFile, ReadsTheOlderLayouts) {
+  auto record16 = [](Bytes& out, const std::string& path, uint8_t flags, const Strings& names) {
+    size_t length = 0;
+    for (const auto& n : names) length += n.size() + 1;
+    Append16(out, static_cast<uint16_t>(path.size() + 8));
+    Append(out, Text(path));
+    Append(out, {0, flags});
+    Append16(out, static_cast<uint16_t>(names.size()));
+    Append32(out, static_cast<uint32_t>(length));
+    AppendNames(out, names);
+  };
+  auto record32 = [](Bytes& out, const std::string& path, uint8_t flags, const Strings& names) {
+    size_t length = 0;
+    for (const auto& n : names) length += n.size() + 1;
+    Append16(out, static_cast<uint16_t>(path.size() + 10));
+    Append(out, Text(path));
+    Append(out, {0, flags});
+    Append32(out, static_cast<uint32_t>(names.size()));
+    Append32(out, static_cast<uint32_t>(length));
+    AppendNames(out, names);
+  };
+
+  Bytes oldest = Text("xx");  // no "PR": the two bytes are skipped
+  record16(oldest, "Root", 2, {"C:\\a.jpg"});
+  record16(oldest, "C:\\P", 3, {"C:\\P\\b.jpg", "C:\\P\\c.jpg"});
+  Bytes v21 = Text("PR");
+  Append32(v21, 0x02010000);
+  Append(v21, Bytes(oldest.begin() + 2, oldest.end()));
+  Bytes v22 = Text("PR");
+  Append32(v22, 0x0202FFFF);
+  record32(v22, "Root", 2, {"C:\\a.jpg"});
+  record32(v22, "C:\\P", 3, {"C:\\P\\b.jpg", "C:\\P\\c.jpg"});
+
+  for (const Bytes& data : {oldest, v21, v22}) {
+    TPicList list;
+    Decode(data, list);
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(Names(*list.Item(0)->Pictures), Strings{"C:\\a.jpg"});
+    EXPECT_FALSE(list.Item(0)->AutoRefresh);
+    EXPECT_TRUE(list.Item(1)->AutoRefresh);
+    EXPECT_TRUE(list.Item(1)->IncludeSubdirs);
+    EXPECT_EQ(Names(*list.Item(1)->Pictures), (Strings{"C:\\P\\b.jpg", "C:\\P\\c.jpg"}));
+    EXPECT_TRUE(list.Item(1)->Filtered->empty());
+  }
+}
+
+// A hand-edited or damaged file must not break the catalogue later: counts cap the
+// names, and the filtered names come out sorted, unique and apart from the pictures.
+TEST(CacheFile, LoadedEntriesKeepTheCatalogueRules) {
+  Bytes data = Text("PR");
+  Append32(data, 0x02030000);
+  Strings pictures{"C:\\P\\a.jpg", "C:\\P\\b.jpg", "C:\\P\\extra.jpg"};
+  Strings filtered{"C:\\P\\z.jpg", "C:\\P\\b.jpg", "C:\\P\\m.jpg", "C:\\P\\z.jpg", "", "C:\\P\\M.jpg"};
+  uint32_t p = 0, f = 0;
+  for (const auto& n : pictures) p += static_cast<uint32_t>(n.size() + 1);
+  for (const auto& n : filtered) f += static_cast<uint32_t>(n.size() + 1);
+  Append16(data, 4 + 18);
+  Append(data, Text("C:\\P"));
+  Append(data, {0, 2});
+  Append32(data, 2);  // only two of the three pictures count
+  Append32(data, p + f);
+  Append32(data, 99);
+  Append32(data, f);
+  AppendNames(data, pictures);
+  AppendNames(data, filtered);
+
+  TPicList list;
+  Decode(data, list);
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(Names(*list.Item(0)->Pictures), (Strings{"C:\\P\\a.jpg", "C:\\P\\b.jpg"}));
+  EXPECT_EQ(Names(*list.Item(0)->Filtered), (Strings{"C:\\P\\m.jpg", "C:\\P\\M.jpg", "C:\\P\\z.jpg"}));
+  list.RestoreAllFiltered();
+  EXPECT_EQ(list.PictureCount(), 5);
+}
+
+// Damaged files kept beside the fuzz target: every one loads without fault into a
+// catalogue whose filtered names merge back without an error.
+TEST(CacheFile, ReplaysDamagedFiles) {
+  namespace fs = std::filesystem;
+  fs::path corpus = fs::path(KELV_SOURCE_DIR) / "tests" / "fuzz" / "catalogue_corpus";
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(corpus)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    TPicList list;
+    Decode(data, list);
+    EXPECT_NO_THROW(list.RestoreAllFiltered()) << entry.path();
+    ++files;
+  }
+  EXPECT_GE(files, 5);
+}
+
+TEST(CacheFile, LoadWaitsOutShortOverlapsAndNamesTheFailure) {
+  struct Case {
+    std::deque<uint32_t> errors;
+    std::vector<uint32_t> sleeps;
+    std::string message;  // empty: loads
+  };
+  const std::string path = "C:\\data\\Kelvora\\piclist.dat";
+  std::vector<Case> cases = {
+      {{32}, {300}, ""},
+      {{32, 32, 32}, {300, 500, 2000}, ""},
+      {{32, 32, 32, 33}, {300, 500, 2000}, "Unable to open file \"" + path + "\", Error = 33"},
+      {{5, 5}, {300}, "accessdenied set, Error = 5"},
+      {{5, 32}, {300}, "accessdenied set, and Error = 32"},
+      {{32, 5, 5, 5}, {300, 500, 2000}, "Unable to open file \"" + path + "\", Error = 5"},
+  };
+  TPicList stored;
+  stored.AddFolder("Root");
+  for (const Case& c : cases) {
+    FakeFileSystem fs;
+    fs.files[path] = EncodeCatalogue(stored);
+    fs.readErrors = c.errors;
+    TPicList list;
+    if (c.message.empty()) {
+      EXPECT_TRUE(LoadCatalogue(list, path, fs));
+      EXPECT_EQ(list.Count(), 1);
+    } else {
+      try {
+        LoadCatalogue(list, path, fs);
+        ADD_FAILURE() << c.message;
+      } catch (const EInOutError& e) {
+        EXPECT_EQ(e.message(), c.message);
+      }
+    }
+    EXPECT_EQ(fs.sleeps, c.sleeps) << c.message;
+  }
+}
+
+TEST(CacheFile, SaveRetriesAndLeavesTheOldFileOnFailure) {
+  const std::string path = "C:\\data\\Kelvora\\piclist.dat";
+  FakeFileSystem fs;
+  TPicList list;
+  Sample(list);
+  SaveCatalogue(list, path, fs);
+  EXPECT_TRUE(fs.FolderExists("C:\\data\\Kelvora"));
+  EXPECT_EQ(fs.files[path], EncodeCatalogue(list));
+
+  TPicList changed;
+  changed.AddFolder("Root");
+  fs.writeErrors = {32, 112, 39};
+  try {
+    SaveCatalogue(changed, path, fs);
+    FAIL();
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.message(), "Unable to write file \"" + path + "\", Error = 39");
+  }
+  EXPECT_EQ(fs.sleeps, (std::vector<uint32_t>{300, 500}));
+  EXPECT_EQ(fs.files[path], EncodeCatalogue(list));
+
+  fs.writeErrors = {32, 32};
+  SaveCatalogue(changed, path, fs);
+  EXPECT_EQ(fs.files[path], EncodeCatalogue(changed));
+}
+
+TEST(CacheFile, RefusesAPathItsHeadCannotHold) {
+  FakeFileSystem fs;
+  TPicList list;
+  list.AddFolder(std::string(65535 - 17, 'x'));
+  EXPECT_THROW(SaveCatalogue(list, "C:\\piclist.dat", fs), EInOutError);
+  EXPECT_FALSE(fs.FileExists("C:\\piclist.dat"));
+  list.Item(0)->Path.pop_back();
+  SaveCatalogue(list, "C:\\piclist.dat", fs);
+  TPicList loaded;
+  ExpectSame(list, *Decode(fs.files["C:\\piclist.dat"], loaded));
+}
+
+// The native file system: the save replaces the file whole and leaves no temporary
+// file behind, the load reads it back, the time is that of the file.
+TEST(CacheFileOnDisk, SaveLoadAndTime) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("kelv_cache_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::string path = dir.string() + "\\Kelvora\\piclist.dat";
+  EXPECT_EQ(CacheFileTime(path), 0u);
+
+  TPicList list;
+  Sample(list);
+  SaveCatalogue(list, path);
+  uint64_t time = CacheFileTime(path);
+  EXPECT_NE(time, 0u);
+  TPicList smaller;
+  smaller.AddFolder("Root");
+  SaveCatalogue(smaller, path);
+  TPicList loaded;
+  EXPECT_TRUE(LoadCatalogue(loaded, path));
+  ExpectSame(smaller, loaded);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir / "Kelvora")) ++entries;
+  EXPECT_EQ(entries, 1);
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace kelv
