@@ -1,0 +1,56 @@
+// Contributor lists: for every destination pixel along one axis, the source samples it
+// is made of, each with a 16.16 fixed-point weight (65,536 = 1.0) and the byte offset of
+// the sample from the start of the row or column being read.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace kelv {
+
+struct TContributor {
+  int32_t weight;  // 65,536 = 1.0
+  int32_t pixel;   // byte offset of the sample
+};
+
+// The samples of one destination pixel.
+struct TContributorList {
+  int32_t n = 0;
+  const TContributor* p = nullptr;
+};
+
+// One list per destination index of an axis, kept back to back in one array: list i is
+// items[first[i]] .. items[first[i + 1] - 1].
+class TContributors {
+public:
+  int32_t Count() const { return static_cast<int32_t>(first_.empty() ? 0 : first_.size() - 1); }
+  TContributorList operator[](int32_t i) const {
+    return {first_[i + 1] - first_[i], items_.data() + first_[i]};
+  }
+  // The largest number of samples any list has.
+  int32_t MaxCount() const { return maxCount_; }
+  bool Empty() const { return first_.size() <= 1; }
+
+private:
+  friend TContributors BuildContributors(int32_t, int32_t, int32_t, int32_t, int32_t, float);
+  std::vector<int32_t> first_;
+  std::vector<TContributor> items_;
+  int32_t maxCount_ = 0;
+};
+
+// The source index j mirrored into 0 .. length - 1: j < 0 gives -j, j >= length gives
+// 2 * length - j - 1, repeated while the result is still outside (only very short
+// sources need a second reflection).
+int32_t MirrorIndex(int32_t j, int32_t length);
+
+// The support a caller's value stands for: values above 0 are taken as they are, 0 (and
+// anything not above 0) means the filter's own support.
+float EffectiveSupport(int32_t filter, float support);
+
+// The lists of one axis: source length S, destination length D, source offset o, byte
+// step b (sample pixel = (mirrored j + o) * b), filter index and support (0 = the
+// filter's own). Both lengths must be at least 1.
+TContributors BuildContributors(int32_t sourceLength, int32_t destLength, int32_t offset,
+                                int32_t step, int32_t filter, float support);
+
+}  // namespace kelv

@@ -1,0 +1,31 @@
+// The two inner passes of the resampler on raw memory. Sums are 32-bit integers; each
+// is divided by 65,536 (truncating toward zero) and clamped to 0..255.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "imaging/resample_contributors.hpp"
+
+namespace kelv {
+
+// Horizontal pass of one row: destination pixel i is the weighted sum of the bytes at
+// source + pixel (blue), + 1 (green), + 2 (red) over list i. Writes blue, green, red of
+// lists.Count() pixels to `dest` (3 bytes each).
+void ResampleRow(const uint8_t* source, const TContributors& lists, uint8_t* dest);
+
+// Vertical pass: destination row y is the weighted sum over list y of the rows at
+// intermediate + pixel, each `width` pixels of 3 bytes. Writes blue, green, red of
+// `width` pixels into every destination row (`dest` + y * destStride, 4 bytes per
+// pixel); the fourth byte of each pixel keeps its value.
+void ResampleColumns(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                     uint8_t* dest, ptrdiff_t destStride);
+
+// One 32-bit sum as a byte: sum / 65,536 truncated toward zero, clamped to 0..255. For a
+// negative sum the quotient is not above 0 either way, so the shift gives the same byte.
+inline uint8_t ClampSum(uint32_t sum) {
+  const int32_t v = static_cast<int32_t>(sum) >> 16;
+  return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+}  // namespace kelv

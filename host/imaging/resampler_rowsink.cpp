@@ -1,0 +1,383 @@
+#include "imaging/resampler_rowsink.hpp"
+
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/exception.hpp"
+#include "common/random.hpp"
+#include "imaging/bitmap.hpp"
+#include "imaging/resample_contributors.hpp"
+#include "imaging/resample_kernels.hpp"
+#include "imaging/resample_placement.hpp"
+
+namespace kelv {
+
+namespace {
+
+// One incremental resize: prepared by the picture loader, started by the plug-in's
+// header call, fed row by row, finished by the last row.
+class IncrementalResize {
+public:
+  void Prepare(TBitmap& target, int32_t quality) {
+    Reset();
+    target_ = &target;
+    quality_ = quality;
+    startResize_ = true;
+  }
+
+  void Reset() {
+    *this = IncrementalResize();
+  }
+
+  bool Drawn() const { return drawn_; }
+  const std::string& Failure() const { return failure_; }
+  bool Failed() const { return !failure_.empty(); }
+  void Fail(std::string text) {
+    failure_ = std::move(text);
+    if (failure_.empty()) failure_ = "RowSink failed";
+  }
+
+  bool Init(int32_t width, int32_t height);
+  bool Sink(intptr_t a, int32_t b, int32_t width, int32_t height);
+  // Ends the resize after an exception; the target and a recorded failure stay.
+  void Abort() {
+    TBitmap* target = target_;
+    const int32_t quality = quality_;
+    std::string failure = std::move(failure_);
+    Reset();
+    target_ = target;
+    quality_ = quality;
+    failure_ = std::move(failure);
+  }
+
+private:
+  void Row(const uint8_t* row, int32_t index);
+  void CopyRow(const uint8_t* row, int32_t index);
+  void ResampleFileRow(const uint8_t* row, int32_t index);
+  void AccumulateColumn(const uint8_t* row, int32_t index);
+  void FinishColumn(int32_t m);
+  void BuildAcross();
+  void Finish();
+
+  // The pixel of file column c of a row as blue, green, red.
+  void Fetch(const uint8_t* row, int32_t c, uint8_t* out) const {
+    const uint8_t* s = row + static_cast<ptrdiff_t>(c) * 3;
+    if (bgr_) {
+      out[0] = s[0];
+      out[1] = s[1];
+      out[2] = s[2];
+    } else {
+      out[0] = s[2];
+      out[1] = s[1];
+      out[2] = s[0];
+    }
+  }
+  // File column of display coordinate v along the file's x axis.
+  int32_t FileColumn(int32_t v) const { return reverseFileX_ ? fileW_ - 1 - v : v; }
+
+  TBitmap* target_ = nullptr;
+  int32_t quality_ = ResizeGood;
+  bool startResize_ = false;
+  bool resizeStarted_ = false;
+  bool drawn_ = false;
+  std::string failure_;
+
+  // Header of the current picture.
+  int32_t orientation_ = 1;
+  bool bgr_ = false;
+  bool swapAxes_ = false;
+  bool reverseFileX_ = false;
+  bool reverseFileY_ = false;
+  int32_t fileW_ = 0;  // ResSourcewidth
+  int32_t fileH_ = 0;  // ResSourceheight
+  int32_t prevLine_ = -1;
+
+  PicturePlacement place_;
+  bool resampling_ = false;
+
+  // Resampling mode. The intermediate buffer holds the window's rows in display
+  // orientation after the horizontal pass: destW pixels of 3 bytes per row.
+  TContributors across_;
+  std::vector<uint8_t> intermediate_;
+  std::vector<uint8_t> line_;
+  // Orientations 5 to 8: each file row is a display column, so the horizontal pass
+  // collects its sums column by column as the rows arrive. For every window column x,
+  // the destination columns (and weights) it contributes to; per destination column the
+  // samples still missing and its running sums (one per display row and colour).
+  std::vector<int32_t> usesFirst_;
+  std::vector<TContributor> uses_;  // weight, destination column
+  std::vector<int32_t> missing_;
+  std::vector<std::vector<uint32_t>> sums_;
+  std::vector<std::vector<uint32_t>> spare_;
+};
+
+IncrementalResize& State() {
+  // The one incremental resize of the process; used by the show thread or the settings
+  // dialog's thread, one at a time, like the plug-ins themselves.
+  static IncrementalResize state;
+  return state;
+}
+
+bool IncrementalResize::Init(int32_t width, int32_t height) {
+  if (target_ == nullptr || target_->Bits == nullptr || target_->Width <= 0 ||
+      target_->Height <= 0 || width <= 0 || height <= 0) {
+    return false;
+  }
+  const int32_t pw = target_->Width;
+  const int32_t ph = target_->Height;
+  PlacementOptions options;
+  options.shrink = target_->Shrink;
+  options.enlarge = target_->Enlarge;
+  options.randomPos = target_->RandomPos;
+  options.crop = target_->Crop;
+  options.quality = quality_;
+
+  // The placement is first worked out without random numbers, so that a picture refused
+  // here does not use any up; the real one follows.
+  PicturePlacement place =
+      PlacePicture(pw, ph, options, width, height, [] { return 0.0; });
+  if (!place.scaled && place.overflow) {
+    throw Exception("internal error in InitResize, width=" + std::to_string(width) +
+                    ", height=" + std::to_string(height) + ", width1=" + std::to_string(pw) +
+                    ", height1=" + std::to_string(ph));
+  }
+  if (place.scaled && !place.resample) return false;
+  // Windows outside the picture and destinations outside the target cannot happen with
+  // sane sizes; such a picture takes the whole-buffer way.
+  if (place.windowX < 0 || place.windowY < 0 ||
+      static_cast<int64_t>(place.windowX) + place.windowW > width ||
+      static_cast<int64_t>(place.windowY) + place.windowH > height || place.destX < 0 ||
+      place.destY < 0 || static_cast<int64_t>(place.destX) + place.destW > pw ||
+      static_cast<int64_t>(place.destY) + place.destH > ph) {
+    return false;
+  }
+  if (place.scaled &&
+      static_cast<int64_t>(place.destW) * 3 * place.windowH > std::numeric_limits<int32_t>::max()) {
+    return false;
+  }
+  if (!place.scaled && options.randomPos) {
+    place = PlacePicture(pw, ph, options, width, height, RandomReal);
+  }
+  place_ = place;
+  resampling_ = place.scaled;
+  std::memset(target_->Bits, 0, static_cast<size_t>(pw) * ph * 4);
+  return true;
+}
+
+bool IncrementalResize::Sink(intptr_t a, int32_t b, int32_t width, int32_t height) {
+  if (b == -1 && resizeStarted_) throw Exception("ResizeStarted and curLine=-1");
+  if (!resizeStarted_ && !startResize_) throw Exception("not ResizeStarted and not StartResize");
+  if (!resizeStarted_ && b != -1) {
+    throw Exception("not ResizeStarted and curLine=" + std::to_string(b) +
+                    ", height=" + std::to_string(height));
+  }
+  if (b == -1) {
+    int32_t o = static_cast<int32_t>(a & 0xFF);
+    if (o == 0 || o > 8) o = 1;
+    orientation_ = o;
+    bgr_ = (a & 0x100) != 0;
+    swapAxes_ = o >= 5;
+    reverseFileX_ = o == 2 || o == 3 || o == 7 || o == 8;
+    reverseFileY_ = o == 3 || o == 4 || o == 6 || o == 7;
+    const bool ok = swapAxes_ ? Init(height, width) : Init(width, height);
+    if (!ok) return false;
+    fileW_ = width;
+    fileH_ = height;
+    prevLine_ = -1;
+    resizeStarted_ = true;
+    return true;
+  }
+  if (b != prevLine_ + 1) {
+    throw Exception("prevLine=" + std::to_string(prevLine_) + ", curLine=" + std::to_string(b));
+  }
+  if (width != fileW_ || height != fileH_) {
+    throw Exception("ResSourcewidth=" + std::to_string(fileW_) + ", width=" +
+                    std::to_string(width) + ", ResSourceheight=" + std::to_string(fileH_) +
+                    ", height=" + std::to_string(height));
+  }
+  if (a == 0) throw Exception("RowSink without row, curLine=" + std::to_string(b));
+  Row(reinterpret_cast<const uint8_t*>(a), b);
+  prevLine_ = b;
+  if (b == fileH_ - 1) Finish();
+  return true;
+}
+
+void IncrementalResize::Row(const uint8_t* row, int32_t index) {
+  if (!resampling_) {
+    CopyRow(row, index);
+  } else if (swapAxes_) {
+    AccumulateColumn(row, index);
+  } else {
+    ResampleFileRow(row, index);
+  }
+}
+
+// Unscaled: the part of the row inside the copied rectangle goes straight to its place.
+void IncrementalResize::CopyRow(const uint8_t* row, int32_t index) {
+  const int32_t along = reverseFileY_ ? fileH_ - 1 - index : index;  // display X or Y
+  const PicturePlacement& p = place_;
+  uint8_t* bits = static_cast<uint8_t*>(target_->Bits);
+  const ptrdiff_t stride = static_cast<ptrdiff_t>(target_->Width) * 4;
+  if (!swapAxes_) {
+    const int32_t y = along;
+    if (y < p.copyY || y >= p.copyY + p.destH) return;
+    uint8_t* out = bits + stride * (p.destY + y - p.copyY) + static_cast<ptrdiff_t>(p.destX) * 4;
+    for (int32_t x = p.copyX; x < p.copyX + p.destW; ++x, out += 4) Fetch(row, FileColumn(x), out);
+  } else {
+    const int32_t x = along;
+    if (x < p.copyX || x >= p.copyX + p.destW) return;
+    uint8_t* out = bits + stride * p.destY + static_cast<ptrdiff_t>(p.destX + x - p.copyX) * 4;
+    for (int32_t y = p.copyY; y < p.copyY + p.destH; ++y, out += stride) Fetch(row, FileColumn(y), out);
+  }
+}
+
+void IncrementalResize::BuildAcross() {
+  const PicturePlacement& p = place_;
+  intermediate_.assign(static_cast<size_t>(p.destW) * 3 * p.windowH, 0);
+  if (!swapAxes_) {
+    across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
+    line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
+    return;
+  }
+  // Lists by window column index, turned around: which destination columns each
+  // window column feeds.
+  const TContributors lists = BuildContributors(p.windowW, p.destW, 0, 1, p.filter, 0.0f);
+  usesFirst_.assign(static_cast<size_t>(p.windowW) + 1, 0);
+  missing_.assign(static_cast<size_t>(p.destW), 0);
+  for (int32_t m = 0; m < p.destW; ++m) {
+    const TContributorList list = lists[m];
+    missing_[m] = list.n;
+    for (int32_t k = 0; k < list.n; ++k) ++usesFirst_[list.p[k].pixel + 1];
+  }
+  for (int32_t x = 0; x < p.windowW; ++x) usesFirst_[x + 1] += usesFirst_[x];
+  uses_.assign(static_cast<size_t>(usesFirst_[p.windowW]), {0, 0});
+  std::vector<int32_t> fill(usesFirst_.begin(), usesFirst_.end() - 1);
+  for (int32_t m = 0; m < p.destW; ++m) {
+    const TContributorList list = lists[m];
+    for (int32_t k = 0; k < list.n; ++k) uses_[fill[list.p[k].pixel]++] = {list.p[k].weight, m};
+  }
+  sums_.assign(static_cast<size_t>(p.destW), {});
+  line_.assign(static_cast<size_t>(p.windowH) * 3, 0);
+}
+
+// Orientations 1 to 4: the row is one display row; put its window part in display order
+// and run the horizontal pass into its intermediate row.
+void IncrementalResize::ResampleFileRow(const uint8_t* row, int32_t index) {
+  if (index == 0) BuildAcross();
+  const PicturePlacement& p = place_;
+  const int32_t y = reverseFileY_ ? fileH_ - 1 - index : index;
+  if (y < p.windowY || y >= p.windowY + p.windowH) return;
+  uint8_t* pixel = line_.data();
+  for (int32_t x = p.windowX; x < p.windowX + p.windowW; ++x, pixel += 4) {
+    Fetch(row, FileColumn(x), pixel);
+  }
+  ResampleRow(line_.data(), across_,
+              intermediate_.data() + static_cast<size_t>(p.destW) * 3 * (y - p.windowY));
+}
+
+// Orientations 5 to 8: the row is one display column; its window part in display order
+// is added, with each weight it has, to the sums of the destination columns it feeds.
+void IncrementalResize::AccumulateColumn(const uint8_t* row, int32_t index) {
+  if (index == 0) BuildAcross();
+  const PicturePlacement& p = place_;
+  const int32_t x = reverseFileY_ ? fileH_ - 1 - index : index;
+  if (x < p.windowX || x >= p.windowX + p.windowW) return;
+  const int32_t len = p.windowH * 3;
+  uint8_t* pixel = line_.data();
+  for (int32_t y = p.windowY; y < p.windowY + p.windowH; ++y, pixel += 3) {
+    Fetch(row, FileColumn(y), pixel);
+  }
+  const int32_t wx = x - p.windowX;
+  for (int32_t u = usesFirst_[wx]; u < usesFirst_[wx + 1]; ++u) {
+    const int32_t m = uses_[u].pixel;
+    const uint32_t w = static_cast<uint32_t>(uses_[u].weight);
+    std::vector<uint32_t>& sums = sums_[m];
+    if (sums.empty()) {
+      if (!spare_.empty()) {
+        sums = std::move(spare_.back());
+        spare_.pop_back();
+      }
+      sums.assign(static_cast<size_t>(len), 0u);
+    }
+    uint32_t* acc = sums.data();
+    const uint8_t* s = line_.data();
+    for (int32_t i = 0; i < len; ++i) acc[i] += w * s[i];
+    if (--missing_[m] == 0) FinishColumn(m);
+  }
+}
+
+void IncrementalResize::FinishColumn(int32_t m) {
+  const PicturePlacement& p = place_;
+  const size_t rowBytes = static_cast<size_t>(p.destW) * 3;
+  uint8_t* out = intermediate_.data() + static_cast<size_t>(m) * 3;
+  const uint32_t* acc = sums_[m].data();
+  for (int32_t y = 0; y < p.windowH; ++y, out += rowBytes, acc += 3) {
+    out[0] = ClampSum(acc[0]);
+    out[1] = ClampSum(acc[1]);
+    out[2] = ClampSum(acc[2]);
+  }
+  spare_.push_back(std::move(sums_[m]));
+  sums_[m] = {};
+}
+
+void IncrementalResize::Finish() {
+  if (resampling_) {
+    const PicturePlacement& p = place_;
+    const TContributors down = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
+    const ptrdiff_t stride = static_cast<ptrdiff_t>(target_->Width) * 4;
+    ResampleColumns(intermediate_.data(), p.destW, down,
+                    static_cast<uint8_t*>(target_->Bits) + stride * p.destY +
+                        static_cast<ptrdiff_t>(p.destX) * 4,
+                    stride);
+  }
+  TBitmap* target = target_;
+  const int32_t quality = quality_;
+  Reset();
+  target_ = target;
+  quality_ = quality;
+  drawn_ = true;
+}
+
+}  // namespace
+
+void PrepareIncrementalResize(TBitmap& target, int32_t quality) { State().Prepare(target, quality); }
+
+void WithdrawIncrementalResize() { State().Reset(); }
+
+bool IncrementalResizeDrawn() { return State().Drawn(); }
+
+const std::string& IncrementalResizeFailure() { return State().Failure(); }
+
+bool InitResize(int32_t width, int32_t height) { return State().Init(width, height); }
+
+bool RowSink(intptr_t a, int32_t b, int32_t width, int32_t height) {
+  IncrementalResize& state = State();
+  try {
+    return state.Sink(a, b, width, height);
+  } catch (...) {
+    state.Abort();
+    throw;
+  }
+}
+
+}  // namespace kelv
+
+extern "C" uint8_t KELV_CDECL KelvRowSinkEntry(intptr_t a, int32_t b, int32_t width,
+                                               int32_t height) {
+  using namespace kelv;
+  if (!IncrementalResizeFailure().empty()) return 0;
+  try {
+    return RowSink(a, b, width, height) ? 1 : 0;
+  } catch (const Exception& e) {
+    State().Fail(e.message());
+  } catch (const std::bad_alloc&) {
+    State().Fail("Out of memory");
+  } catch (...) {
+    State().Fail("RowSink failed");
+  }
+  return 0;
+}

@@ -1,0 +1,60 @@
+// The incremental form of the resampler. While an input plug-in decodes a picture it
+// hands the rows to RowSink one by one (in the file's order, unrotated); the rows go
+// through the horizontal pass at once, so the picture never exists at full size in
+// memory, and the vertical pass runs when the last row has arrived. Pictures that are
+// placed unscaled are copied row by row straight into the target.
+//
+// Use by the picture loader:
+//   PrepareIncrementalResize(target, quality);  put RowSinkEntry in the row-sink variable
+//   ... decode ...  IncrementalResizeFailure() non-empty: the picture counts as unreadable;
+//                   IncrementalResizeDrawn(): the picture is already in the target
+//   WithdrawIncrementalResize();                empty the row-sink variable
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "kelv_inmodule.h"
+
+namespace kelv {
+
+class TBitmap;
+
+// Marks an incremental resize as possible for the next picture, drawn into `target` with
+// quality ResizeGood or ResizeBest (resample_placement.hpp). The target must live until
+// WithdrawIncrementalResize.
+void PrepareIncrementalResize(TBitmap& target, int32_t quality);
+
+// Ends whatever incremental resize there is and frees its lists and buffers.
+void WithdrawIncrementalResize();
+
+// True once the last row has arrived and the picture has been drawn into the target.
+bool IncrementalResizeDrawn();
+
+// The text of the exception that ended the current decode inside RowSinkEntry, or empty.
+const std::string& IncrementalResizeFailure();
+
+// Prepares the incremental form for a picture of width x height (display orientation;
+// the orientation is the one of the current RowSink header call, 1 outside one): the
+// crop window and the placement as the composition would choose them. Clears the target
+// and returns true when the picture can be taken row by row; false when it is to be
+// decoded into a whole buffer instead. Raises "internal error in InitResize, ..." for a
+// picture larger than the target that would have to be placed unscaled (Shrink off).
+bool InitResize(int32_t width, int32_t height);
+
+// The row-sink protocol (see the input-module interface): RowSink(orientation word, -1,
+// width, height) first, then RowSink(row pointer, index, width, height) for index 0, 1,
+// ... height - 1. Returns true to accept. Protocol violations raise kelv::Exception with
+// the texts "ResizeStarted and curLine=-1", "not ResizeStarted and not StartResize",
+// "not ResizeStarted and curLine=<i>, height=<h>", "prevLine=<p>, curLine=<i>",
+// "ResSourcewidth=<w0>, width=<w>, ResSourceheight=<h0>, height=<h>"; an exception ends
+// the incremental resize.
+bool RowSink(intptr_t a, int32_t b, int32_t width, int32_t height);
+
+}  // namespace kelv
+
+// The entry plug-ins call (the value of the host's row-sink variable). Never lets an
+// exception out: a failure is remembered (IncrementalResizeFailure), the call returns 0
+// and every later call of the same decode returns 0 without doing anything.
+extern "C" uint8_t KELV_CDECL KelvRowSinkEntry(intptr_t a, int32_t b, int32_t width,
+                                               int32_t height);
