@@ -26,19 +26,15 @@ KELV_EXTERN_C KELV_EXPORT void KELV_REGCALL FastMemory_FreeMem(void* block) {
   if (block) HeapFree(Heap(), 0, block);
 }
 
-// Resizes *block in place of the caller's reference: nil grows into a new block, size 0
-// frees the block and stores nil. When the heap cannot satisfy the request the old block
-// stays valid and untouched, and nil is returned.
-KELV_EXTERN_C KELV_EXPORT void* KELV_REGCALL FastMemory_ReallocMem(void** block, uint32_t newSize) {
-  if (!block) return nullptr;
+// Resizes a block and returns the new one: nil grows into a new block, size 0 frees the
+// block and gives nil. When the heap cannot satisfy the request the old block stays valid
+// and untouched, and nil is returned.
+KELV_EXTERN_C KELV_EXPORT void* KELV_REGCALL FastMemory_ReallocMem(void* block, uint32_t newSize) {
   if (newSize == 0) {
-    FastMemory_FreeMem(*block);
-    *block = nullptr;
+    FastMemory_FreeMem(block);
     return nullptr;
   }
-  void* result = *block ? HeapReAlloc(Heap(), 0, *block, newSize) : HeapAlloc(Heap(), 0, newSize);
-  if (result) *block = result;
-  return result;
+  return block ? HeapReAlloc(Heap(), 0, block, newSize) : HeapAlloc(Heap(), 0, newSize);
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {

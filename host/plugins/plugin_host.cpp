@@ -1,0 +1,394 @@
+#include "plugins/plugin_host.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "common/exception.hpp"
+#include "plugins/plugin_rules.hpp"
+#include "plugins/plugin_system.hpp"
+#include "plugins/shared_allocator.hpp"
+#include "settings/settings.hpp"
+
+namespace kelv {
+
+namespace {
+
+struct HostState {
+  std::vector<InModule> inModules;
+  std::vector<EffectModule> effectModules;
+  std::vector<void*> libraries;
+  bool memoryManagerLoaded = false;
+
+  void* buffer = nullptr;  // the shared decode buffer
+  int64_t bufferSize = 0;
+
+  // The variable whose address the options record carries.
+  KelvRowSinkProc rowSinkVariable = nullptr;
+  RowSinkHandler rowSinkHandler = nullptr;
+  bool rowSinkTook = false;    // the handler accepted the current picture
+  bool rowSinkFailed = false;  // the handler raised during the current picture
+};
+
+HostState& State() {
+  static HostState state;
+  return state;
+}
+
+constexpr int64_t kPhysicalCheckThreshold = 50'000'000;
+
+bool SizeAllowed(int64_t size) {
+  // Only large requests need the memory status.
+  uint64_t available = size > kPhysicalCheckThreshold
+                           ? CurrentPluginSystem().AvailablePhysicalMemory()
+                           : std::numeric_limits<uint64_t>::max();
+  return BufferSizeAllowed(size, available);
+}
+
+// Entries the modules call: C ABI, so nothing may be thrown out of them.
+void* KELV_CDECL AllocBufferEntry(uint32_t byteCount) noexcept {
+  try {
+    return AllocBuffer(static_cast<int64_t>(byteCount));
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+uint8_t KELV_CDECL RowSinkEntry(intptr_t first, int32_t rowIndex, int32_t width,
+                                int32_t height) noexcept {
+  HostState& s = State();
+  if (s.rowSinkFailed || !s.rowSinkHandler) return 0;
+  try {
+    bool accepted = s.rowSinkHandler(first, rowIndex, width, height);
+    if (rowIndex == KELV_ROWSINK_HEADER) s.rowSinkTook = accepted;
+    return accepted ? 1 : 0;
+  } catch (...) {
+    // The failure stays on this side of the boundary; the picture counts as unreadable.
+    s.rowSinkFailed = true;
+    return 0;
+  }
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
+  return folder + "\\" + name;
+}
+
+std::string KeptFileName(const std::string& name) { return name.substr(0, kModuleFileNameLimit); }
+
+TInModuleOptions BuildOptions() {
+  const Settings& settings = TheSettings();
+  TInModuleOptions o{};
+  o.size = static_cast<int32_t>(sizeof(TInModuleOptions));
+  o.allocBuffer = &AllocBufferEntry;
+  o.flags = InputOptionFlags(settings.ignoreexif, settings.crop);
+  o.rowSinkVariable = settings.rtresize ? &State().rowSinkVariable : nullptr;
+  o.getMem = &HostGetMem;
+  o.freeMem = &HostFreeMem;
+  o.reallocMem = &HostReallocMem;
+  return o;
+}
+
+bool HasOptionsEntry(const TInModule& d) {
+  return (d.flags & KELV_IN_HAS_OPTIONS) && d.setOptions != nullptr;
+}
+
+void LoadMemoryManagerOrEnd(PluginSystem& sys, const std::string& folder) {
+  uintptr_t handle = 0;
+  uint32_t error = 0;
+  std::optional<MemoryManagerProcs> procs =
+      sys.LoadMemoryManager(JoinPath(folder, kMemoryManagerLibrary), handle, error);
+  if (!procs || !procs->complete()) {
+    // Nothing that crosses the plug-in boundary could be allocated: the run ends here,
+    // cleanly, after telling the user.
+    sys.ShowMessage(MemoryManagerFailureMessage(handle, error));
+    sys.EndProgram();
+  }
+  BindSharedAllocator(*procs);
+  State().memoryManagerLoaded = true;
+}
+
+void TakeInputModule(PluginSystem& sys, void* library, const std::string& fileName) {
+  auto getInModule = reinterpret_cast<KelvGetInModuleProc>(sys.FindExport(library, "GetInModule"));
+  if (!getInModule) return;
+  const TInModule* offered = getInModule();
+  if (!offered || offered->interfaceVersion != kInModuleVersion) return;
+
+  HostState& s = State();
+  InModule module;
+  std::memcpy(&module.descriptor, offered, sizeof(TInModule));
+  module.fileName = KeptFileName(fileName);
+  module.library = library;
+  s.inModules.push_back(std::move(module));
+  s.libraries.push_back(library);
+
+  InModule& kept = s.inModules.back();
+  if (!HasOptionsEntry(kept.descriptor)) return;
+  TInModuleOptions options = BuildOptions();
+  kept.descriptor.setOptions(&options);
+  kept.optionsSent = true;
+  if (options.flags & KELV_OPT_SIX_ARG) {
+    sys.ShowMessage(TooOldMessage(kept.descriptor.name));
+    sys.EndProgram();
+  }
+}
+
+void TakeEffectModule(PluginSystem& sys, void* library, const std::string& fileName) {
+  auto getEffectModule =
+      reinterpret_cast<KelvGetEffectModuleProc>(sys.FindExport(library, "GetEffectModule"));
+  if (!getEffectModule) return;
+  const TEffectModule* offered = getEffectModule();
+  if (!offered || offered->interfaceVersion != kEffectModuleVersion) return;
+
+  HostState& s = State();
+  EffectModule module;
+  std::memcpy(&module.descriptor, offered, sizeof(TEffectModule));
+  module.library = library;
+  module.state.fileName = KeptFileName(fileName);
+  module.state.enabled = true;
+  const int32_t groups = std::max<int32_t>(0, module.descriptor.groupCount);
+  for (int32_t g = 0; g < groups; ++g) {
+    const size_t effects = module.descriptor.effectCounts ? module.descriptor.effectCounts[g] : 0;
+    module.state.groups.push_back(EffectGroupState{true, std::vector<bool>(effects, true)});
+    module.effectWork.emplace_back(effects, 0);
+  }
+  module.groupWork.assign(static_cast<size_t>(groups), 0);
+  s.effectModules.push_back(std::move(module));
+  if (s.libraries.empty() || s.libraries.back() != library) s.libraries.push_back(library);
+}
+
+// Closes a file the host opened for a decoder.
+struct OpenedFile {
+  PluginSystem& sys;
+  void* handle;
+  ~OpenedFile() {
+    if (handle) sys.CloseFile(handle);
+  }
+};
+
+}  // namespace
+
+void* AllocBuffer(int64_t size) {
+  HostState& s = State();
+  if (!SizeAllowed(size)) return nullptr;
+  if (!s.buffer) {
+    s.buffer = SharedGetMem(static_cast<size_t>(size));
+    s.bufferSize = s.buffer ? size : 0;
+  } else if (size != s.bufferSize) {
+    if (!SharedReallocMem(s.buffer, static_cast<size_t>(size))) return nullptr;
+    s.bufferSize = size;
+  }
+  return s.buffer;
+}
+
+void FreeBuffer() {
+  HostState& s = State();
+  SharedFreeMem(s.buffer);
+  s.buffer = nullptr;
+  s.bufferSize = 0;
+}
+
+void* KELV_REGCALL HostGetMem(uint32_t size) {
+  try {
+    return SizeAllowed(size) ? SharedGetMem(size) : nullptr;
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+void KELV_REGCALL HostFreeMem(void* block) { SharedFreeMem(block); }
+
+void* KELV_REGCALL HostReallocMem(void** block, uint32_t newSize) {
+  if (!block) return nullptr;
+  return SharedReallocMem(*block, newSize) ? *block : nullptr;
+}
+
+void PublishRowSink(RowSinkHandler handler) {
+  HostState& s = State();
+  s.rowSinkHandler = handler;
+  s.rowSinkVariable = handler ? &RowSinkEntry : nullptr;
+}
+
+void WithdrawRowSink() { PublishRowSink(nullptr); }
+
+void LoadPlugins() {
+  HostState& s = State();
+  if (s.memoryManagerLoaded) return;  // once per process
+  PluginSystem& sys = CurrentPluginSystem();
+  const std::string folder = TheSettings().PluginFolder;
+
+  FreeBuffer();
+  LoadMemoryManagerOrEnd(sys, folder);
+
+  if (!folder.empty() && sys.FolderExists(folder)) {
+    std::vector<std::string> files = PluginLibraryFiles(
+        sys.ListFiles(folder),
+        [&sys](const std::string& a, const std::string& b) { return sys.CompareNames(a, b); });
+    for (const std::string& name : files) {
+      uint32_t error = 0;
+      void* library = sys.LoadLibrary(JoinPath(folder, name), error);
+      if (!library) throw Exception("can't load " + name + ", " + std::to_string(error));
+      TakeInputModule(sys, library, name);
+      TakeEffectModule(sys, library, name);
+      if (s.libraries.empty() || s.libraries.back() != library) sys.FreeLibrary(library);
+    }
+  }
+  sys.ModulesChanged();
+}
+
+void ResendInputOptions() {
+  for (InModule& m : State().inModules) {
+    if (!HasOptionsEntry(m.descriptor)) continue;
+    TInModuleOptions options = BuildOptions();
+    m.descriptor.setOptions(&options);
+  }
+}
+
+void UnloadPlugins() {
+  HostState& s = State();
+  PluginSystem& sys = CurrentPluginSystem();
+  FreeBuffer();
+  for (EffectModule& m : s.effectModules) {
+    m.groupWork.clear();
+    m.effectWork.clear();
+  }
+  for (InModule& m : s.inModules) {
+    const uint32_t flags = m.descriptor.flags;
+    if ((flags & KELV_IN_RESERVED_8) && HasOptionsEntry(m.descriptor)) {
+      TInModuleOptions release{};
+      release.size = static_cast<int32_t>(sizeof(TInModuleOptions));
+      release.flags = KELV_OPT_RELEASE;
+      m.descriptor.setOptions(&release);
+    }
+  }
+  for (void* library : s.libraries) sys.FreeLibrary(library);
+  s.libraries.clear();
+  s.inModules.clear();
+  s.effectModules.clear();
+  // The memory manager goes last: the plug-ins may still free blocks of the shared heap
+  // while they are released and unloaded.
+  if (s.memoryManagerLoaded) {
+    UnbindSharedAllocator();
+    sys.UnloadMemoryManager();
+    s.memoryManagerLoaded = false;
+  }
+}
+
+const std::vector<InModule>& InputModules() { return State().inModules; }
+std::vector<InModule>& MutableInputModules() { return State().inModules; }
+std::vector<EffectModule>& EffectModules() { return State().effectModules; }
+const std::vector<void*>& ModuleLibraries() { return State().libraries; }
+
+std::vector<EffectModuleState*> EffectModuleStates() {
+  std::vector<EffectModuleState*> states;
+  for (EffectModule& m : State().effectModules) states.push_back(&m.state);
+  return states;
+}
+
+std::vector<std::string> BuildExtensionList() {
+  std::vector<ModuleExtensions> modules;
+  for (const InModule& m : State().inModules)
+    modules.push_back({m.enabled, DescriptorExtensions(m.descriptor)});
+  return BuildExtensionList(modules);
+}
+
+DecodeResult DecodeFile(const std::string& fileName, int32_t wantWidth, int32_t wantHeight,
+                        int32_t minWidth, int32_t minHeight) {
+  HostState& s = State();
+  PluginSystem& sys = CurrentPluginSystem();
+  DecodeResult result;
+  result.width = wantWidth;
+  result.height = wantHeight;
+  const DecodeRequest request =
+      MakeDecodeRequest(wantWidth, wantHeight, TheSettings().Resize == 2);
+  const std::string extension = LowerAscii(FileExtension(fileName));
+
+  for (const InModule& module : s.inModules) {
+    if (!module.enabled) continue;
+    const TInModule& d = module.descriptor;
+    if (!d.extensions || !d.decoders) continue;
+    for (int32_t i = 0; i < d.formatCount; ++i) {
+      if (!d.extensions[i] || LowerAscii(d.extensions[i]) != extension || !d.decoders[i]) continue;
+
+      // Every attempt starts from the caller's values.
+      int32_t deliveredW = request.wantWidth, deliveredH = request.wantHeight;
+      int32_t sourceW = minWidth, sourceH = minHeight;
+      void* pixels = nullptr;
+      void** bufferArg = request.wantPixels ? &pixels : nullptr;
+      s.rowSinkTook = false;
+      s.rowSinkFailed = false;
+
+      if (!sys.FileExists(fileName)) {
+        result.fileMissing = true;
+        return result;
+      }
+      OpenedFile opened{sys, nullptr};
+      TInHostFile hostFile{};
+      void* fileArg = nullptr;
+      if (d.flags & KELV_IN_OPENS_BY_NAME) {
+        fileArg = const_cast<char*>(fileName.c_str());
+      } else {
+        opened.handle = sys.OpenFileForRead(fileName);
+        if (!opened.handle) {
+          result.fileUnopenable = true;
+          return result;
+        }
+        result.fileSize = sys.FileSize(opened.handle);
+        hostFile.handle = opened.handle;
+        hostFile.magic = KELV_HOSTFILE_MAGIC;
+        fileArg = &hostFile;
+      }
+
+      if (module.optionsSent) {
+        reinterpret_cast<KelvDecode6Proc>(d.decoders[i])(fileArg, &deliveredW, &deliveredH,
+                                                         &sourceW, &sourceH, bufferArg);
+      } else {
+        // A module that never took the options still has its four-argument decoders.
+        reinterpret_cast<KelvDecode4Proc>(d.decoders[i])(fileArg, &deliveredW, &deliveredH,
+                                                         bufferArg);
+        sourceW = deliveredW;
+        sourceH = deliveredH;
+      }
+
+      if (d.flags & KELV_IN_OPENS_BY_NAME) {
+        OpenedFile sized{sys, sys.OpenFileForRead(fileName)};
+        if (sized.handle) result.fileSize = sys.FileSize(sized.handle);
+      }
+
+      DecodeAnswer answer;
+      answer.deliveredWidth = deliveredW;
+      answer.deliveredHeight = deliveredH;
+      answer.sourceWidth = sourceW;
+      answer.sourceHeight = sourceH;
+      answer.rowsTaken = s.rowSinkTook && !s.rowSinkFailed;
+      // Pixels count only when they lie in the shared buffer and fit in it.
+      answer.pixelsDelivered = pixels && pixels == s.buffer && deliveredW > 0 && deliveredH > 0 &&
+                               static_cast<int64_t>(deliveredW) * deliveredH * 4 <= s.bufferSize;
+      DecodeVerdict verdict = JudgeDecode(answer, request.wantPixels);
+      if (s.rowSinkFailed) verdict = DecodeVerdict::Rejected;
+
+      if (verdict == DecodeVerdict::Filtered) {
+        bool sourceNegative = sourceW < 0 && sourceH < 0;
+        result.width = sourceNegative ? sourceW : deliveredW;
+        result.height = sourceNegative ? sourceH : deliveredH;
+      } else if (verdict == DecodeVerdict::Decoded) {
+        bool sourceKnown = sourceW > 0 && sourceH > 0;
+        result.width = sourceKnown ? sourceW : deliveredW;
+        result.height = sourceKnown ? sourceH : deliveredH;
+        result.rowsTaken = answer.rowsTaken;
+        if (request.wantPixels && !answer.rowsTaken && answer.pixelsDelivered)
+          result.bitmap = TBitmap::CreateFromBits(deliveredW, deliveredH, pixels);
+      } else {
+        result.width = deliveredW;
+        result.height = deliveredH;
+        continue;
+      }
+      result.formatName = d.formatNames && d.formatNames[i] ? d.formatNames[i] : "";
+      result.decoded = true;
+      return result;
+    }
+  }
+  return result;
+}
+
+}  // namespace kelv

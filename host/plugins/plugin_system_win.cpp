@@ -1,0 +1,139 @@
+// The plug-in host's platform on Win32: LoadLibraryA/GetProcAddress, FindFirstFileA,
+// CreateFileA, the message box and the process end.
+#include <windows.h>
+
+#include <memory>
+
+#include "plugins/plugin_system.hpp"
+
+namespace kelv {
+
+namespace {
+
+struct LibraryCloser {
+  void operator()(HMODULE module) const {
+    if (module) ::FreeLibrary(module);
+  }
+};
+using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser>;
+
+struct FindCloser {
+  void operator()(HANDLE h) const { ::FindClose(h); }
+};
+using UniqueFind = std::unique_ptr<void, FindCloser>;
+
+template <typename Proc>
+Proc ExportOf(HMODULE module, const char* name) {
+  return reinterpret_cast<Proc>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+class WinPluginSystem final : public PluginSystem {
+public:
+  bool FolderExists(const std::string& folder) override {
+    DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  std::vector<std::string> ListFiles(const std::string& folder) override {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    std::string pattern = folder;
+    if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
+    pattern += "*.*";
+    HANDLE found = ::FindFirstFileA(pattern.c_str(), &data);
+    if (found == INVALID_HANDLE_VALUE) return names;
+    UniqueFind search(found);
+    do {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(data.cFileName);
+    } while (::FindNextFileA(found, &data));
+    return names;
+  }
+
+  int CompareNames(const std::string& a, const std::string& b) override {
+    return ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) - CSTR_EQUAL;
+  }
+
+  void* LoadLibrary(const std::string& path, uint32_t& error) override {
+    HMODULE module = ::LoadLibraryA(path.c_str());
+    error = module ? 0 : ::GetLastError();
+    return module;
+  }
+
+  void* FindExport(void* library, const char* name) override {
+    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name));
+  }
+
+  void FreeLibrary(void* library) override { ::FreeLibrary(static_cast<HMODULE>(library)); }
+
+  std::optional<MemoryManagerProcs> LoadMemoryManager(const std::string& path, uintptr_t& handle,
+                                                      uint32_t& error) override {
+    HMODULE module = ::LoadLibraryA(path.c_str());
+    handle = reinterpret_cast<uintptr_t>(module);
+    error = ::GetLastError();
+    if (handle < 33) return std::nullopt;
+    UniqueLibrary library(module);
+    MemoryManagerProcs procs;
+    procs.get = ExportOf<MemoryManagerGetProc>(module, kMemoryManagerGetName);
+    procs.free = ExportOf<MemoryManagerFreeProc>(module, kMemoryManagerFreeName);
+    procs.realloc = ExportOf<MemoryManagerReallocProc>(module, kMemoryManagerReallocName);
+    if (!procs.complete()) {
+      // A library without the three exports is as unusable as a missing one.
+      error = ::GetLastError();
+      handle = 0;
+      return std::nullopt;
+    }
+    memoryManager_ = std::move(library);
+    return procs;
+  }
+
+  void UnloadMemoryManager() override { memoryManager_.reset(); }
+
+  void ShowMessage(const std::string& text) override {
+    ::MessageBoxA(nullptr, text.c_str(), "Kelvora", MB_OK);
+  }
+
+  [[noreturn]] void EndProgram() override {
+    if (auto cleanEnd = CurrentPluginHostHooks().cleanEnd) cleanEnd();
+    ::ExitProcess(0);
+  }
+
+  void ModulesChanged() override {
+    if (auto changed = CurrentPluginHostHooks().modulesChanged) changed();
+  }
+
+  bool FileExists(const std::string& path) override {
+    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  void* OpenFileForRead(const std::string& path) override {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+  }
+
+  int64_t FileSize(void* file) override {
+    LARGE_INTEGER size;
+    return ::GetFileSizeEx(static_cast<HANDLE>(file), &size) ? size.QuadPart : -1;
+  }
+
+  void CloseFile(void* file) override { ::CloseHandle(static_cast<HANDLE>(file)); }
+
+  uint64_t AvailablePhysicalMemory() override {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof(status);
+    return ::GlobalMemoryStatusEx(&status) ? status.ullAvailPhys : 0;
+  }
+
+private:
+  UniqueLibrary memoryManager_;
+};
+
+}  // namespace
+
+PluginSystem& DefaultPluginSystem() {
+  static WinPluginSystem system;
+  return system;
+}
+
+}  // namespace kelv

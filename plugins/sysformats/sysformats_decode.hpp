@@ -1,0 +1,60 @@
+// The platform-formats module's decode routine and options handling, written against a
+// small view of the imaging library so that the same code runs over GDI+ in the plug-in and
+// over a stand-in in the native tests.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "kelv_inmodule.h"
+
+namespace sysformats {
+
+// A picture is below the filter when it fits inside the minimum box in either orientation.
+// A filter side of 0 or less switches the filter off.
+bool BelowSizeFilter(int64_t width, int64_t height, int32_t minWidth, int32_t minHeight);
+
+// Bytes of the buffer for a w x h picture at four bytes a pixel (one row in row mode);
+// 0 when the size cannot be expressed as an allocation request.
+uint32_t OutputBytes(uint32_t width, uint32_t height, bool rowMode);
+
+enum class LockLayout { Rgb32, Rgb24 };  // B,G,R,unused / B,G,R triplets
+
+// One opened picture; closing it disposes of it.
+class Picture {
+public:
+  virtual ~Picture() = default;
+  virtual bool Size(uint32_t& width, uint32_t& height) = 0;
+  // Copies the rectangle into `target` (rows `stride` bytes apart), top row first, and keeps
+  // the rectangle locked until Unlock.
+  virtual bool LockInto(int32_t x, int32_t y, int32_t width, int32_t height, LockLayout layout,
+                        int32_t stride, void* target) = 0;
+  virtual void Unlock() = 0;
+};
+
+class Imaging {
+public:
+  virtual ~Imaging() = default;
+  // The picture in the named file, or null when it cannot be read.
+  virtual std::unique_ptr<Picture> Open(const char* fileName) = 0;
+};
+
+// What SetOptions left for the decoder.
+struct ModuleOptions {
+  KelvAllocBufferProc allocBuffer = nullptr;
+  KelvRowSinkProc* rowSinkVariable = nullptr;
+};
+
+// SetOptions without the release: 0 for a record below 8 bytes, else 1 after acknowledging
+// the six-argument decode (clearing flags bit 0) and taking AllocBuffer and the row sink
+// variable as far as the record's size covers them. `release` tells the caller that the
+// record was the release notification, which it must act on.
+int32_t ApplyOptions(ModuleOptions& state, TInModuleOptions* options, bool& release);
+
+// The decode entry's work (six-argument form). Every failure leaves all four sizes 0 and
+// the buffer nil; nothing is thrown.
+void DecodePicture(Imaging* imaging, const ModuleOptions& options, const char* fileName,
+                   int32_t* wantW, int32_t* wantH, int32_t* srcW, int32_t* srcH,
+                   void** buffer) noexcept;
+
+}  // namespace sysformats
