@@ -26,6 +26,10 @@
 /* Module run-time errors raised by Setup. */
 #define KELV_FX_ERROR_SHORT_RECORD 1001
 #define KELV_FX_ERROR_MISSING_BITS 1002
+/* On Windows a run-time error leaves Setup as a non-continuable structured exception
+ * (never a C++ exception) with this code and the error number as its one parameter:
+ * 0xE04603E9 for 1001, 0xE04603EA for 1002. */
+#define KELV_FX_RUNTIME_ERROR_EXCEPTION(error) (0xE0460000u + (unsigned)(error))
 
 #ifdef __cplusplus
 extern "C" {
