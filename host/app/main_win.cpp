@@ -1,4 +1,6 @@
 // Program entry of kelvsaver.scr.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include "app/startup.hpp"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return kelv::RunProgram(); }

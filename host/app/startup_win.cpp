@@ -1,0 +1,104 @@
+#include <windows.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/app_state.hpp"
+#include "app/command_line.hpp"
+#include "app/mode_dispatch.hpp"
+#include "app/pending_modes.hpp"
+#include "app/startup.hpp"
+#include "app/test_trace.hpp"
+#include "common/exception.hpp"
+#include "crash/hooks.hpp"
+#include "crash/report_entry.hpp"
+#include "saver/run_saver.hpp"
+#include "settings/registry.hpp"
+
+namespace kelv {
+
+namespace {
+
+std::string EnvironmentText(const char* name) {
+  char buffer[MAX_PATH * 2];
+  const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+  return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
+}
+
+// Test seam for the integration tests: when KELVORA_TEST_FAULT is set, the chosen mode
+// fails at its start instead of running, so the tests can watch the guards and hooks:
+//   "exception"  raises a kelv::Exception ("Test failure")
+//   "foreign"    throws an object of another class (std::runtime_error)
+//   "access"     writes to address 0x10 (an access violation)
+// Nothing else reads the variable; without it the modes run normally.
+void RaiseTestFaultIfAsked() {
+  const std::string fault = EnvironmentText("KELVORA_TEST_FAULT");
+  if (fault.empty()) return;
+  if (fault == "exception") throw Exception("Test failure");
+  if (fault == "foreign") throw std::runtime_error("Test failure");
+  if (fault == "access") {
+    volatile uintptr_t address = 0x10;  // volatile: the compiler must not see through it
+    *reinterpret_cast<volatile int*>(address) = 1;
+  }
+}
+
+// A mode guard: failures of the program's own exception class go to the crash report
+// (which ends the process); anything else passes on to the unhandled-exception procedure.
+template <typename Mode>
+void RunGuarded(Mode mode) {
+  try {
+    RaiseTestFaultIfAsked();
+    mode();
+  } catch (const Exception& e) {
+    ReportModeFailure(e.message(), e.className(), e.raiseAddress(),
+                      AppMode.load() | AppModeModeGuard);
+  }
+}
+
+// The arguments after the program name, split by the C run-time exactly as the
+// platform splits a program's command line ("/p 1234" gives two, "/c:1234" one).
+std::vector<std::string> ProgramArguments() {
+  std::vector<std::string> args;
+  for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i] ? __argv[i] : "");
+  return args;
+}
+
+}  // namespace
+
+int RunProgram() {
+  StartTick = GetTickCount();
+  InstallCrashHooks();
+
+  const CommandLine cmd = ParseCommandLine(ProgramArguments());
+  const std::string tracePath = EnvironmentText(kTestTraceVariable);
+  AppendTraceLine(tracePath, CommandLineTraceLine(cmd));
+
+  const ModeAction action = ResolveMode(cmd, SystemRegistry(), [](uintptr_t handle) {
+    return IsWindow(reinterpret_cast<HWND>(handle)) != FALSE;
+  });
+  AppendTraceLine(tracePath, std::string("dispatch=") + ModeActionName(action));
+
+  switch (action) {
+    case ModeAction::SettingsDialog:
+      RunGuarded([] { RunSettingsDialogMode(); });
+      break;
+    case ModeAction::Preview:
+      RunGuarded([&] { RunSaver(cmd.parentWindow); });
+      break;
+    case ModeAction::FullScreen:
+      RunGuarded([] { RunSaver(0); });
+      break;
+    case ModeAction::ChangePassword:
+      // No guard here: a failure reaches the unhandled-exception procedure.
+      RaiseTestFaultIfAsked();
+      RunPasswordChangeMode();
+      break;
+    case ModeAction::None:
+      break;
+  }
+  return 0;
+}
+
+}  // namespace kelv

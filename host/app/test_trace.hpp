@@ -1,0 +1,26 @@
+// A start-up trace for the integration tests, so that they can see which mode a start
+// chose without reading message boxes or windows.
+//
+// When the environment variable KELVORA_TEST_TRACE names a file, the program entry
+// appends to it one line with the command line as read,
+//   mode=<ModeText> param=<ParamText> parent=<ParentWindow in decimal>
+// and one line with the chosen action,
+//   dispatch=settings|preview|saver|password|none
+// Without the variable nothing is written. Nothing else reads or writes the file.
+#pragma once
+
+#include <string>
+
+#include "app/command_line.hpp"
+
+namespace kelv {
+
+inline constexpr const char* kTestTraceVariable = "KELVORA_TEST_TRACE";
+
+std::string CommandLineTraceLine(const CommandLine& cmd);
+
+// Appends `line` and a line break; an empty path or an unwritable file is ignored (the
+// trace must never change what the program does).
+void AppendTraceLine(const std::string& path, const std::string& line);
+
+}  // namespace kelv

@@ -1,0 +1,54 @@
+#include "crash/unhandled.hpp"
+
+#include <atomic>
+
+#include "app/app_state.hpp"
+#include "common/exception.hpp"
+#include "crash/report_entry.hpp"
+#include "crash/report_gate.hpp"
+
+namespace kelv {
+
+namespace {
+RaiseHook g_previousRaiseHook = nullptr;
+// The object seen last by the raise hook, so that a raise of the same object again (a
+// rethrow copy aside) is not captured twice.
+std::atomic<const Exception*> g_lastCaptured{nullptr};
+
+void CrashRaiseHook(const Exception& e, void* raiseAddress) {
+  if (!ReportInProgress() && g_lastCaptured.load() != &e) g_lastCaptured.store(&e);
+  if (g_previousRaiseHook) g_previousRaiseHook(e, raiseAddress);
+}
+}  // namespace
+
+FailureInfo DescribeFailure(const std::exception_ptr& failure) {
+  FailureInfo info;
+  if (!failure) {
+    // std::terminate without an exception in flight (a broken noexcept promise, a
+    // joinable thread destroyed, ...).
+    info.message = "Program terminated without an exception object.";
+    return info;
+  }
+  try {
+    std::rethrow_exception(failure);
+  } catch (const Exception& e) {
+    info.message = e.message();
+    info.className = e.className();
+    info.address = e.raiseAddress();
+  } catch (...) {
+    info.className = CurrentExceptionClassName();
+    info.message = "Exception object " + info.className + " is not of class Exception.";
+  }
+  return info;
+}
+
+void UnhandledExceptionProcedure() {
+  const FailureInfo info = DescribeFailure(std::current_exception());
+  ReportModeFailure(info.message, info.className, info.address, AppMode.load() | AppModeUnhandled);
+}
+
+void InstallTerminateHook() { std::set_terminate(&UnhandledExceptionProcedure); }
+
+void InstallRaiseHook() { g_previousRaiseHook = SetRaiseHook(&CrashRaiseHook); }
+
+}  // namespace kelv
