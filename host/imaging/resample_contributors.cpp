@@ -82,6 +82,20 @@ TContributors BuildContributors(int32_t sourceLength, int32_t destLength, int32_
     if (count > result.maxCount_) result.maxCount_ = count;
     result.first_.push_back(static_cast<int32_t>(result.items_.size()));
   }
+
+  result.split_ = true;
+  result.splitWeights_.reserve(result.items_.size());
+  for (const TContributor& c : result.items_) {
+    const int32_t lo = ((c.weight + 64) & 127) - 64;
+    const int64_t hi = (static_cast<int64_t>(c.weight) - lo) / 128;
+    if (hi < -32768 || hi > 32767) {
+      result.split_ = false;
+      result.splitWeights_.clear();
+      break;
+    }
+    result.splitWeights_.push_back(static_cast<uint16_t>(lo) |
+                                   (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16));
+  }
   return result;
 }
 

@@ -31,10 +31,19 @@ public:
   int32_t MaxCount() const { return maxCount_; }
   bool Empty() const { return first_.size() <= 1; }
 
+  // The weights again, each split for 16-bit multiply-add units as lo + 128 * hi with
+  // lo in -64..63: lo in the low and hi in the high 16 bits. A byte b times the weight is
+  // then b * lo + (b * 128) * hi, both products and their sum exact in 32 bits. Only
+  // present (Split() true) when every weight's hi fits in 16 bits.
+  bool Split() const { return split_; }
+  const uint32_t* SplitWeights(int32_t i) const { return splitWeights_.data() + first_[i]; }
+
 private:
   friend TContributors BuildContributors(int32_t, int32_t, int32_t, int32_t, int32_t, float);
   std::vector<int32_t> first_;
   std::vector<TContributor> items_;
+  std::vector<uint32_t> splitWeights_;
+  bool split_ = false;
   int32_t maxCount_ = 0;
 };
 

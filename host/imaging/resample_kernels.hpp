@@ -9,9 +9,10 @@
 
 namespace kelv {
 
-// Horizontal pass of one row: destination pixel i is the weighted sum of the bytes at
-// source + pixel (blue), + 1 (green), + 2 (red) over list i. Writes blue, green, red of
-// lists.Count() pixels to `dest` (3 bytes each).
+// Horizontal pass of one row of 4-byte pixels: destination pixel i is the weighted sum
+// of the bytes at source + pixel (blue), + 1 (green), + 2 (red) over list i. Writes blue,
+// green, red of lists.Count() pixels to `dest` (3 bytes each). Every sample may read
+// all 4 bytes at its offset.
 void ResampleRow(const uint8_t* source, const TContributors& lists, uint8_t* dest);
 
 // Vertical pass: destination row y is the weighted sum over list y of the rows at
@@ -20,6 +21,15 @@ void ResampleRow(const uint8_t* source, const TContributors& lists, uint8_t* des
 // pixel); the fourth byte of each pixel keeps its value.
 void ResampleColumns(const uint8_t* intermediate, int32_t width, const TContributors& lists,
                      uint8_t* dest, ptrdiff_t destStride);
+
+// acc[x] += weight * bytes[x] for x < len, in 32-bit wrapping arithmetic.
+void AddWeightedBytes(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight);
+
+// The same passes written plainly, one byte and one weight at a time; the passes above
+// use vector units where they can and must give exactly these bytes.
+void ResampleRowScalar(const uint8_t* source, const TContributors& lists, uint8_t* dest);
+void ResampleColumnsScalar(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                           uint8_t* dest, ptrdiff_t destStride);
 
 // One 32-bit sum as a byte: sum / 65,536 truncated toward zero, clamped to 0..255. For a
 // negative sum the quotient is not above 0 either way, so the shift gives the same byte.

@@ -294,7 +294,6 @@ void IncrementalResize::AccumulateColumn(const uint8_t* row, int32_t index) {
   const int32_t wx = x - p.windowX;
   for (int32_t u = usesFirst_[wx]; u < usesFirst_[wx + 1]; ++u) {
     const int32_t m = uses_[u].pixel;
-    const uint32_t w = static_cast<uint32_t>(uses_[u].weight);
     std::vector<uint32_t>& sums = sums_[m];
     if (sums.empty()) {
       if (!spare_.empty()) {
@@ -303,9 +302,7 @@ void IncrementalResize::AccumulateColumn(const uint8_t* row, int32_t index) {
       }
       sums.assign(static_cast<size_t>(len), 0u);
     }
-    uint32_t* acc = sums.data();
-    const uint8_t* s = line_.data();
-    for (int32_t i = 0; i < len; ++i) acc[i] += w * s[i];
+    AddWeightedBytes(sums.data(), line_.data(), len, uses_[u].weight);
     if (--missing_[m] == 0) FinishColumn(m);
   }
 }
