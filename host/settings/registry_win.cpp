@@ -96,7 +96,7 @@ public:
       DWORD length = static_cast<DWORD>(buffer.size());
       LONG rc = RegEnumValueA(key_.get(), index, buffer.data(), &length, nullptr, nullptr,
                               nullptr, nullptr);
-      if (rc == ERROR_MORE_DATA) {  // a longer name was added meanwhile
+      if (rc == ERROR_MORE_DATA && buffer.size() < 65536) {  // a longer name was added meanwhile
         buffer.resize(buffer.size() * 2 + 256);
         --index;
         continue;
