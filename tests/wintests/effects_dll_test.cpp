@@ -1,0 +1,271 @@
+// The real basicfx.dll of the dist folder, called the way the host calls it: the
+// descriptor as the host copies it (64-bit layout), Setup, every effect through its
+// group entry with a Wait that records, and the run-time errors of Setup, which must
+// reach the process as the documented structured exception.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "kelv_effectmodule.h"
+
+namespace {
+
+std::string ExePath() {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return path;
+}
+
+// <build>/tests/kelv_wintests.exe -> <build>/dist/<name>
+std::string DistPath(const char* name) {
+  std::string p = ExePath();
+  p = p.substr(0, p.find_last_of("\\/"));
+  p = p.substr(0, p.find_last_of("\\/"));
+  return p + "\\dist\\" + name;
+}
+
+struct Library {
+  explicit Library(const std::string& path) : module(LoadLibraryA(path.c_str())) {}
+  ~Library() {
+    if (module) FreeLibrary(module);
+  }
+  Library(const Library&) = delete;
+  Library& operator=(const Library&) = delete;
+  TEffectModule* Open() const {
+    auto get = reinterpret_cast<KelvGetEffectModuleProc>(
+        reinterpret_cast<void*>(GetProcAddress(module, "GetEffectModule")));
+    return get ? get() : nullptr;
+  }
+  HMODULE module;
+};
+
+// ---- child process: Setup's run-time errors ----------------------------------------
+// Started by the test below with KELV_FX_PROBE=1001 or 1002: calls Setup with the faulty
+// record; the unhandled-exception filter ends the process with 0x4600 + error when the
+// exception has the documented code and parameter.
+DWORD g_probeError = 0;
+
+LONG WINAPI ProbeFilter(EXCEPTION_POINTERS* info) {
+  const EXCEPTION_RECORD* r = info->ExceptionRecord;
+  const bool documented = r->ExceptionCode == KELV_FX_RUNTIME_ERROR_EXCEPTION(g_probeError) &&
+                          (r->ExceptionFlags & EXCEPTION_NONCONTINUABLE) != 0 &&
+                          r->NumberParameters == 1 && r->ExceptionInformation[0] == g_probeError;
+  ExitProcess(documented ? 0x4600 + g_probeError : 3);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+const bool g_probe = [] {
+  char value[16] = {};
+  if (GetEnvironmentVariableA("KELV_FX_PROBE", value, sizeof value) == 0) return false;
+  g_probeError = static_cast<DWORD>(std::atoi(value));
+  Library lib(DistPath("basicfx.dll"));
+  TEffectModule* d = lib.Open();
+  if (d == nullptr) ExitProcess(4);
+  SetUnhandledExceptionFilter(&ProbeFilter);
+  std::vector<uint32_t> pixels(64);
+  TEffectSetup r{};
+  r.size = sizeof r;
+  r.width = 4;
+  r.height = 4;
+  r.screenBits = pixels.data();
+  if (g_probeError == KELV_FX_ERROR_SHORT_RECORD) r.size = 60 - 4;  // shorter than any record
+  d->setup(&r);
+  ExitProcess(2);  // Setup returned: the error was not raised
+  return true;
+}();
+
+DWORD RunProbe(int error) {
+  SetEnvironmentVariableA("KELV_FX_PROBE", std::to_string(error).c_str());
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::string cmd = "\"" + ExePath() + "\"";
+  const BOOL ok = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &si, &pi);
+  SetEnvironmentVariableA("KELV_FX_PROBE", nullptr);
+  if (!ok) return 1;
+  WaitForSingleObject(pi.hProcess, 60000);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+// ---- a recording host ---------------------------------------------------------------
+struct Recorder {
+  std::vector<float> fractions;
+  int restarts = 0;
+};
+Recorder* g_recorder = nullptr;
+volatile int32_t g_stop = 0;
+
+int32_t KELV_CDECL RecordWait(float fraction, int32_t) {
+  if (fraction > -17305.0f && fraction < -17303.0f) {
+    ++g_recorder->restarts;
+    return 1;
+  }
+  g_recorder->fractions.push_back(fraction);
+  return 1;
+}
+
+constexpr uint32_t kGuard = 0x5AA5C33Cu;
+constexpr size_t kGuardPixels = 32;
+
+struct Pictures {
+  Pictures(int32_t w, int32_t h, int32_t padding) : w(w), h(h), stride(w + padding) {
+    screen.assign(kGuardPixels * 2 + static_cast<size_t>(stride) * h, kGuard);
+    next.assign(kGuardPixels * 2 + static_cast<size_t>(w) * h, kGuard);
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        Screen(x, y) = (static_cast<uint32_t>(x * 7 + y * 3) & 0xFF) << 8 | 0x40;
+        Next(x, y) = (static_cast<uint32_t>(x * 5 + y * 11) & 0xFF) << 16 | 0x9000 | 0x21;
+      }
+  }
+  uint32_t& Screen(int32_t x, int32_t y) { return screen[kGuardPixels + static_cast<size_t>(y) * stride + x]; }
+  uint32_t& Next(int32_t x, int32_t y) { return next[kGuardPixels + static_cast<size_t>(y) * w + x]; }
+  bool GuardsIntact() const {
+    for (size_t i = 0; i < kGuardPixels; ++i)
+      if (screen[i] != kGuard || screen[screen.size() - 1 - i] != kGuard || next[i] != kGuard ||
+          next[next.size() - 1 - i] != kGuard)
+        return false;
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = w; x < stride; ++x)
+        if (screen[kGuardPixels + static_cast<size_t>(y) * stride + x] != kGuard) return false;
+    return true;
+  }
+  TEffectSetup Record() {
+    TEffectSetup r{};
+    r.size = sizeof r;
+    r.width = w;
+    r.height = h;
+    r.nextBits = next.data() + kGuardPixels;
+    r.screenBits = screen.data() + kGuardPixels;
+    r.screenStride = stride * 4;
+    r.stopFlag = &g_stop;
+    r.wait = &RecordWait;
+    return r;
+  }
+  int32_t w, h, stride;
+  std::vector<uint32_t> screen, next;
+};
+
+uint32_t Gray(uint32_t p) {
+  const uint32_t b = p & 0xFF, g = (p >> 8) & 0xFF, r = (p >> 16) & 0xFF;
+  const uint32_t y = (77 * r + 150 * g + 29 * b) >> 8;
+  return (p & 0xFF000000u) | y << 16 | y << 8 | y;
+}
+
+class BasicFxDll : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_NE(lib.module, nullptr) << "basicfx.dll not found beside the tests: " << DistPath("basicfx.dll");
+    d = lib.Open();
+    ASSERT_NE(d, nullptr);
+  }
+  Library lib{DistPath("basicfx.dll")};
+  TEffectModule* d = nullptr;
+};
+
+TEST_F(BasicFxDll, HostCopyOfTheDescriptorHasThe64BitLayout) {
+  static_assert(sizeof(void*) == 8);
+  EXPECT_EQ(sizeof(TEffectModule), 96u);
+  EXPECT_EQ(sizeof(TEffectSetup), 96u);
+  unsigned char copy[96];
+  std::memcpy(copy, d, sizeof copy);  // what the host keeps
+  auto u32 = [&](size_t at) { uint32_t v; std::memcpy(&v, copy + at, 4); return v; };
+  auto ptr = [&](size_t at) { void* v; std::memcpy(&v, copy + at, 8); return v; };
+  EXPECT_EQ(u32(0), 0x00010400u);
+  EXPECT_EQ(u32(4), 0x01000205u);
+  EXPECT_STREQ(static_cast<const char*>(ptr(8)), "Default Effects");
+  EXPECT_EQ(u32(16), 0u);
+  EXPECT_NE(ptr(24), nullptr);  // About
+  EXPECT_EQ(std::string(static_cast<const char*>(ptr(32))).rfind("Default effects plugin ver 1.0.2.5", 0), 0u);
+  EXPECT_EQ(u32(40), 10u);
+  auto groups = static_cast<const char* const*>(ptr(48));
+  auto counts = static_cast<const uint8_t*>(ptr(64));
+  auto names = static_cast<const char* const* const*>(ptr(72));
+  auto flags = static_cast<const uint8_t* const*>(ptr(88));
+  EXPECT_EQ(ptr(56), static_cast<void*>(d->groupEntries));
+  EXPECT_EQ(ptr(80), reinterpret_cast<void*>(d->setup));
+  EXPECT_STREQ(groups[7], "Gray scale");
+  EXPECT_STREQ(groups[11], "Effect 12");
+  EXPECT_EQ(counts[1], 4);
+  EXPECT_STREQ(names[3][2], "Random");
+  EXPECT_STREQ(names[6][1], "Vertical");
+  EXPECT_EQ(flags[4][0], 4);
+  EXPECT_EQ(flags[7][1], 3);
+}
+
+TEST_F(BasicFxDll, SetupRejectsNilAndEmptyRecords) {
+  EXPECT_EQ(d->setup(nullptr), 0);
+  TEffectSetup r{};
+  EXPECT_EQ(d->setup(&r), 0);
+}
+
+TEST_F(BasicFxDll, EveryEffectEndsOnTheNextPicture) {
+  struct Shape { int32_t w, h, padding; };
+  for (const Shape s : {Shape{160, 120, 0}, Shape{37, 61, 9}, Shape{1, 1, 0}}) {
+    for (int32_t g = 0; g < d->groupCount; ++g) {
+      for (int32_t e = 0; e < d->effectCounts[g]; ++e) {
+        Pictures pic(s.w, s.h, s.padding);
+        Recorder rec;
+        g_recorder = &rec;
+        TEffectSetup r = pic.Record();
+        ASSERT_EQ(d->setup(&r), 1);
+        std::vector<uint32_t> want;
+        for (int32_t y = 0; y < s.h; ++y)
+          for (int32_t x = 0; x < s.w; ++x)
+            want.push_back(g == 7 && e == 0 ? Gray(pic.Screen(x, y)) : pic.Next(x, y));
+        const uint8_t f = d->effectFlags[g][e];
+        if (f & KELV_FX_PRE_STEP) d->groupEntries[g](KELV_FX_COMMAND_PRE_STEP + e, 0);
+        if (f & KELV_FX_PREPARE) d->groupEntries[g](KELV_FX_COMMAND_PREPARE + e, 0);
+        d->groupEntries[g](e, 0);
+        const std::string what = std::string(d->groupNames[g]) + "/" + d->effectNames[g][e] +
+                                 " " + std::to_string(s.w) + "x" + std::to_string(s.h);
+        size_t i = 0, wrong = 0;
+        for (int32_t y = 0; y < s.h; ++y)
+          for (int32_t x = 0; x < s.w; ++x) wrong += pic.Screen(x, y) != want[i++];
+        EXPECT_EQ(wrong, 0u) << what;
+        ASSERT_FALSE(rec.fractions.empty()) << what;
+        for (size_t k = 1; k < rec.fractions.size(); ++k)
+          ASSERT_LE(rec.fractions[k - 1], rec.fractions[k]) << what;
+        EXPECT_EQ(rec.fractions.back(), 1.0f) << what;
+        EXPECT_TRUE(pic.GuardsIntact()) << what;
+        EXPECT_EQ(rec.restarts, g == 4 && e == 1 ? 1 : 0) << what;
+        g_recorder = nullptr;
+      }
+    }
+  }
+}
+
+TEST_F(BasicFxDll, StopFlagEndsEveryEffectAfterItsFirstStep) {
+  g_stop = 1;
+  for (int32_t g = 0; g < d->groupCount; ++g)
+    for (int32_t e = 0; e < d->effectCounts[g]; ++e) {
+      Pictures pic(50, 40, 0);
+      Recorder rec;
+      g_recorder = &rec;
+      TEffectSetup r = pic.Record();
+      ASSERT_EQ(d->setup(&r), 1);
+      d->groupEntries[g](e, 0);
+      EXPECT_EQ(rec.fractions.size() + rec.restarts, 1u) << g << "/" << e;
+      g_recorder = nullptr;
+    }
+  g_stop = 0;
+}
+
+TEST(BasicFxDllErrors, ShortRecordRaisesRuntimeError1001) {
+  EXPECT_EQ(RunProbe(KELV_FX_ERROR_SHORT_RECORD), 0x4600u + 1001);
+}
+
+TEST(BasicFxDllErrors, MissingPixelsRaiseRuntimeError1002) {
+  EXPECT_EQ(RunProbe(KELV_FX_ERROR_MISSING_BITS), 0x4600u + 1002);
+}
+
+}  // namespace
