@@ -285,11 +285,13 @@ std::vector<EffectModuleState*> EffectModuleStates() {
   return states;
 }
 
-std::vector<std::string> BuildExtensionList() {
-  std::vector<ModuleExtensions> modules;
-  for (const InModule& m : State().inModules)
-    modules.push_back({m.enabled, DescriptorExtensions(m.descriptor)});
-  return BuildExtensionList(modules);
+std::vector<std::string> DeclaredExtensions() {
+  std::vector<std::string> declared;
+  for (const InModule& m : State().inModules) {
+    if (!m.enabled) continue;
+    for (std::string& e : DescriptorExtensions(m.descriptor)) declared.push_back(std::move(e));
+  }
+  return declared;
 }
 
 DecodeResult DecodeFile(const std::string& fileName, int32_t wantWidth, int32_t wantHeight,

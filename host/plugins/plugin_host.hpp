@@ -58,8 +58,10 @@ std::vector<EffectModuleState*> EffectModuleStates();
 // Library handles of all libraries that provided an accepted module, each once.
 const std::vector<void*>& ModuleLibraries();
 
-// Every extension the enabled input modules declare, lower case, each once, in load order.
-std::vector<std::string> BuildExtensionList();
+// Every extension the enabled input modules declare, as declared, in load order and
+// declaration order: what the catalogue's BuildExtensionList takes to make the list of
+// picture file extensions (TheScanner().Extensions = BuildExtensionList(DeclaredExtensions())).
+std::vector<std::string> DeclaredExtensions();
 
 // The shared decode buffer. AllocBuffer gives null outside the size limits; FreeBuffer
 // releases the block and forgets its size (the picture loader calls it after each picture).

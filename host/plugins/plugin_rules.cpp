@@ -63,18 +63,6 @@ DecodeVerdict JudgeDecode(const DecodeAnswer& a, bool pixelsRequested) {
   return DecodeVerdict::Rejected;
 }
 
-std::vector<std::string> BuildExtensionList(const std::vector<ModuleExtensions>& modules) {
-  std::vector<std::string> list;
-  for (const ModuleExtensions& m : modules) {
-    if (!m.enabled) continue;
-    for (const std::string& e : m.extensions) {
-      std::string lower = LowerAscii(e);
-      if (std::find(list.begin(), list.end(), lower) == list.end()) list.push_back(lower);
-    }
-  }
-  return list;
-}
-
 std::vector<std::string> DescriptorExtensions(const TInModule& module) {
   std::vector<std::string> out;
   if (!module.extensions || module.formatCount <= 0) return out;

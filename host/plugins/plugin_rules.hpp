@@ -65,14 +65,6 @@ struct DecodeAnswer {
 enum class DecodeVerdict { Rejected, Decoded, Filtered };
 DecodeVerdict JudgeDecode(const DecodeAnswer& answer, bool pixelsRequested);
 
-// The extension list: every extension of every enabled input module, lower-cased, in load
-// and declaration order, each once.
-struct ModuleExtensions {
-  bool enabled = true;
-  std::vector<std::string> extensions;
-};
-std::vector<std::string> BuildExtensionList(const std::vector<ModuleExtensions>& modules);
-
 // The extensions a descriptor declares (null entries read as empty).
 std::vector<std::string> DescriptorExtensions(const TInModule& module);
 
