@@ -90,3 +90,28 @@ TEST_F(StartupTest, RunWritesBackOnlyAnUnchangedFileAfterFiltering) {
 
 }  // namespace
 }  // namespace kelv
+
+#include "catalogue/size_filter.hpp"
+#include "settings/settings.hpp"
+
+namespace kelv {
+namespace {
+
+TEST(SizeFilter, OnlyARunWithTheFilterOnPassesAMinimum) {
+  Settings settings;
+  settings.filterx = 320;
+  settings.filtery = 200;
+  EXPECT_FALSE(DecodeMinimumSize(settings, true).active());
+  settings.filterres = true;
+  EXPECT_FALSE(DecodeMinimumSize(settings, false).active());
+  {
+    SaverRunActiveScope run;
+    MinimumPictureSize size = DecodeMinimumSize(settings);
+    EXPECT_EQ(size.width, 320);
+    EXPECT_EQ(size.height, 200);
+  }
+  EXPECT_FALSE(DecodeMinimumSize(settings).active());
+}
+
+}  // namespace
+}  // namespace kelv
