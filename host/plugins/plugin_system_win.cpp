@@ -29,6 +29,13 @@ Proc ExportOf(HMODULE module, const char* name) {
 
 class WinPluginSystem final : public PluginSystem {
 public:
+  WinPluginSystem() = default;
+  ~WinPluginSystem() override {
+    // Reached only at process end when UnloadPlugins never ran: plug-ins may still be
+    // loaded and free blocks of the shared heap as they go, so the memory manager stays.
+    (void)memoryManager_.release();
+  }
+
   bool FolderExists(const std::string& folder) override {
     DWORD attributes = ::GetFileAttributesA(folder.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -354,6 +354,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_self = instance;
     ::DisableThreadLibraryCalls(instance);
+  } else if (reason == DLL_PROCESS_DETACH) {
+    // Without a release notice the imaging library is still held here. Freeing a library
+    // under the loader's lock is not allowed; it goes with the process instead.
+    (void)g_module.library.release();
   }
   return TRUE;
 }
