@@ -260,6 +260,88 @@ TEST_F(BasicFxDll, StopFlagEndsEveryEffectAfterItsFirstStep) {
   g_stop = 0;
 }
 
+// Halfway frames of every effect for the eye and for tests/wine/test_basicfx.py: with
+// KELV_FX_FRAMES set to a folder, writes g<group>e<effect>.bmp (24-bit) of the screen at
+// the first Wait at or past one half. Old picture: blue squares of 20 pixels; next
+// picture: red with green rising from left to right.
+struct FrameGrab {
+  std::string path;
+  const std::vector<uint32_t>* screen = nullptr;
+  size_t offset = 0;
+  int32_t w = 0, h = 0, stride = 0;
+  bool done = false;
+};
+FrameGrab* g_grab = nullptr;
+
+void WriteBmp(const FrameGrab& f) {
+  const int32_t rowBytes = (f.w * 3 + 3) & ~3;
+  std::vector<unsigned char> file(54 + static_cast<size_t>(rowBytes) * f.h, 0);
+  auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&file[at], &v, 4); };
+  file[0] = 'B';
+  file[1] = 'M';
+  put32(2, static_cast<uint32_t>(file.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<uint32_t>(f.w));
+  put32(22, static_cast<uint32_t>(f.h));
+  file[26] = 1;
+  file[28] = 24;
+  for (int32_t y = 0; y < f.h; ++y)
+    for (int32_t x = 0; x < f.w; ++x) {
+      const uint32_t p = (*f.screen)[f.offset + static_cast<size_t>(y) * f.stride + x];
+      unsigned char* out = &file[54 + static_cast<size_t>(f.h - 1 - y) * rowBytes + x * 3];
+      out[0] = p & 0xFF;
+      out[1] = (p >> 8) & 0xFF;
+      out[2] = (p >> 16) & 0xFF;
+    }
+  HANDLE h = CreateFileA(f.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(h, file.data(), static_cast<DWORD>(file.size()), &written, nullptr);
+  CloseHandle(h);
+}
+
+int32_t KELV_CDECL GrabWait(float fraction, int32_t) {
+  if (g_grab != nullptr && !g_grab->done && fraction >= 0.5f) {
+    WriteBmp(*g_grab);
+    g_grab->done = true;
+  }
+  return 1;
+}
+
+TEST_F(BasicFxDll, WritesHalfwayFramesWhenAsked) {
+  char dir[MAX_PATH] = {};
+  if (GetEnvironmentVariableA("KELV_FX_FRAMES", dir, sizeof dir) == 0)
+    GTEST_SKIP() << "KELV_FX_FRAMES not set";
+  constexpr int32_t w = 320, h = 200;
+  for (int32_t g = 0; g < d->groupCount; ++g)
+    for (int32_t e = 0; e < d->effectCounts[g]; ++e) {
+      Pictures pic(w, h, 0);
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+          pic.Screen(x, y) = ((x / 20 + y / 20) & 1) ? 0x2040C0u : 0x3060E0u;
+          pic.Next(x, y) = 0xC00000u | static_cast<uint32_t>(x * 255 / w) << 8;
+        }
+      FrameGrab grab;
+      grab.path = std::string(dir) + "\\g" + std::to_string(g) + "e" + std::to_string(e) + ".bmp";
+      grab.screen = &pic.screen;
+      grab.offset = kGuardPixels;
+      grab.w = w;
+      grab.h = h;
+      grab.stride = pic.stride;
+      g_grab = &grab;
+      TEffectSetup r = pic.Record();
+      r.wait = &GrabWait;
+      ASSERT_EQ(d->setup(&r), 1);
+      const uint8_t f = d->effectFlags[g][e];
+      if (f & KELV_FX_PRE_STEP) d->groupEntries[g](KELV_FX_COMMAND_PRE_STEP + e, 0);
+      if (f & KELV_FX_PREPARE) d->groupEntries[g](KELV_FX_COMMAND_PREPARE + e, 0);
+      d->groupEntries[g](e, 0);
+      g_grab = nullptr;
+      EXPECT_TRUE(grab.done) << g << "/" << e;
+    }
+}
+
 TEST(BasicFxDllErrors, ShortRecordRaisesRuntimeError1001) {
   EXPECT_EQ(RunProbe(KELV_FX_ERROR_SHORT_RECORD), 0x4600u + 1001);
 }
