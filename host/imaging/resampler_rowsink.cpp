@@ -1,6 +1,5 @@
 #include "imaging/resampler_rowsink.hpp"
 
-#include <cstring>
 #include <limits>
 #include <new>
 #include <string>
@@ -164,7 +163,7 @@ bool IncrementalResize::Init(int32_t width, int32_t height) {
   }
   place_ = place;
   resampling_ = place.scaled;
-  std::memset(target_->Bits, 0, static_cast<size_t>(pw) * ph * 4);
+  target_->Clear();
   return true;
 }
 
