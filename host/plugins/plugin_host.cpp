@@ -26,6 +26,7 @@ struct HostState {
   // The variable whose address the options record carries.
   KelvRowSinkProc rowSinkVariable = nullptr;
   RowSinkHandler rowSinkHandler = nullptr;
+  KelvRowSinkProc rowSinkEntry = nullptr;
   bool rowSinkTook = false;    // the handler accepted the current picture
   bool rowSinkFailed = false;  // the handler raised during the current picture
 };
@@ -57,9 +58,10 @@ void* KELV_CDECL AllocBufferEntry(uint32_t byteCount) noexcept {
 uint8_t KELV_CDECL RowSinkEntry(intptr_t first, int32_t rowIndex, int32_t width,
                                 int32_t height) noexcept {
   HostState& s = State();
-  if (s.rowSinkFailed || !s.rowSinkHandler) return 0;
+  if (s.rowSinkFailed || (!s.rowSinkHandler && !s.rowSinkEntry)) return 0;
   try {
-    bool accepted = s.rowSinkHandler(first, rowIndex, width, height);
+    bool accepted = s.rowSinkHandler ? s.rowSinkHandler(first, rowIndex, width, height)
+                                     : s.rowSinkEntry(first, rowIndex, width, height) != 0;
     if (rowIndex == KELV_ROWSINK_HEADER) s.rowSinkTook = accepted;
     return accepted ? 1 : 0;
   } catch (...) {
@@ -206,7 +208,15 @@ void* KELV_REGCALL HostReallocMem(void** block, uint32_t newSize) {
 void PublishRowSink(RowSinkHandler handler) {
   HostState& s = State();
   s.rowSinkHandler = handler;
+  s.rowSinkEntry = nullptr;
   s.rowSinkVariable = handler ? &RowSinkEntry : nullptr;
+}
+
+void PublishRowSinkEntry(KelvRowSinkProc entry) {
+  HostState& s = State();
+  s.rowSinkHandler = nullptr;
+  s.rowSinkEntry = entry;
+  s.rowSinkVariable = entry ? &RowSinkEntry : nullptr;
 }
 
 void WithdrawRowSink() { PublishRowSink(nullptr); }

@@ -78,6 +78,8 @@ void* KELV_REGCALL HostReallocMem(void** block, uint32_t newSize);
 // kept on the host's side and the picture counts as unreadable.
 using RowSinkHandler = bool (*)(intptr_t first, int32_t rowIndex, int32_t width, int32_t height);
 void PublishRowSink(RowSinkHandler handler);
+// The same for a C entry that never raises (it keeps its own failures).
+void PublishRowSinkEntry(KelvRowSinkProc entry);
 void WithdrawRowSink();
 
 struct DecodeResult {
