@@ -1,7 +1,6 @@
 #include "imaging/resampler_rowsink.hpp"
 
 #include <limits>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,24 +32,16 @@ public:
   }
 
   bool Drawn() const { return drawn_; }
-  const std::string& Failure() const { return failure_; }
-  bool Failed() const { return !failure_.empty(); }
-  void Fail(std::string text) {
-    failure_ = std::move(text);
-    if (failure_.empty()) failure_ = "RowSink failed";
-  }
 
   bool Init(int32_t width, int32_t height);
   bool Sink(intptr_t a, int32_t b, int32_t width, int32_t height);
-  // Ends the resize after an exception; the target and a recorded failure stay.
+  // Ends the resize after an exception; the target stays known.
   void Abort() {
     TBitmap* target = target_;
     const int32_t quality = quality_;
-    std::string failure = std::move(failure_);
     Reset();
     target_ = target;
     quality_ = quality;
-    failure_ = std::move(failure);
   }
 
 private:
@@ -83,7 +74,6 @@ private:
   bool startResize_ = false;
   bool resizeStarted_ = false;
   bool drawn_ = false;
-  std::string failure_;
 
   // Header of the current picture.
   int32_t orientation_ = 1;
@@ -346,8 +336,6 @@ void WithdrawIncrementalResize() { State().Reset(); }
 
 bool IncrementalResizeDrawn() { return State().Drawn(); }
 
-const std::string& IncrementalResizeFailure() { return State().Failure(); }
-
 bool InitResize(int32_t width, int32_t height) { return State().Init(width, height); }
 
 bool RowSink(intptr_t a, int32_t b, int32_t width, int32_t height) {
@@ -361,19 +349,3 @@ bool RowSink(intptr_t a, int32_t b, int32_t width, int32_t height) {
 }
 
 }  // namespace kelv
-
-extern "C" uint8_t KELV_CDECL KelvRowSinkEntry(intptr_t a, int32_t b, int32_t width,
-                                               int32_t height) {
-  using namespace kelv;
-  if (!IncrementalResizeFailure().empty()) return 0;
-  try {
-    return RowSink(a, b, width, height) ? 1 : 0;
-  } catch (const Exception& e) {
-    State().Fail(e.message());
-  } catch (const std::bad_alloc&) {
-    State().Fail("Out of memory");
-  } catch (...) {
-    State().Fail("RowSink failed");
-  }
-  return 0;
-}

@@ -5,16 +5,14 @@
 // placed unscaled are copied row by row straight into the target.
 //
 // Use by the picture loader:
-//   PrepareIncrementalResize(target, quality);  put RowSinkEntry in the row-sink variable
-//   ... decode ...  IncrementalResizeFailure() non-empty: the picture counts as unreadable;
-//                   IncrementalResizeDrawn(): the picture is already in the target
-//   WithdrawIncrementalResize();                empty the row-sink variable
+//   PrepareIncrementalResize(target, quality);  publish RowSink through the plug-in host
+//   ... decode ...  IncrementalResizeDrawn(): the picture is already in the target
+//   WithdrawIncrementalResize();                and withdraw the row sink
+// RowSink raises on protocol violations; the plug-in host's entry keeps that exception on
+// the host's side of the plug-in boundary.
 #pragma once
 
 #include <cstdint>
-#include <string>
-
-#include "kelv_inmodule.h"
 
 namespace kelv {
 
@@ -30,9 +28,6 @@ void WithdrawIncrementalResize();
 
 // True once the last row has arrived and the picture has been drawn into the target.
 bool IncrementalResizeDrawn();
-
-// The text of the exception that ended the current decode inside RowSinkEntry, or empty.
-const std::string& IncrementalResizeFailure();
 
 // Prepares the incremental form for a picture of width x height (display orientation;
 // the orientation is the one of the current RowSink header call, 1 outside one): the
@@ -52,9 +47,3 @@ bool InitResize(int32_t width, int32_t height);
 bool RowSink(intptr_t a, int32_t b, int32_t width, int32_t height);
 
 }  // namespace kelv
-
-// The entry plug-ins call (the value of the host's row-sink variable). Never lets an
-// exception out: a failure is remembered (IncrementalResizeFailure), the call returns 0
-// and every later call of the same decode returns 0 without doing anything.
-extern "C" uint8_t KELV_CDECL KelvRowSinkEntry(intptr_t a, int32_t b, int32_t width,
-                                               int32_t height);
