@@ -11,9 +11,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* The reserved attribute spellings: <windows.h> defines `cdecl` as an empty macro, which
+ * would silently drop the attribute (and change C++ name mangling) in files that include
+ * it before this header. */
 #if defined(__GNUC__) && defined(__i386__)
-#define KELV_CDECL __attribute__((cdecl))
-#define KELV_REGCALL __attribute__((regparm(3)))
+#define KELV_CDECL __attribute__((__cdecl__))
+#define KELV_REGCALL __attribute__((__regparm__(3)))
 #else
 #define KELV_CDECL
 #define KELV_REGCALL
