@@ -49,6 +49,10 @@ void UnhandledExceptionProcedure() {
 
 void InstallTerminateHook() { std::set_terminate(&UnhandledExceptionProcedure); }
 
-void InstallRaiseHook() { g_previousRaiseHook = SetRaiseHook(&CrashRaiseHook); }
+void InstallRaiseHook() {
+  const RaiseHook previous = SetRaiseHook(&CrashRaiseHook);
+  // Installing twice must not chain the hook to itself (endless recursion at every raise).
+  if (previous != &CrashRaiseHook) g_previousRaiseHook = previous;
+}
 
 }  // namespace kelv

@@ -53,6 +53,7 @@ TEST(RaiseHook, ChainsToTheHookInstalledBefore) {
     previousAddress = address;
   });
   InstallRaiseHook();
+  InstallRaiseHook();  // a second install keeps the chain as it was
   const Exception e("raised");
   EXPECT_EQ(previousCalls, 1);
   EXPECT_EQ(previousAddress, e.raiseAddress());
