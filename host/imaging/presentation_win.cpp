@@ -1,0 +1,272 @@
+// Presentation on Win32: the plain GDI copy and the exclusive full-screen DirectDraw path.
+//
+// Test seam: the environment variable KELV_DDRAW_LOCK_FAIL, read once by each
+// SetupPresentation, makes surface locks fail without asking DirectDraw:
+//   "primary"  the primary surface cannot be locked (the off-screen surface is used),
+//   "all"      no surface can be locked (the run falls back to the plain path),
+//   "lost"     every lock finds its surface lost (restored once, then the plain path).
+#include <windows.h>
+#include <ddraw.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "common/exception.hpp"
+#include "common/random.hpp"
+#include "imaging/presentation.hpp"
+
+namespace kelv {
+
+namespace {
+
+using DirectDrawCreateFn = HRESULT(WINAPI*)(GUID*, IDirectDraw**, IUnknown*);
+
+const GUID kIidDirectDraw2 = {0xB3A6F3E0, 0x2B43, 0x11CF, {0xA2, 0xDE, 0x00, 0xAA, 0x00, 0xB9, 0x33, 0x56}};
+constexpr HRESULT kCantLock = static_cast<HRESULT>(0x887601B3);
+constexpr HRESULT kSurfaceLost = static_cast<HRESULT>(0x887601C2);
+
+enum class LockSeam { None, Primary, All, Lost };
+
+struct State {
+  HWND window = nullptr;
+  TBitmap* screen = nullptr;
+  IDirectDraw2* directDraw = nullptr;
+  IDirectDrawSurface* primary = nullptr;
+  IDirectDrawSurface* offscreen = nullptr;
+  bool drawToPrimary = true;
+  bool locked = false;
+  IDirectDrawSurface* lockedSurface = nullptr;
+  void* bits = nullptr;
+  int32_t pitch = 0;
+  void* lastTold = nullptr;
+  LockSeam seam = LockSeam::None;
+  PresentationListener listener;
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+// "DDraw.dll" is loaded once, when first needed, and stays loaded for the process.
+DirectDrawCreateFn DirectDrawCreateEntry() {
+  static DirectDrawCreateFn entry = [] {
+    HMODULE lib = LoadLibraryA("DDraw.dll");
+    return lib ? reinterpret_cast<DirectDrawCreateFn>(
+                     reinterpret_cast<void*>(GetProcAddress(lib, "DirectDrawCreate")))
+               : nullptr;
+  }();
+  return entry;
+}
+
+LockSeam ReadLockSeam() {
+  const char* value = std::getenv("KELV_DDRAW_LOCK_FAIL");
+  if (!value) return LockSeam::None;
+  if (std::strcmp(value, "primary") == 0) return LockSeam::Primary;
+  if (std::strcmp(value, "all") == 0) return LockSeam::All;
+  if (std::strcmp(value, "lost") == 0) return LockSeam::Lost;
+  return LockSeam::None;
+}
+
+template <class T>
+void ReleaseCom(T*& p) {
+  if (p) p->Release();
+  p = nullptr;
+}
+
+HRESULT LockSurface(IDirectDrawSurface* surface, DDSURFACEDESC& desc) {
+  State& s = S();
+  if (s.seam == LockSeam::Lost) return kSurfaceLost;
+  if (s.seam == LockSeam::All || (s.seam == LockSeam::Primary && surface == s.primary)) return kCantLock;
+  std::memset(&desc, 0, sizeof desc);
+  desc.dwSize = sizeof desc;
+  return surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
+}
+
+void ReleaseAll() {
+  State& s = S();
+  UnlockScreen();
+  if (s.directDraw) s.directDraw->FlipToGDISurface();
+  ReleaseCom(s.offscreen);
+  ReleaseCom(s.primary);
+  ReleaseCom(s.directDraw);
+  s.lastTold = nullptr;
+}
+
+// Gives DirectDraw up for the rest of the run.
+void FallBack() {
+  ReleaseAll();
+  UseDirectDraw = false;
+  if (S().listener.fellBack) S().listener.fellBack();
+}
+
+// Steps 1 to 6 of the set-up; false when DirectDraw cannot be used.
+bool CreateSurfaces(HWND window, int32_t width, int32_t height) {
+  State& s = S();
+  DirectDrawCreateFn create = DirectDrawCreateEntry();
+  if (!create) return false;
+  IDirectDraw* first = nullptr;
+  if (FAILED(create(nullptr, &first, nullptr)) || !first) return false;
+  HRESULT hr = first->QueryInterface(kIidDirectDraw2, reinterpret_cast<void**>(&s.directDraw));
+  first->Release();
+  if (FAILED(hr) || !s.directDraw) {
+    s.directDraw = nullptr;
+    return false;
+  }
+  if (FAILED(s.directDraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN))) return false;
+
+  DDSURFACEDESC desc{};
+  desc.dwSize = sizeof desc;
+  desc.dwFlags = DDSD_CAPS;
+  desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+  if (FAILED(s.directDraw->CreateSurface(&desc, &s.primary, nullptr)) || !s.primary) return false;
+
+  DDPIXELFORMAT format{};
+  static_assert(sizeof(DDPIXELFORMAT) == 32);
+  format.dwSize = sizeof format;
+  if (FAILED(s.primary->GetPixelFormat(&format))) return false;
+  const FormatVerdict verdict =
+      CheckSurfaceFormat(format.dwRGBBitCount, format.dwFlags, format.dwRBitMask, format.dwGBitMask,
+                         format.dwBBitMask, static_cast<int>(RandomReal() * 100));
+  if (verdict.kind == FormatVerdict::Report) {
+    FallBack();
+    throw Exception(verdict.reportText);
+  }
+  if (verdict.kind == FormatVerdict::GiveUp) return false;
+
+  desc = DDSURFACEDESC{};
+  desc.dwSize = sizeof desc;
+  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+  desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+  desc.dwWidth = width;
+  desc.dwHeight = height;
+  desc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+  desc.ddpfPixelFormat.dwFlags = DDPF_RGB;
+  desc.ddpfPixelFormat.dwRGBBitCount = 32;
+  desc.ddpfPixelFormat.dwRBitMask = 0xFF0000;
+  desc.ddpfPixelFormat.dwGBitMask = 0xFF00;
+  desc.ddpfPixelFormat.dwBBitMask = 0xFF;
+  if (FAILED(s.directDraw->CreateSurface(&desc, &s.offscreen, nullptr)) || !s.offscreen) return false;
+  return true;
+}
+
+// Copies a GDI bitmap into the off-screen surface through a surface DC.
+void CopyToOffscreen(TBitmap& picture) {
+  State& s = S();
+  HDC dc = nullptr;
+  HRESULT hr = s.offscreen->GetDC(&dc);
+  if (hr == kSurfaceLost) {
+    s.offscreen->Restore();
+    hr = s.offscreen->GetDC(&dc);
+  }
+  if (FAILED(hr) || !dc) return;
+  BitBlt(dc, 0, 0, picture.Width, picture.Height, static_cast<HDC>(picture.DC), 0, 0, SRCCOPY);
+  s.offscreen->ReleaseDC(dc);
+}
+
+void OffscreenToPrimary() {
+  State& s = S();
+  HRESULT hr = s.primary->Blt(nullptr, s.offscreen, nullptr, DDBLT_WAIT, nullptr);
+  if (hr == kSurfaceLost) {
+    s.primary->Restore();
+    s.primary->Blt(nullptr, s.offscreen, nullptr, DDBLT_WAIT, nullptr);
+  }
+}
+
+}  // namespace
+
+void SetPresentationListener(const PresentationListener& listener) { S().listener = listener; }
+
+void SetupPresentation(void* window, TBitmap& screen) {
+  State& s = S();
+  s.window = static_cast<HWND>(window);
+  s.screen = &screen;
+  s.drawToPrimary = true;
+  s.locked = false;
+  s.lastTold = nullptr;
+  s.seam = ReadLockSeam();
+  if (!UseDirectDraw) return;
+  if (!CreateSurfaces(s.window, screen.Width, screen.Height)) {
+    ReleaseAll();
+    UseDirectDraw = false;
+    return;
+  }
+  CopyToOffscreen(screen);
+}
+
+void LockScreen() {
+  State& s = S();
+  if (!UseDirectDraw || s.locked || !s.primary || !s.offscreen) return;
+  IDirectDrawSurface* surface = s.drawToPrimary ? s.primary : s.offscreen;
+  DDSURFACEDESC desc;
+  HRESULT hr = LockSurface(surface, desc);
+  if (hr == kCantLock && s.drawToPrimary) {
+    s.drawToPrimary = false;
+    surface = s.offscreen;
+    hr = LockSurface(surface, desc);
+  }
+  if (hr == kSurfaceLost) {
+    surface->Restore();
+    hr = LockSurface(surface, desc);
+  }
+  if (FAILED(hr)) {
+    FallBack();
+    return;
+  }
+  s.locked = true;
+  s.lockedSurface = surface;
+  s.bits = desc.lpSurface;
+  s.pitch = desc.lPitch;
+  if (s.bits != s.lastTold) {
+    s.lastTold = s.bits;
+    if (s.listener.surfaceMoved) s.listener.surfaceMoved(s.bits, s.pitch);
+  }
+}
+
+void UnlockScreen() {
+  State& s = S();
+  if (!s.locked) return;
+  if (s.lockedSurface) s.lockedSurface->Unlock(nullptr);
+  s.locked = false;
+  s.lockedSurface = nullptr;
+  s.bits = nullptr;
+}
+
+void PresentFrame(void* windowDC) {
+  State& s = S();
+  if (!UseDirectDraw) {
+    if (s.screen && s.screen->DC && windowDC)
+      BitBlt(static_cast<HDC>(windowDC), 0, 0, s.screen->Width, s.screen->Height,
+             static_cast<HDC>(s.screen->DC), 0, 0, SRCCOPY);
+    return;
+  }
+  UnlockScreen();
+  if (!s.drawToPrimary && s.primary && s.offscreen) OffscreenToPrimary();
+  LockScreen();
+}
+
+void ShowPicture(void* windowDC, TBitmap& picture, bool ending) {
+  State& s = S();
+  if (UseDirectDraw && s.offscreen && s.primary) {
+    UnlockScreen();  // no GDI call may touch a locked surface
+    CopyToOffscreen(picture);
+    if (s.drawToPrimary) {
+      OffscreenToPrimary();
+    } else {
+      PresentFrame(windowDC);
+      UnlockScreen();
+    }
+    return;
+  }
+  if (!s.screen) return;
+  if (&picture != s.screen) FitInto(*s.screen, picture);
+  if (!ending) PresentFrame(windowDC);
+}
+
+void ReleasePresentation() { ReleaseAll(); }
+
+void* LockedSurfaceBits() { return S().locked ? S().bits : nullptr; }
+int32_t LockedSurfacePitch() { return S().locked ? S().pitch : 0; }
+bool DrawingToPrimary() { return S().drawToPrimary; }
+
+}  // namespace kelv
