@@ -1,0 +1,260 @@
+"""Saver runs under Wine: full screen with the captured desktop, the input that pauses,
+steps or ends a run, both presentation paths with the DirectDraw fall-back, the preview
+inside another program's window and repeated dialog-style previews.
+
+The runs are driven by saver_run.exe, which calls the saver run of the program with the
+input settings given on its command line. Wine on Xvfb runs without a window manager, so
+the tests switch Wine's X11 driver to unmanaged windows: otherwise every hidden full-screen
+window waits two seconds for a window manager that never answers.
+"""
+import time
+import unittest
+from pathlib import Path
+
+from winebench import Bench
+
+MAGENTA = (255, 0, 255)
+BLACK = (0, 0, 0)
+SAVER_TITLE = "Tarnwick Kelvora"
+
+
+def read_ppm(path: Path):
+    data = path.read_bytes()
+    parts = data.split(maxsplit=4)
+    assert parts[0] == b"P6", "screenshot is not a binary PPM"
+    width, height, maxval = int(parts[1]), int(parts[2]), int(parts[3])
+    return width, 2 if maxval > 255 else 1, parts[4]
+
+
+def pixel(shot, x, y):
+    """(r, g, b) in 0..255 at (x, y)."""
+    width, sample_bytes, pixels = shot
+    i = (y * width + x) * 3 * sample_bytes
+    return tuple(pixels[i + c * sample_bytes] for c in range(3))
+
+
+class SaverRunTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.bench = Bench()
+        cls.bench.reg_add(r"HKEY_CURRENT_USER\Software\Wine\X11 Driver", "Managed", "N")
+
+    # ---- helpers -----------------------------------------------------------------
+    def start_marker(self, name, x, y, w, h, rgb, hide_ms, live_ms=30000):
+        """A coloured window on the desktop; returns (process, window handle)."""
+        handle_file = self.bench.out / f"{name}.handle"
+        if handle_file.exists():
+            handle_file.unlink()
+        proc = self.bench.start("desktop_window.exe",
+                                [str(v) for v in (x, y, w, h, rgb, self.bench.windows_path(handle_file), hide_ms, live_ms)],
+                                log_name=f"{name}.log")
+        self.addCleanup(self._end, proc)
+        end = time.time() + 30
+        while time.time() < end and not (handle_file.exists() and handle_file.read_text().strip()):
+            time.sleep(0.1)
+        self.assertTrue(handle_file.exists(), "the marker window did not start")
+        time.sleep(1.5)  # mapped and painted
+        return proc, int(handle_file.read_text().split()[0])
+
+    def _end(self, proc):
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+        proc.log_handle.close()
+
+    def start_saver(self, name, args, env=None, wait_title=True):
+        proc = self.bench.start("saver_run.exe", [str(a) for a in args], log_name=f"{name}.log",
+                                env_extra=env)
+        self.addCleanup(self._end, proc)
+        if wait_title:
+            self.assertIsNotNone(self.bench.wait_window(SAVER_TITLE, 30), "no saver window")
+            time.sleep(1.5)  # set-up done, the show thread is polling
+        return proc
+
+    def shot(self, name):
+        self.bench.screenshot(name + ".png")
+        return read_ppm(self.bench.screenshot(name + ".ppm"))
+
+    def key(self, *keys):
+        for k in keys:
+            self.bench.xdotool("key", k)
+            time.sleep(0.3)
+
+    def assert_running(self, proc, what):
+        time.sleep(0.5)
+        self.assertIsNone(proc.poll(), f"the run ended after {what}")
+
+    def ended_in(self, proc, limit):
+        start = time.time()
+        try:
+            code = proc.wait(timeout=limit)
+        except Exception:
+            code = None
+        return code, time.time() - start
+
+    def output(self, proc):
+        proc.log_handle.flush()
+        return Path(proc.log_path).read_text(errors="replace")
+
+    def presentation_report(self, proc):
+        """The run's output once saver_run has reported the presentation path."""
+        end = time.time() + 20
+        while time.time() < end and "presentation:" not in self.output(proc):
+            time.sleep(0.2)
+        return self.output(proc)
+
+    # ---- full screen -------------------------------------------------------------
+    def test_full_screen_shows_captured_desktop_and_a_key_ends_it(self):
+        # The marker hides itself once the saver window exists: what is left on screen at
+        # its place is the saver's copy of the desktop.
+        self.start_marker("fs_marker", 100, 100, 300, 200, "FF00FF", -1)
+        self.bench.xdotool("mousemove", 0, 0)
+        saver = self.start_saver("fs_gdi", ["/s", "DDraw=0"])
+        time.sleep(1.0)
+        shot = self.shot("saver_fullscreen_gdi")
+        self.assertEqual(pixel(shot, 250, 200), MAGENTA)
+        self.assertEqual(pixel(shot, 101, 101), MAGENTA)
+        self.assertEqual(pixel(shot, 99, 99), BLACK)
+        self.assertEqual(pixel(shot, 700, 500), BLACK)
+        self.assertIn("presentation: ddraw=0", self.presentation_report(saver))
+
+        self.bench.xdotool("key", "a")
+        code, took = self.ended_in(saver, 10)
+        self.assertEqual(code, 0)
+        self.assertLess(took, 0.5, f"a key ended the run only after {took:.3f} s")
+        after = self.shot("saver_fullscreen_after")
+        self.assertEqual(pixel(after, 250, 200), BLACK, "the marker should have hidden itself")
+
+    def test_mouse_movement_ends_at_the_fifth_new_position(self):
+        # The pointer rests at (0, 0): the move the system reports when the window appears
+        # has the same packed position as the initial one and is not counted.
+        self.bench.xdotool("mousemove", 0, 0)
+        saver = self.start_saver("mouse", ["/s", "DDraw=0", "MouseMove=1"])
+        for i, (x, y) in enumerate([(10, 10), (20, 20), (20, 20), (30, 30), (40, 40)]):
+            self.bench.xdotool("mousemove", x, y)
+            self.assert_running(saver, f"mouse move {i + 1} to {x},{y}")
+        self.bench.xdotool("mousemove", 50, 50)
+        code, _ = self.ended_in(saver, 5)
+        self.assertEqual(code, 0)
+
+    def test_mouse_movement_is_ignored_when_switched_off_and_a_click_ends(self):
+        self.bench.xdotool("mousemove", 0, 0)
+        saver = self.start_saver("mouse_off", ["/s", "DDraw=0", "MouseMove=0"])
+        for x in range(10, 90, 10):
+            self.bench.xdotool("mousemove", x, x)
+            time.sleep(0.1)
+        self.assert_running(saver, "mouse moves with MouseMove off")
+        self.bench.xdotool("click", 1)
+        code, _ = self.ended_in(saver, 5)
+        self.assertEqual(code, 0)
+
+    def test_keys_that_pause_step_or_arm_do_not_end_the_run(self):
+        self.bench.xdotool("mousemove", 0, 0)
+        saver = self.start_saver("keys", ["/s", "DDraw=0", "StopKey=1", "ArrowKeys=1"])
+        for k in ("space", "space", "F12", "f", "Right", "Left"):
+            self.key(k)
+            self.assert_running(saver, k)
+        self.key("F12")  # a second F12 is an ordinary key
+        code, _ = self.ended_in(saver, 5)
+        self.assertEqual(code, 0)
+
+    def test_space_and_arrows_end_the_run_when_their_settings_are_off(self):
+        for setting, k in (("StopKey=0", "space"), ("ArrowKeys=0", "Right")):
+            with self.subTest(setting=setting):
+                self.bench.xdotool("mousemove", 0, 0)
+                saver = self.start_saver("keys_off", ["/s", "DDraw=0", setting])
+                self.bench.xdotool("key", k)
+                code, _ = self.ended_in(saver, 5)
+                self.assertEqual(code, 0)
+
+    def test_f12_then_f11_reaches_the_crash_report(self):
+        self.bench.xdotool("mousemove", 0, 0)
+        saver = self.start_saver("testfailure", ["/s", "DDraw=0"])
+        self.key("F12")
+        self.assert_running(saver, "F12")
+        self.key("F11")
+        code, _ = self.ended_in(saver, 30)
+        self.assertEqual(code, 217)
+        self.assertIn("Floating point division by zero", self.output(saver))
+
+    # ---- presentation paths ------------------------------------------------------
+    def test_directdraw_path_shows_the_captured_desktop(self):
+        self.start_marker("dd_marker", 100, 100, 300, 200, "FF00FF", -1)
+        self.bench.xdotool("mousemove", 0, 0)
+        saver = self.start_saver("fs_ddraw", ["/s", "DDraw=1"])
+        time.sleep(1.0)
+        out = self.presentation_report(saver)
+        shot = self.shot("saver_fullscreen_ddraw")
+        self.assertIn("presentation: ddraw=1 primary=1", out)
+        self.assertIn("surface locked: pitch 4096", out)
+        self.assertEqual(pixel(shot, 250, 200), MAGENTA)
+        self.assertEqual(pixel(shot, 700, 500), BLACK)
+        self.bench.xdotool("key", "a")
+        code, _ = self.ended_in(saver, 10)
+        self.assertEqual(code, 0)
+
+    def test_directdraw_lock_failures_fall_back(self):
+        cases = (
+            ("primary", "presentation: ddraw=1 primary=0", None),
+            ("all", "presentation: ddraw=0", "fell back to GDI"),
+            ("lost", "presentation: ddraw=0", "fell back to GDI"),
+        )
+        for seam, path_line, fallback_line in cases:
+            with self.subTest(seam=seam):
+                self.start_marker(f"seam_{seam}_marker", 100, 100, 300, 200, "FF00FF", -1)
+                self.bench.xdotool("mousemove", 0, 0)
+                saver = self.start_saver(f"seam_{seam}", ["/s", "DDraw=1"],
+                                         env={"KELV_DDRAW_LOCK_FAIL": seam})
+                out = self.presentation_report(saver)
+                shot = self.shot(f"saver_ddraw_seam_{seam}")
+                self.assertIn(path_line, out)
+                if fallback_line:
+                    self.assertIn(fallback_line, out)
+                else:
+                    self.assertNotIn("fell back", out)
+                self.assertEqual(pixel(shot, 250, 200), MAGENTA)
+                self.bench.xdotool("key", "a")
+                code, _ = self.ended_in(saver, 10)
+                self.assertEqual(code, 0)
+
+    # ---- previews ----------------------------------------------------------------
+    def test_preview_inside_another_programs_window_ends_when_it_is_hidden(self):
+        host, handle = self.start_marker("pv_host", 600, 400, 320, 240, "00FF00", 5000)
+        saver = self.start_saver("preview", ["/p", handle, "DDraw=1"], wait_title=False)
+        time.sleep(2.0)
+        self.assertIsNone(saver.poll(), "the preview ended before its window was hidden")
+        for x in range(610, 900, 40):  # a preview never ends on mouse movement
+            self.bench.xdotool("mousemove", x, 500)
+            time.sleep(0.05)
+        self.assert_running(saver, "mouse movement over the preview")
+        code, _ = self.ended_in(saver, 15)
+        self.assertEqual(code, 0, "hiding the host window should end the preview")
+
+    def test_preview_shows_the_whole_screen_shrunk_into_its_window(self):
+        # Wine draws a child window only inside its own process, so this preview's host
+        # window belongs to saver_run itself (a white 320 x 240 window at 600, 400).
+        self.start_marker("pvs_marker", 0, 0, 512, 384, "FF00FF", 0)
+        saver = self.start_saver("preview_shown", ["/hosted", 6000, "DDraw=1"], wait_title=False)
+        self.presentation_report(saver)
+        shot = self.shot("saver_preview")
+        # 1024 x 768 shrunk by 3.2: the magenta quarter fills the top-left 160 x 120 of the
+        # preview; the rest is black but for the white host window, captured with the desktop.
+        self.assertEqual(pixel(shot, 600 + 5, 400 + 5), MAGENTA)
+        self.assertEqual(pixel(shot, 600 + 159, 400 + 119), MAGENTA)
+        self.assertEqual(pixel(shot, 600 + 161, 400 + 121), BLACK)
+        self.assertEqual(pixel(shot, 600 + 300, 400 + 40), BLACK)
+        self.assertIn("presentation: ddraw=0", self.output(saver))
+        code, _ = self.ended_in(saver, 15)
+        self.assertEqual(code, 0)
+
+    def test_repeated_dialog_previews_do_not_leak(self):
+        code, out = self.bench.run("saver_run.exe", ["/dialog", "6", "DDraw=1"], timeout=120)
+        (self.bench.out / "dialog_previews.txt").write_text(out)
+        self.assertIn("gdi count probe", out)
+        self.assertNotIn("not countable", out)
+        self.assertIn("resources stable", out)
+        self.assertEqual(code, 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
