@@ -1,0 +1,91 @@
+// GDI text output for DrawText: the two process-wide fonts and the text itself, drawn on
+// the target bitmap's memory DC.
+#include <windows.h>
+
+#include <cstring>
+
+#include "imaging/bitmap.hpp"
+#include "imaging/caption_platform.hpp"
+#include "settings/settings.hpp"
+
+namespace kelv::caption_platform {
+
+namespace {
+
+// Made on first use and kept for the process, like the stock objects they stand beside.
+HFONT FontFor(FontSlot slot, const LogFontA& description) {
+  static HFONT fonts[2] = {nullptr, nullptr};
+  HFONT& font = fonts[slot == FontSlot::Caption ? 0 : 1];
+  if (!font) {
+    static_assert(sizeof(LOGFONTA) == sizeof(LogFontA));
+    LOGFONTA lf;
+    std::memcpy(&lf, &description, sizeof lf);
+    lf.lfFaceName[LF_FACESIZE - 1] = '\0';  // a damaged stored name stays inside the record
+    font = CreateFontIndirectA(&lf);
+  }
+  return font;
+}
+
+// Selects the slot's font into the DC for the lifetime of the object.
+class SelectedFont {
+public:
+  SelectedFont(HDC dc, HFONT font) : dc_(dc), old_(font ? SelectObject(dc, font) : nullptr) {}
+  ~SelectedFont() {
+    if (old_) SelectObject(dc_, old_);
+  }
+  SelectedFont(const SelectedFont&) = delete;
+  SelectedFont& operator=(const SelectedFont&) = delete;
+
+private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+}  // namespace
+
+int32_t LineHeight(TBitmap& target, FontSlot slot, const LogFontA& font) {
+  HDC dc = static_cast<HDC>(target.DC);
+  HFONT f = FontFor(slot, font);
+  if (!dc) return 0;
+  SelectedFont selected(dc, f);
+  TEXTMETRICA metrics{};
+  if (!GetTextMetricsA(dc, &metrics)) return 0;
+  return metrics.tmHeight;
+}
+
+void Output(TBitmap& target, FontSlot slot, const LogFontA& font, const TextStyle& style,
+            const std::vector<TextLine>& lines) {
+  HDC dc = static_cast<HDC>(target.DC);
+  if (!dc) return;  // a wrapping bitmap has nothing to draw text with
+  SelectedFont selected(dc, FontFor(slot, font));
+  const COLORREF oldBack = SetBkColor(dc, RGB(0, 0, 0));
+  const int oldMode = SetBkMode(dc, style.transparent ? TRANSPARENT : OPAQUE);
+  const COLORREF oldText = SetTextColor(dc, style.colour);
+  const UINT oldAlign = SetTextAlign(dc, style.leftAligned ? (TA_LEFT | TA_TOP) : (TA_CENTER | TA_TOP));
+  bool first = true;
+  for (const TextLine& line : lines) {
+    const int length = static_cast<int>(line.text.size());
+    if (style.noticeBox) {
+      // The box behind the notice is filled once, with the first line: filling it again
+      // for every line would wipe out the lines above.
+      RECT box{10, 10, 100, 100};
+      ExtTextOutA(dc, line.x, line.y, first ? ETO_OPAQUE : 0, first ? &box : nullptr,
+                  line.text.c_str(), static_cast<UINT>(length), nullptr);
+    } else {
+      TextOutA(dc, line.x, line.y, line.text.c_str(), length);
+    }
+    first = false;
+  }
+  SetTextAlign(dc, oldAlign);
+  SetTextColor(dc, oldText);
+  SetBkMode(dc, oldMode);
+  SetBkColor(dc, oldBack);
+  GdiFlush();
+}
+
+std::vector<RecordedOutput>& Recorded() {
+  static std::vector<RecordedOutput> none;
+  return none;
+}
+
+}  // namespace kelv::caption_platform

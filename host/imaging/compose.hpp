@@ -1,0 +1,47 @@
+// Composing a screen: how many pictures the next screen shows, the cells they go in, and
+// each picture's way from file to cell (decode, crop, scale, place, caption). The display
+// order (catalogue/display_order.hpp) chooses which picture fills a cell.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace kelv {
+
+class TBitmap;
+
+// Raised by the saver while a run is active (also a show inside the settings dialog),
+// lowered when it ends: the size filter only judges pictures during a run.
+inline std::atomic<bool> SaverRunActive{false};
+
+// The run is ending (a stop was requested): composing stops early and the history is
+// left as it is.
+bool RunEnding();
+
+struct LoadResult {
+  // The picture's own size when it was drawn; both negative when the size filter
+  // rejected it; 0 when it could not be read.
+  int32_t width = 0;
+  int32_t height = 0;
+  std::string formatName;
+  int64_t fileSize = -1;  // -1 when unknown
+  bool fileMissing = false;
+  bool fileUnopenable = false;
+};
+
+// Decodes `fileName` through the input modules (row by row into the target when the
+// quality allows) and draws it into the target; a picture that cannot be read leaves the
+// target black.
+LoadResult LoadPicture(TBitmap& target, const std::string& fileName);
+
+// Crops, scales and places the source in the target by the target's placement options
+// and the "Resize" quality. The target is cleared first.
+void DrawPicture(TBitmap& target, const TBitmap& source);
+
+// Fills `next` (the run's next-picture bitmap) with the next screen: one picture, or a
+// grid or pair of cells each filled by the display order; a replayed screen from the
+// history when the show cycle asks for one. Updates the history unless the run ends.
+void ComposeScreen(TBitmap& next);
+
+}  // namespace kelv
