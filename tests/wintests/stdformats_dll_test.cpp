@@ -331,29 +331,34 @@ TEST_F(StdFormatsDll, JpegTurnedAndPrescaledInBufferMode) {
   EXPECT_EQ(g_gets, g_frees);
 }
 
+namespace {
+
+struct AboutSeen {
+  std::string text;
+  bool found = false;
+};
+
+// The about box is modal: this helper thread reads it and presses OK.
+DWORD WINAPI CloseAboutBox(void* param) {
+  auto* seen = static_cast<AboutSeen*>(param);
+  for (int i = 0; i < 200 && !seen->found; ++i) {
+    if (HWND box = FindWindowA("#32770", "About plugin")) {
+      char text[1024] = {};
+      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+      seen->text = text;
+      seen->found = true;
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    Sleep(50);
+  }
+  return 0;
+}
+
+}  // namespace
+
 TEST_F(StdFormatsDll, AboutBoxShowsTheFormats) {
-  struct Seen {
-    std::string text;
-    bool found = false;
-  } seen;
-  // The box is modal: a helper thread reads it and presses OK.
-  HANDLE closer = CreateThread(
-      nullptr, 0,
-      [](void* param) -> DWORD {
-        auto* s = static_cast<Seen*>(param);
-        for (int i = 0; i < 200 && !s->found; ++i) {
-          if (HWND box = FindWindowA("#32770", "About plugin")) {
-            char text[1024] = {};
-            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-            s->text = text;
-            s->found = true;
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-          }
-          Sleep(50);
-        }
-        return 0;
-      },
-      &seen, 0, nullptr);
+  AboutSeen seen;
+  HANDLE closer = CreateThread(nullptr, 0, &CloseAboutBox, &seen, 0, nullptr);
   ASSERT_NE(closer, nullptr);
   module_->about(nullptr);
   WaitForSingleObject(closer, 15000);
