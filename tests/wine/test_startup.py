@@ -32,10 +32,6 @@ class Startup(unittest.TestCase):
         cls.bench.reg_delete_key(PRODUCT_KEY)
         cls.bench.reg_delete_key(PRODUCT_KEY_LM)
 
-    def tearDown(self):
-        self.bench.reg_delete_key(PRODUCT_KEY)
-        self.bench.reg_delete_key(PRODUCT_KEY_LM)
-
     # ---- helpers -----------------------------------------------------------------
     def start(self, args, fault=None, log="startup.log"):
         if self.trace.exists():
@@ -186,25 +182,30 @@ class Startup(unittest.TestCase):
             with self.subTest(key=key):
                 self.bench.reg_add(key, "RunSettings", "1")
                 self.bench.reg_add(key, "Delay", "7")
-                lines, code = self.run_to_message_box(["/s"])
-                self.assertEqual(lines, ["mode=s param= parent=0", "dispatch=settings"])
-                self.assertEqual(code, 0)
-                values = self.bench.reg_export(key)
-                self.assertNotIn("RunSettings", values)
-                self.assertEqual(values.get("Delay"), ("REG_SZ", "7"))
-                lines, code = self.run_saver_start(["/s"])
-                self.assertEqual(lines[-1], "dispatch=saver")
-                self.bench.reg_delete_key(key)
+                try:
+                    lines, code = self.run_to_message_box(["/s"])
+                    self.assertEqual(lines, ["mode=s param= parent=0", "dispatch=settings"])
+                    self.assertEqual(code, 0)
+                    values = self.bench.reg_export(key)
+                    self.assertNotIn("RunSettings", values)
+                    self.assertEqual(values.get("Delay"), ("REG_SZ", "7"))
+                    lines, code = self.run_saver_start(["/s"])
+                    self.assertEqual(lines[-1], "dispatch=saver")
+                finally:
+                    self.bench.reg_delete_key(key)
 
     def test_other_settings_requests_are_ignored_and_kept(self):
         cases = [("2", "REG_SZ", ("REG_SZ", "2")), ("1", "REG_DWORD", ("REG_DWORD", 1))]
         for data, kind, stored in cases:
             with self.subTest(kind=kind, data=data):
                 self.bench.reg_add(PRODUCT_KEY, "RunSettings", data, kind)
-                lines, code = self.run_saver_start(["/s"])
-                self.assertEqual(lines, ["mode=s param= parent=0", "dispatch=saver"])
-                self.assertEqual(code, 0)
-                self.assertEqual(self.bench.reg_export(PRODUCT_KEY).get("RunSettings"), stored)
+                try:
+                    lines, code = self.run_saver_start(["/s"])
+                    self.assertEqual(lines, ["mode=s param= parent=0", "dispatch=saver"])
+                    self.assertEqual(code, 0)
+                    self.assertEqual(self.bench.reg_export(PRODUCT_KEY).get("RunSettings"), stored)
+                finally:
+                    self.bench.reg_delete_key(PRODUCT_KEY)
 
     # ---- failures ------------------------------------------------------------------
     def test_failures_end_with_the_bug_report(self):
