@@ -92,7 +92,8 @@ public:
   void finish() { check(kj_finish(decoder_)); }
 
 private:
-  static size_t Read(void* context, void* dst, size_t n) {
+  // Called from inside libjpeg (C frames): must never throw.
+  static size_t Read(void* context, void* dst, size_t n) noexcept {
     return static_cast<ByteSource*>(context)->read(dst, n);
   }
   void check(int ok) {
