@@ -51,19 +51,26 @@ void CheckBufferFits(uint32_t w, uint32_t h) {
 void PlacePixels(uint8_t* bitmap, const uint8_t* row, int components, int orientation,
                  uint32_t w, uint32_t h, uint32_t r) {
   const RowPlacement place = PlaceRow(orientation, w, h, r);
+  // One 32-bit store per pixel; on these little-endian targets its bytes lie in memory as
+  // blue, green, red, 0.
   uint8_t* dst = bitmap + place.base * 4;
   const int64_t step = place.step * 4;
   if (components == 3) {
+    if (step == 4) {
+      for (uint32_t c = 0; c < w; ++c, row += 3, dst += 4) {
+        const uint32_t pixel = row[2] | (row[1] << 8) | (row[0] << 16);
+        std::memcpy(dst, &pixel, 4);
+      }
+      return;
+    }
     for (uint32_t c = 0; c < w; ++c, row += 3, dst += step) {
-      dst[0] = row[2];
-      dst[1] = row[1];
-      dst[2] = row[0];
-      dst[3] = 0;
+      const uint32_t pixel = row[2] | (row[1] << 8) | (row[0] << 16);
+      std::memcpy(dst, &pixel, 4);
     }
   } else {
     for (uint32_t c = 0; c < w; ++c, ++row, dst += step) {
-      dst[0] = dst[1] = dst[2] = *row;
-      dst[3] = 0;
+      const uint32_t pixel = *row * 0x010101u;
+      std::memcpy(dst, &pixel, 4);
     }
   }
 }
