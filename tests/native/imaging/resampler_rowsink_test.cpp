@@ -1,0 +1,248 @@
+// The incremental resize: rows in the file's order and orientation must give the same
+// target pixels as the whole upright picture drawn by the composition's rules, and
+// protocol violations end it with their texts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/exception.hpp"
+#include "common/random.hpp"
+#include "imaging/bitmap.hpp"
+#include "imaging/resample_placement.hpp"
+#include "imaging/resampler.hpp"
+#include "imaging/resampler_rowsink.hpp"
+
+namespace kelv {
+namespace {
+
+struct Upright {
+  int32_t w, h;
+  std::vector<uint32_t> px;  // blue, green, red, 0
+  uint32_t At(int32_t x, int32_t y) const { return px[size_t(y) * w + x]; }
+};
+
+Upright Noise(int32_t w, int32_t h, uint32_t seed) {
+  Upright u{w, h, std::vector<uint32_t>(size_t(w) * h)};
+  std::mt19937 gen(seed);
+  for (auto& p : u.px) p = gen() & 0x00FFFFFFu;
+  return u;
+}
+
+// The file's rows for orientation o: the decoder turns file pixel (c, r) of a fw x fh
+// file into upright pixel (X, Y) by the EXIF table, so the file holds the inverse.
+std::vector<std::vector<uint8_t>> FileRows(const Upright& u, int32_t o, bool bgr, int32_t& fw,
+                                           int32_t& fh) {
+  const bool swap = o >= 5;
+  fw = swap ? u.h : u.w;
+  fh = swap ? u.w : u.h;
+  std::vector<std::vector<uint8_t>> rows(fh, std::vector<uint8_t>(size_t(fw) * 3));
+  for (int32_t r = 0; r < fh; ++r) {
+    for (int32_t c = 0; c < fw; ++c) {
+      int32_t X = c, Y = r;
+      switch (o) {
+        case 2: X = fw - 1 - c; break;
+        case 3: X = fw - 1 - c; Y = fh - 1 - r; break;
+        case 4: Y = fh - 1 - r; break;
+        case 5: X = r; Y = c; break;
+        case 6: X = fh - 1 - r; Y = c; break;
+        case 7: X = fh - 1 - r; Y = fw - 1 - c; break;
+        case 8: X = r; Y = fw - 1 - c; break;
+        default: break;
+      }
+      const uint32_t p = u.At(X, Y);
+      const uint8_t b = p & 0xFF, g = (p >> 8) & 0xFF, rd = (p >> 16) & 0xFF;
+      uint8_t* out = &rows[r][size_t(c) * 3];
+      out[0] = bgr ? b : rd;
+      out[1] = g;
+      out[2] = bgr ? rd : b;
+    }
+  }
+  return rows;
+}
+
+struct Scene {
+  int32_t pw, ph;
+  bool enlarge, randomPos, crop, shrink;
+  int32_t quality;
+};
+
+std::unique_ptr<TBitmap> MakeTarget(const Scene& s) {
+  auto t = TBitmap::Create(s.pw, s.ph);
+  t->Enlarge = s.enlarge;
+  t->RandomPos = s.randomPos;
+  t->Crop = s.crop;
+  t->Shrink = s.shrink;
+  std::memset(t->Bits, 0xEE, size_t(s.pw) * s.ph * 4);
+  return t;
+}
+
+// The whole-buffer way: the upright picture placed and resampled as the composition does.
+std::vector<uint8_t> WholeBuffer(const Scene& s, const Upright& u) {
+  auto t = MakeTarget(s);
+  std::memset(t->Bits, 0, size_t(s.pw) * s.ph * 4);
+  PlacementOptions o{s.shrink, s.enlarge, s.randomPos, s.crop, s.quality};
+  const PicturePlacement p = PlacePicture(s.pw, s.ph, o, u.w, u.h, RandomReal);
+  auto src = TBitmap::CreateFromBits(u.w, u.h, const_cast<uint32_t*>(u.px.data()));
+  if (p.scaled) {
+    EXPECT_TRUE(p.resample);
+    Resample(t.get(), p.destX, p.destY, p.destW, p.destH, src.get(), p.windowX, p.windowY,
+             p.windowW, p.windowH, p.filter, 0.0f);
+  } else {
+    for (int32_t y = 0; y < p.destH; ++y)
+      for (int32_t x = 0; x < p.destW; ++x)
+        t->Pixel(p.destX + x, p.destY + y) = u.At(p.copyX + x, p.copyY + y);
+  }
+  const uint8_t* b = static_cast<const uint8_t*>(t->Bits);
+  return {b, b + size_t(s.pw) * s.ph * 4};
+}
+
+std::vector<uint8_t> RowByRow(const Scene& s, const Upright& u, int32_t o, bool bgr) {
+  auto t = MakeTarget(s);
+  int32_t fw = 0, fh = 0;
+  const auto rows = FileRows(u, o, bgr, fw, fh);
+  PrepareIncrementalResize(*t, s.quality);
+  EXPECT_TRUE(RowSink(o | (bgr ? 0x100 : 0), -1, fw, fh));
+  for (int32_t r = 0; r < fh; ++r) {
+    EXPECT_TRUE(RowSink(reinterpret_cast<intptr_t>(rows[r].data()), r, fw, fh));
+  }
+  EXPECT_TRUE(IncrementalResizeDrawn());
+  WithdrawIncrementalResize();
+  const uint8_t* b = static_cast<const uint8_t*>(t->Bits);
+  return {b, b + size_t(s.pw) * s.ph * 4};
+}
+
+TEST(IncrementalResize, EveryOrientationGivesTheWholeBufferPixels) {
+  struct Case {
+    Scene setup;
+    int32_t w, h;
+  };
+  const Case cases[] = {
+      {{40, 30, false, false, false, true, ResizeGood}, 90, 61},    // reduce, bars top/bottom
+      {{40, 32, false, false, true, true, ResizeBest}, 90, 60},     // cropped window
+      {{30, 40, false, false, false, true, ResizeBest}, 67, 50},    // bars left/right
+      {{120, 90, true, false, false, true, ResizeGood}, 55, 20},    // enlarge
+      {{96, 72, true, false, true, true, ResizeBest}, 70, 44},      // cropped and enlarged
+      {{40, 30, false, false, false, true, ResizeGood}, 23, 13},    // unscaled, centred
+      {{40, 30, false, true, false, true, ResizeBest}, 23, 13},     // unscaled, random place
+      {{40, 30, false, false, false, true, ResizeGood}, 40, 30},    // exact fit
+      {{40, 30, false, false, true, true, ResizeGood}, 44, 33},     // cropped to exact fit
+  };
+  uint32_t seed = 100;
+  for (const Case& c : cases) {
+    const Upright u = Noise(c.w, c.h, seed++);
+    SeedRandom(77);
+    const std::vector<uint8_t> expected = WholeBuffer(c.setup, u);
+    for (int32_t o = 1; o <= 8; ++o) {
+      for (bool bgr : {false, true}) {
+        SeedRandom(77);
+        ASSERT_EQ(RowByRow(c.setup, u, o, bgr), expected)
+            << c.w << "x" << c.h << " into " << c.setup.pw << "x" << c.setup.ph
+            << " orientation " << o << (bgr ? " BGR" : " RGB");
+      }
+    }
+  }
+}
+
+TEST(IncrementalResize, OrientationsOutsideOneToEightCountAsOne) {
+  const Scene s{40, 30, false, false, false, true, ResizeGood};
+  const Upright u = Noise(70, 45, 9);
+  const std::vector<uint8_t> expected = RowByRow(s, u, 1, false);
+  for (int32_t o : {0, 9, 255}) {
+    auto t = MakeTarget(s);
+    int32_t fw = 0, fh = 0;
+    const auto rows = FileRows(u, 1, false, fw, fh);
+    PrepareIncrementalResize(*t, s.quality);
+    ASSERT_TRUE(RowSink(o, -1, fw, fh));
+    for (int32_t r = 0; r < fh; ++r) RowSink(reinterpret_cast<intptr_t>(rows[r].data()), r, fw, fh);
+    const uint8_t* b = static_cast<const uint8_t*>(t->Bits);
+    EXPECT_EQ(std::vector<uint8_t>(b, b + expected.size()), expected) << o;
+    WithdrawIncrementalResize();
+  }
+}
+
+TEST(IncrementalResize, RefusesPicturesForThePlainStretch) {
+  // A 40 x 30 picture enlarged onto 160 x 120 is under 50 pixels both ways: the
+  // composition stretches it, so it has to come as a whole buffer. The target stays.
+  const Scene s{160, 120, true, false, false, true, ResizeGood};
+  auto t = MakeTarget(s);
+  PrepareIncrementalResize(*t, ResizeGood);
+  EXPECT_FALSE(RowSink(1, -1, 40, 30));
+  EXPECT_EQ(static_cast<uint8_t*>(t->Bits)[0], 0xEE);
+  // Pictures thinner than 11 pixels are not resampled either.
+  EXPECT_FALSE(RowSink(1, -1, 400, 10));
+  WithdrawIncrementalResize();
+}
+
+std::string MessageOf(intptr_t a, int32_t b, int32_t w, int32_t h) {
+  try {
+    RowSink(a, b, w, h);
+  } catch (const Exception& e) {
+    return e.message();
+  }
+  return "no exception";
+}
+
+TEST(IncrementalResize, ProtocolViolationsRaiseTheirTexts) {
+  const Scene s{40, 30, false, false, false, true, ResizeGood};
+  auto t = MakeTarget(s);
+  std::vector<uint8_t> row(size_t(80) * 3, 0);
+  const intptr_t rp = reinterpret_cast<intptr_t>(row.data());
+
+  WithdrawIncrementalResize();
+  EXPECT_EQ(MessageOf(1, -1, 80, 60), "not ResizeStarted and not StartResize");
+  EXPECT_EQ(MessageOf(rp, 0, 80, 60), "not ResizeStarted and not StartResize");
+
+  PrepareIncrementalResize(*t, ResizeGood);
+  EXPECT_EQ(MessageOf(rp, 0, 80, 60), "not ResizeStarted and curLine=0, height=60");
+
+  PrepareIncrementalResize(*t, ResizeGood);
+  ASSERT_TRUE(RowSink(1, -1, 80, 60));
+  EXPECT_EQ(MessageOf(1, -1, 80, 60), "ResizeStarted and curLine=-1");
+  // The exception ended the resize: nothing is expected any more.
+  EXPECT_EQ(MessageOf(rp, 0, 80, 60), "not ResizeStarted and not StartResize");
+
+  PrepareIncrementalResize(*t, ResizeGood);
+  ASSERT_TRUE(RowSink(1, -1, 80, 60));
+  ASSERT_TRUE(RowSink(rp, 0, 80, 60));
+  EXPECT_EQ(MessageOf(rp, 2, 80, 60), "prevLine=0, curLine=2");
+
+  PrepareIncrementalResize(*t, ResizeGood);
+  ASSERT_TRUE(RowSink(1, -1, 80, 60));
+  ASSERT_TRUE(RowSink(rp, 0, 80, 60));
+  EXPECT_EQ(MessageOf(rp, 1, 79, 61), "ResSourcewidth=80, width=79, ResSourceheight=60, height=61");
+
+  // After the last row the resize is over.
+  PrepareIncrementalResize(*t, ResizeGood);
+  ASSERT_TRUE(RowSink(1, -1, 20, 2));
+  ASSERT_TRUE(RowSink(rp, 0, 20, 2));
+  EXPECT_FALSE(IncrementalResizeDrawn());
+  ASSERT_TRUE(RowSink(rp, 1, 20, 2));
+  EXPECT_TRUE(IncrementalResizeDrawn());
+  EXPECT_EQ(MessageOf(1, -1, 20, 2), "not ResizeStarted and not StartResize");
+  WithdrawIncrementalResize();
+}
+
+TEST(IncrementalResize, LargerPictureWithoutShrinkIsAnInternalError) {
+  const Scene s{40, 30, false, false, false, false, ResizeGood};
+  auto t = MakeTarget(s);
+  PrepareIncrementalResize(*t, ResizeGood);
+  // Orientation 6: the display size is the file's size turned.
+  EXPECT_EQ(MessageOf(6, -1, 80, 100),
+            "internal error in InitResize, width=100, height=80, width1=40, height1=30");
+  WithdrawIncrementalResize();
+}
+
+TEST(IncrementalResize, RowWithoutPixelsIsRefused) {
+  const Scene s{40, 30, false, false, false, true, ResizeGood};
+  auto t = MakeTarget(s);
+  PrepareIncrementalResize(*t, ResizeGood);
+  ASSERT_TRUE(RowSink(1, -1, 80, 60));
+  EXPECT_EQ(MessageOf(0, 0, 80, 60), "RowSink without row, curLine=0");
+  WithdrawIncrementalResize();
+}
+
+}  // namespace
+}  // namespace kelv
