@@ -2,6 +2,20 @@
 // eleven instances, the allocator and random generator, Setup and the dispatch of a
 // group entry to the module's drawing code. A plug-in describes itself with a
 // ModuleDefinition and supplies one function that runs a command of a group.
+//
+// Building an effect module on it (see plugins/basicfx):
+//   1. a table of GroupDefinition rows (names, counts, four name slots, flag bytes) and a
+//      ModuleDefinition;
+//   2. a RunGroupProc that dispatches (group, command) to the drawing code; the command
+//      is the effect index, or KELV_FX_COMMAND_PRE_STEP / _PREPARE plus the index;
+//   3. one module object in fx::Immortal storage, an accessor `EffectModule& Module()`,
+//      the entries `MakeGroupEntries<&Module>(std::make_index_sequence<rows>{})` and
+//      `Open(seed, about, &SetupEntry<&Module>)` (fx_entries.hpp);
+//   4. a *_win.cpp with the export GetEffectModule (Open with TickSeed()) and an About
+//      entry calling ShowAboutBox; link fxcommon_win.
+// Drawing code gets an EffectRun: pixel rows, Step(fraction) (Wait plus stop check),
+// OnTime(), Finish(), Allocate(), Random(). Per-instance state of its own (saved
+// pictures, masks) a module keeps in an array of KELV_FX_INSTANCES entries.
 #pragma once
 
 #include <array>

@@ -16,7 +16,7 @@ void RaiseRuntimeError(int32_t code) noexcept {
 uint32_t TickSeed() noexcept { return GetTickCount(); }
 
 void ShowAboutBox(KelvWindowHandle owner, const char* text) noexcept {
-  MessageBoxA(static_cast<HWND>(owner), text, "About plugin", MB_OK | MB_ICONINFORMATION);
+  MessageBoxA(static_cast<HWND>(owner), text, "About plugin", MB_OK);
 }
 
 }  // namespace kelv::fx
