@@ -263,7 +263,11 @@ void ShowPicture(void* windowDC, TBitmap& picture, bool ending) {
   if (!ending) PresentFrame(windowDC);
 }
 
-void ReleasePresentation() { ReleaseAll(); }
+void ReleasePresentation() {
+  ReleaseAll();
+  // The screen bitmap is freed after this; nothing may present it any more.
+  S().screen = nullptr;
+}
 
 void* LockedSurfaceBits() { return S().locked ? S().bits : nullptr; }
 int32_t LockedSurfacePitch() { return S().locked ? S().pitch : 0; }

@@ -87,6 +87,8 @@ DWORD WINAPI ReportPresentation(void*) {
   Sleep(kelv::UseDirectDraw ? 200 : 1000);
   std::printf("presentation: ddraw=%d primary=%d\n", kelv::UseDirectDraw.load() ? 1 : 0,
               kelv::DrawingToPrimary() ? 1 : 0);
+  // The moves the system reported while the window appeared have been counted by now.
+  std::printf("mouse countdown: %d\n", kelv::MouseMoveCountdown.load());
   std::fflush(stdout);
   return 0;
 }
@@ -141,8 +143,10 @@ int DialogPreviews(int runs) {
     ShowWindow(g_host, SW_SHOW);
     UpdateWindow(g_host);
     SetTimer(nullptr, 0, 400, HideHost);
+    const long threadsBefore = CountThreads();
     kelv::RunSaver(reinterpret_cast<uintptr_t>(g_host));
-    Sleep(100);  // the show thread ends right after the run has returned
+    // The show thread ends right after the run has returned.
+    for (int wait = 0; wait < 100 && CountThreads() > threadsBefore; ++wait) Sleep(20);
     const long now[2] = {CountGdiObjects(), CountThreads()};
     std::printf("run %d: gdi %ld threads %ld\n", i + 1, now[0], now[1]);
     for (int k = 0; k < 2; ++k) {
