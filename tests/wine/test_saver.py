@@ -16,6 +16,7 @@ from winebench import Bench
 MAGENTA = (255, 0, 255)
 BLACK = (0, 0, 0)
 SAVER_TITLE = "Tarnwick Kelvora"
+WINE_X11_KEY = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
 
 
 def read_ppm(path: Path):
@@ -37,7 +38,12 @@ class SaverRunTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.bench = Bench()
-        cls.bench.reg_add(r"HKEY_CURRENT_USER\Software\Wine\X11 Driver", "Managed", "N")
+        cls.bench.reg_add(WINE_X11_KEY, "Managed", "N")
+
+    @classmethod
+    def tearDownClass(cls):
+        # Other tests of the run share the prefix and may rely on managed windows.
+        cls.bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
 
     # ---- helpers -----------------------------------------------------------------
     def start_marker(self, name, x, y, w, h, rgb, hide_ms, live_ms=30000):
