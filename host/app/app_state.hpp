@@ -28,3 +28,11 @@ static_assert(sizeof(std::atomic<int32_t>) == sizeof(int32_t) && std::atomic<int
 inline uint32_t StartTick = 0;
 
 }  // namespace kelv
+
+namespace kelv {
+
+// The program version word (most significant byte first: 1.4.0.0), printed by the crash
+// report and kept by the run statistics.
+inline constexpr uint32_t kProgramVersionWord = 0x01040000;
+
+}  // namespace kelv

@@ -1,8 +1,7 @@
-// The report entries, for now writing the plain-text report (interim_report.hpp) to the
-// standard error output and ending the process with exit code 217.
+// The report entries: at most one report per process; the first failure makes it.
 #include "crash/report_entry.hpp"
 
-#include "crash/interim_report.hpp"
+#include "crash/report_driver.hpp"
 #include "crash/report_gate.hpp"
 #include "crash/report_platform.hpp"
 
@@ -21,8 +20,7 @@ namespace {
       // Ending the process here would cut the first report short.
       BlockThisThread();
   }
-  WriteErrorOutput(FormatInterimReport(message, className, address, mode, extraLine));
-  EndProcessNow(kReportExitCode);
+  MakeReportAndEnd(ReportRequest{message, className, address, extraLine, mode});
 }
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include "app/app_state.hpp"
 #include "common/exception.hpp"
+#include "crash/capture.hpp"
 #include "crash/report_entry.hpp"
 #include "crash/report_gate.hpp"
 
@@ -11,12 +12,16 @@ namespace kelv {
 
 namespace {
 RaiseHook g_previousRaiseHook = nullptr;
-// The object seen last by the raise hook, so that a raise of the same object again (a
-// rethrow copy aside) is not captured twice.
-std::atomic<const Exception*> g_lastCaptured{nullptr};
 
+// Captures the stack where the exception is made, unless a report or another capture is
+// running, and unless this object was captured already (the same object again must not
+// overwrite the first capture).
 void CrashRaiseHook(const Exception& e, void* raiseAddress) {
-  if (!ReportInProgress() && g_lastCaptured.load() != &e) g_lastCaptured.store(&e);
+  if (!ReportInProgress() && LastCapturedObject.load() != &e && !CaptureBusy.exchange(true)) {
+    LastCapturedObject.store(&e);
+    CaptureAtRaise(&e, raiseAddress);
+    CaptureBusy.store(false);
+  }
   if (g_previousRaiseHook) g_previousRaiseHook(e, raiseAddress);
 }
 }  // namespace

@@ -1,0 +1,10 @@
+#include "crash/capture.hpp"
+
+namespace kelv {
+
+CaptureState& TheCapture() {
+  static CaptureState state;
+  return state;
+}
+
+}  // namespace kelv
