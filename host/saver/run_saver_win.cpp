@@ -76,10 +76,7 @@ void CaptureDesktop() {
   HDC screenDC = GetDC(nullptr);
   BitBlt(static_cast<HDC>(capture->DC), 0, 0, area.width, area.height, screenDC, area.left, area.top, SRCCOPY);
   ReleaseDC(nullptr, screenDC);
-  const bool enlarge = ScreenBitmap->Enlarge;
-  ScreenBitmap->Shrink = true;
-  FitInto(*ScreenBitmap, *capture);
-  ScreenBitmap->Enlarge = enlarge;
+  FitInto(*ScreenBitmap, *capture);  // the screen bitmap shrinks (a preview's capture)
 }
 
 // Everything up to the show: returns normally after a failed window DC too (the show
