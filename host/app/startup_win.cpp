@@ -9,6 +9,7 @@
 #include "app/command_line.hpp"
 #include "app/mode_dispatch.hpp"
 #include "app/pending_modes.hpp"
+#include "app/run_stats.hpp"
 #include "app/startup.hpp"
 #include "app/test_trace.hpp"
 #include "common/exception.hpp"
@@ -70,6 +71,7 @@ std::vector<std::string> ProgramArguments() {
 int RunProgram() {
   StartTick = GetTickCount();
   InstallCrashHooks();
+  StatsStart();
 
   const CommandLine cmd = ParseCommandLine(ProgramArguments());
   const std::string tracePath = EnvironmentText(kTestTraceVariable);
@@ -98,6 +100,7 @@ int RunProgram() {
     case ModeAction::None:
       break;
   }
+  StatsCleanEnd();
   return 0;
 }
 
