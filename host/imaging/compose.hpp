@@ -7,13 +7,11 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/size_filter.hpp"  // SaverRunActive: the size filter only judges pictures during a run
+
 namespace kelv {
 
 class TBitmap;
-
-// Raised by the saver while a run is active (also a show inside the settings dialog),
-// lowered when it ends: the size filter only judges pictures during a run.
-inline std::atomic<bool> SaverRunActive{false};
 
 // The run is ending (a stop was requested): composing stops early and the history is
 // left as it is.
