@@ -172,27 +172,34 @@ protected:
   TEffectModule* d = nullptr;
 };
 
-TEST_F(BasicFxDll, HostCopyOfTheDescriptorHasThe64BitLayout) {
-  static_assert(sizeof(void*) == 8);
-  EXPECT_EQ(sizeof(TEffectModule), 96u);
-  EXPECT_EQ(sizeof(TEffectSetup), 96u);
-  unsigned char copy[96];
+TEST_F(BasicFxDll, HostCopyOfTheDescriptorHasTheDocumentedLayout) {
+  // Byte offsets of the descriptor: the 32-bit layout, or its natural 64-bit form.
+  struct Layout {
+    size_t size, setupSize, name, reserved, about, description, groupCount, groupNames,
+        groupEntries, effectCounts, effectNames, setup, effectFlags;
+  };
+  constexpr Layout layout = sizeof(void*) == 8
+                                ? Layout{96, 96, 8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88}
+                                : Layout{52, 60, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48};
+  EXPECT_EQ(sizeof(TEffectModule), layout.size);
+  EXPECT_EQ(sizeof(TEffectSetup), layout.setupSize);
+  unsigned char copy[layout.size];
   std::memcpy(copy, d, sizeof copy);  // what the host keeps
   auto u32 = [&](size_t at) { uint32_t v; std::memcpy(&v, copy + at, 4); return v; };
-  auto ptr = [&](size_t at) { void* v; std::memcpy(&v, copy + at, 8); return v; };
+  auto ptr = [&](size_t at) { void* v; std::memcpy(&v, copy + at, sizeof v); return v; };
   EXPECT_EQ(u32(0), 0x00010400u);
   EXPECT_EQ(u32(4), 0x01000205u);
-  EXPECT_STREQ(static_cast<const char*>(ptr(8)), "Default Effects");
-  EXPECT_EQ(u32(16), 0u);
-  EXPECT_NE(ptr(24), nullptr);  // About
-  EXPECT_EQ(std::string(static_cast<const char*>(ptr(32))).rfind("Default effects plugin ver 1.0.2.5", 0), 0u);
-  EXPECT_EQ(u32(40), 10u);
-  auto groups = static_cast<const char* const*>(ptr(48));
-  auto counts = static_cast<const uint8_t*>(ptr(64));
-  auto names = static_cast<const char* const* const*>(ptr(72));
-  auto flags = static_cast<const uint8_t* const*>(ptr(88));
-  EXPECT_EQ(ptr(56), static_cast<void*>(d->groupEntries));
-  EXPECT_EQ(ptr(80), reinterpret_cast<void*>(d->setup));
+  EXPECT_STREQ(static_cast<const char*>(ptr(layout.name)), "Default Effects");
+  EXPECT_EQ(u32(layout.reserved), 0u);
+  EXPECT_NE(ptr(layout.about), nullptr);
+  EXPECT_EQ(std::string(static_cast<const char*>(ptr(layout.description))).rfind("Default effects plugin ver 1.0.2.5", 0), 0u);
+  EXPECT_EQ(u32(layout.groupCount), 10u);
+  auto groups = static_cast<const char* const*>(ptr(layout.groupNames));
+  auto counts = static_cast<const uint8_t*>(ptr(layout.effectCounts));
+  auto names = static_cast<const char* const* const*>(ptr(layout.effectNames));
+  auto flags = static_cast<const uint8_t* const*>(ptr(layout.effectFlags));
+  EXPECT_EQ(ptr(layout.groupEntries), static_cast<void*>(d->groupEntries));
+  EXPECT_EQ(ptr(layout.setup), reinterpret_cast<void*>(d->setup));
   EXPECT_STREQ(groups[7], "Gray scale");
   EXPECT_STREQ(groups[11], "Effect 12");
   EXPECT_EQ(counts[1], 4);
