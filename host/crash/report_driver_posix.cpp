@@ -14,7 +14,7 @@ void MakeReportAndEnd(const ReportRequest& request) {
   facts.className = request.className;
   facts.address = reinterpret_cast<uintptr_t>(request.address);
   facts.mode = request.mode;
-  facts.appVersion = VersionText(kProgramVersionWord);
+  facts.appVersion = VersionWordText(kProgramVersionWord);
   facts.extraLine = request.extraLine;
   const CaptureState& capture = TheCapture();
   facts.stackTraceText = capture.stackTraceText;

@@ -21,6 +21,9 @@ namespace kelv {
 
 namespace {
 
+// How long a full-screen run waits for the browser start to end: 500 ms rounds, 15 s.
+constexpr int kBrowserWaitRounds = 30;
+
 // Runs one step of the report; a step that fails leaves `marker` (or nothing) behind.
 template <typename Step>
 void Guarded(Step step) {
@@ -79,7 +82,7 @@ ReportFacts GatherFacts(const ReportRequest& request) {
   f.className = request.className;
   f.address = reinterpret_cast<uintptr_t>(request.address);
   f.mode = request.mode;
-  f.appVersion = VersionText(kProgramVersionWord);
+  f.appVersion = VersionWordText(kProgramVersionWord);
   f.extraLine = request.extraLine;
   Guarded([&] { f.systemText = SystemTextNow(); });
   f.processorText = "failed";
@@ -152,6 +155,8 @@ void MakeReportAndEnd(const ReportRequest& request) {
   const std::string folder = AppDataFolder() + "\\Kelvora";
   const std::string path = ChooseReportPath(folder, FileExists, [] { return RandomReal(); });
   if (!FileExists(path)) CreateFolderPath(folder);
+  // A copy goes to the error output, where there is one (test runs, consoles).
+  WriteErrorOutput(text);
   if (!WriteWholeFile(path, text)) EndProcessNow(kReportExitCode);
 
   Guarded([] { ReleasePresentation(); });
@@ -168,8 +173,11 @@ void MakeReportAndEnd(const ReportRequest& request) {
     const bool fullScreenOnly = (request.mode & AppModeFullScreenRun) &&
                                 !(request.mode & (AppModeSettingsDialog | AppModePreviewRun));
     if (fullScreenOnly && nt) {
+      // Bounded: a browser start that never ends (no browser registered) must not keep
+      // the failed saver alive for good.
       DWORD code = 0;
-      while (GetExitCodeProcess(browser, &code) && code == STILL_ACTIVE) Sleep(500);
+      for (int i = 0; i < kBrowserWaitRounds && GetExitCodeProcess(browser, &code) && code == STILL_ACTIVE; ++i)
+        Sleep(500);
     }
     CloseHandle(browser);
   }

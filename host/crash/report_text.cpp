@@ -28,7 +28,7 @@ std::string HexDigits(uint64_t value, int digits) {
 
 std::string AddressHex(uint64_t value) { return HexDigits(value, kAddressDigits); }
 
-std::string VersionText(uint32_t versionWord) {
+std::string VersionWordText(uint32_t versionWord) {
   return std::to_string(versionWord >> 24) + "." + std::to_string((versionWord >> 16) & 0xFF) + "." +
          std::to_string((versionWord >> 8) & 0xFF) + "." + std::to_string(versionWord & 0xFF);
 }

@@ -61,6 +61,6 @@ std::string BuildReportText(const ReportFacts& facts);
 std::string FormatRawStack(const std::vector<uint8_t>& bytes);
 
 // "1.4.0.0" from a version word, most significant byte first.
-std::string VersionText(uint32_t versionWord);
+std::string VersionWordText(uint32_t versionWord);
 
 }  // namespace kelv

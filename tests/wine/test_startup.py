@@ -224,11 +224,12 @@ class Startup(unittest.TestCase):
             with self.subTest(args=args, fault=fault):
                 lines, code, out = self.run_quick(args, fault=fault)
                 self.assertEqual(code, 217, out)
-                self.assertIn("BugReport", out)
+                # The report's text is copied to the error output.
+                self.assertIn("<TEXTAREA id=message", out)
                 report = out.splitlines()
                 for line in expected:
                     self.assertIn(line, report, out)
-                self.assertEqual(out.count("BugReport"), 1)
+                self.assertEqual(out.count("</BODY></html>"), 1)
                 self.assertIsNone(self.bench.wait_window("^Kelvora$", timeout=0.5))
         lines, code, out = self.run_quick(["/c"], fault="access")
         self.assertRegex(out, r"Access violation at address [0-9A-F]{8,}: write to 0+10\r?\n")

@@ -1,0 +1,185 @@
+"""The bug report under Wine: the HTML file in the application-data folder, its lines, the
+numbered name when a report is there already, exit code 217, the run statistics kept in
+the registry, and the browser start.
+
+KELVORA_TEST_FAULT makes the chosen mode fail at its start ("exception", "foreign" or
+"access"). Wine has no web browser here, so the "explorer.exe <report>" the program starts
+stays behind; the tests end those processes (found by the report path on their command
+line) by process id.
+"""
+import os
+import signal
+import time
+import unittest
+from pathlib import Path
+
+from winebench import PRODUCT_KEY, Bench
+
+SCR = "kelvsaver.scr"
+
+
+def report_folder(bench: Bench) -> Path:
+    users = bench.prefix / "drive_c" / "users"
+    for user in users.iterdir():
+        folder = user / "AppData" / "Roaming" / "Kelvora"
+        if (user / "AppData").exists():
+            return folder
+    raise RuntimeError("no AppData folder in the prefix")
+
+
+def browser_pids():
+    """Process ids of the browser starts the reports made."""
+    pids = []
+    for proc in Path("/proc").iterdir():
+        if not proc.name.isdigit():
+            continue
+        try:
+            cmd = (proc / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
+        except OSError:
+            continue
+        if "explorer.exe" in cmd and "BugReport" in cmd:
+            pids.append(int(proc.name))
+    return pids
+
+
+def end_browsers():
+    for pid in browser_pids():
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+
+class CrashReport(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.bench = Bench()
+        cls.folder = report_folder(cls.bench)
+
+    def setUp(self):
+        self.bench.reg_delete_key(PRODUCT_KEY)
+        if self.folder.exists():
+            for f in self.folder.glob("BugReport*.html"):
+                f.unlink()
+        self.addCleanup(end_browsers)
+
+    def fail_mode(self, args, fault, timeout=40):
+        t0 = time.time()
+        code, out = self.bench.run(SCR, args, timeout=timeout, env_extra={"KELVORA_TEST_FAULT": fault})
+        return code, out, time.time() - t0
+
+    def report_lines(self, name="BugReport.html"):
+        raw = (self.folder / name).read_bytes()
+        self.assertTrue(raw.endswith(b"</BODY></html>\r\n"))
+        self.assertNotIn(b"\n", raw.replace(b"\r\n", b""), "every line ends with CR LF")
+        return raw.decode("latin-1").split("\r\n")[:-1]
+
+    def counters(self):
+        values = self.bench.reg_export(PRODUCT_KEY)
+        return {k: v[1] for k, v in values.items()}
+
+    # ---- the report file -------------------------------------------------------------
+    def test_mode_failure_writes_the_report_and_counts_it(self):
+        code, out, _ = self.fail_mode(["/c"], "exception")
+        self.assertEqual(code, 217, out)
+        lines = self.report_lines()
+        self.assertEqual(lines[0], "<html><head><title>Exception report: Kelvora</title></head><BODY>")
+        self.assertEqual(lines[2], '<FORM action="http://kelvora.example.org/bugreport.php" method=post>')
+        self.assertEqual(lines[5], "<TEXTAREA id=message name=message rows=11 wrap=PHYSICAL cols=60>")
+        self.assertEqual(lines[6:8], ["Exception: Test failure", "Exception class: Exception"])
+        self.assertRegex(lines[8], r"^Exception address: [0-9A-F]{16}$")
+        self.assertEqual(lines[9:11], ["App mode: 32", "App version: 1.4.0.0"])
+        self.assertRegex(lines[11], r"^System: Windows NT \d+\.\d+ Build: \d+ ")
+        self.assertRegex(lines[12], r"^Processor: (\d+x )?.+, \d+ MHz$")
+        self.assertRegex(lines[13], r"^Memory: \d+ of \d+ MB, Allocated \d+ \(\d+ of \d+\) KB$")
+        # First start ever, crashing: one start, this crash counts.
+        self.assertEqual(lines[14], "Errstat: 0071")
+        self.assertRegex(lines[15], r"^Worktime: \d+$")
+        self.assertEqual(lines[16], "Resolution: 1024x768")
+        self.assertEqual(lines[17:19], ["", "Registers:"])
+        self.assertRegex(lines[19], r"^RAX=[0-9A-F]{16} RBX=[0-9A-F]{16} .* RSP=[0-9A-F]{16}")
+        # Captured where the exception was made: the raiser's frame and our own code.
+        self.assertRegex(lines[21], r"^Frame: [0-9A-F]{16}$")
+        self.assertRegex(lines[22], r"^StackTrace: [0-9A-F]{16} mainexe\+[0-9A-F]{8}$")
+        self.assertIn("Raw stack dump: ", lines)
+        dump = lines[lines.index("Raw stack dump: ") + 1]
+        self.assertRegex(dump, r"^([0-9A-F]{2} ){8}-([0-9A-F]{2} ){8}$")
+        self.assertEqual(lines[-6:], ["</TEXTAREA><BR><BR>", "", "", '<INPUT type=submit value="Send Report" name=Submit>',
+                                      "</FORM>", "</BODY></html>"])
+        c = self.counters()
+        self.assertEqual((c["count"], c["er"], c["prever"], c["win"]), ("1", "1", "1", "0"))
+        self.assertEqual(c["ver"], "1.4.0.0")
+
+        # A second report keeps the first one and takes a numbered name.
+        first = (self.folder / "BugReport.html").read_bytes()
+        code, out, _ = self.fail_mode(["/a"], "exception")
+        self.assertEqual(code, 217, out)
+        self.assertEqual((self.folder / "BugReport.html").read_bytes(), first)
+        numbered = [p.name for p in self.folder.glob("BugReport?*.html")]
+        self.assertEqual(len(numbered), 1, numbered)
+        self.assertRegex(numbered[0], r"^BugReport\d{1,4}\.html$")
+        lines = self.report_lines(numbered[0])
+        self.assertIn("App mode: 256", lines)
+        self.assertIn("Errstat: 0071, 2", lines)  # two starts, two crashes, second bad end
+        c = self.counters()
+        self.assertEqual((c["count"], c["er"], c["prever"], c["win"]), ("2", "2", "2", "0"))
+
+    def test_access_violation_reaches_the_report_through_the_filter(self):
+        code, out, _ = self.fail_mode(["/c"], "access")
+        self.assertEqual(code, 217, out)
+        lines = self.report_lines()
+        self.assertIn("Exception class: EAccessViolation", lines)
+        self.assertIn("App mode: 256", lines)
+        self.assertIn("ExceptionInfo: Error when write to 0000000000000010", lines)
+        trace = lines.index(next(l for l in lines if l.startswith("StackTrace: ")))
+        # The first frame is the faulting instruction, inside the program.
+        self.assertRegex(lines[trace], r"^StackTrace: [0-9A-F]{16} mainexe\+")
+        self.assertFalse(any(l.startswith("Frame: ") for l in lines))
+
+    def test_foreign_exception_is_named_and_escaped(self):
+        code, out, _ = self.fail_mode(["/c"], "foreign")
+        self.assertEqual(code, 217, out)
+        lines = self.report_lines()
+        self.assertIn("Exception: Exception object std::runtime_error is not of class Exception.", lines)
+
+    def test_browser_is_started_with_the_report(self):
+        code, out, _ = self.fail_mode(["/c"], "exception")
+        self.assertEqual(code, 217, out)
+        end = time.time() + 10
+        while time.time() < end and not browser_pids():
+            time.sleep(0.2)
+        pids = browser_pids()
+        self.assertTrue(pids, "no explorer.exe started with the report")
+        cmd = Path(f"/proc/{pids[0]}/cmdline").read_bytes().replace(b"\0", b" ").decode()
+        self.assertIn("BugReport.html", cmd)
+
+    # ---- the run statistics ----------------------------------------------------------
+    def test_a_run_that_died_is_counted_at_the_next_start(self):
+        cases = [("-1", "uwer", 1.0, 3.5), ("123456", "uer", 4.0, 8.0)]
+        for win, counter, least, most in cases:
+            with self.subTest(win=win):
+                self.bench.reg_delete_key(PRODUCT_KEY)
+                for name, value in (("ver", "1.4.0.0"), ("count", "3"), ("win", win)):
+                    self.bench.reg_add(PRODUCT_KEY, name, value)
+                t0 = time.time()
+                code, out = self.bench.run(SCR, ["/x"], timeout=40)  # runs no mode: a clean end
+                took = time.time() - t0
+                self.assertEqual(code, 0, out)
+                self.assertGreaterEqual(took, least)
+                self.assertLess(took, most + 3)
+                c = self.counters()
+                self.assertEqual(c.get(counter), "1")
+                self.assertEqual((c["count"], c["win"], c["prever"]), ("4", "0", "0"))
+
+    def test_odd_counter_types_read_as_zero(self):
+        self.bench.reg_add(PRODUCT_KEY, "ver", "1.4.0.0")
+        self.bench.reg_add(PRODUCT_KEY, "count", "7", "REG_DWORD")
+        self.bench.reg_add(PRODUCT_KEY, "win", "5", "REG_DWORD")
+        code, out = self.bench.run(SCR, ["/x"], timeout=40)
+        self.assertEqual(code, 0, out)
+        c = self.counters()
+        self.assertEqual((c["count"], c["win"]), ("1", "0"))
+
+
+if __name__ == "__main__":
+    unittest.main()
