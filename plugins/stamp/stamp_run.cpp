@@ -1,5 +1,7 @@
 #include "stamp/stamp_run.hpp"
 
+#include <cstdint>
+
 #include "stamp/stamp_masks.hpp"
 
 namespace kelv::stamp {
@@ -56,9 +58,11 @@ void RunStamp(fx::EffectRun& run, uint8_t* mask, int32_t shape) {
   const int32_t w = run.Width(), h = run.Height();
   const uint64_t n = uint64_t{static_cast<uint32_t>(w)} * static_cast<uint32_t>(h);
   fx::Block order, place, cellBlock;
-  if (mask != nullptr && n < kRevealed) {
-    order = run.Allocate(n * sizeof(uint32_t));
-    place = run.Allocate(n * sizeof(uint32_t));
+  // Both arrays must be addressable in one block of this process (a 32-bit size_t).
+  const uint64_t bytes = n * sizeof(uint32_t);
+  if (mask != nullptr && n < kRevealed && bytes <= SIZE_MAX) {
+    order = run.Allocate(static_cast<size_t>(bytes));
+    place = run.Allocate(static_cast<size_t>(bytes));
     cellBlock = run.Allocate(kMaskBytes * sizeof(Cell));
   }
   if (!order || !place || !cellBlock) {
