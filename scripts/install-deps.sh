@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ python3 dpkg-dev
+  cmake ninja-build g++ python3 dpkg-dev clang libclang-rt-14-dev
   gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix
   nasm

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds the stdformats fuzz targets with clang's libFuzzer and AddressSanitizer and runs
-# each for a bounded time on seeds generated here (not part of the normal test run).
-# usage: tests/fuzz/stdformats_fuzz.sh [seconds per target, default 60]
+# each for a bounded time on the committed seed corpus.
+# usage: tests/fuzz/stdformats_fuzz.sh [seconds per target, default 60] [build folder]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 seconds=${1:-60}
-out="$top/build/std-fuzz"
+out=${2:-$top/build/fuzz}/stdformats
 mkdir -p "$out"
 cd "$out"
 
@@ -23,31 +23,9 @@ done
 clang++ "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$top/host/common/exception.cpp" -o exception.o
 objs+=(exception.o)
 
-# Seeds: small pictures of every accepted variant (the first byte is the option byte).
-seeds="$out/seeds"
-rm -rf "$seeds" && mkdir -p "$seeds"/{bmp,ppm,jpeg,exif}
-tmp=$(mktemp -d)
-convert -size 23x11 gradient:red-blue "$tmp/a.png"
-convert "$tmp/a.png" -type truecolor "bmp3:$tmp/24.bmp"
-convert "$tmp/a.png" -colors 16 -type palette "bmp3:$tmp/8.bmp"
-convert "$tmp/a.png" -colors 16 -type palette "bmp2:$tmp/os2.bmp"
-convert "$tmp/a.png" -compress none "$tmp/p3.ppm"
-convert "$tmp/a.png" "$tmp/p6.ppm"
-convert "$tmp/a.png" -colorspace gray -compress none "$tmp/p2.pgm"
-convert "$tmp/a.png" -colorspace gray "$tmp/p5.pgm"
-convert "$tmp/a.png" -depth 16 "$tmp/p6w.ppm"
-convert "$tmp/a.png" -quality 80 "$tmp/base.jpg"
-convert "$tmp/a.png" -interlace JPEG "$tmp/prog.jpg"
-convert "$tmp/a.png" -colorspace gray "$tmp/gray.jpg"
-convert "$tmp/a.png" -orient RightTop "$tmp/exif.jpg"
-for f in "$tmp"/*.bmp; do { printf '\x00'; cat "$f"; } > "$seeds/bmp/$(basename "$f")"; done
-for f in "$tmp"/*.p?m; do { printf '\x00'; cat "$f"; } > "$seeds/ppm/$(basename "$f")"; done
-for f in "$tmp"/*.jpg; do
-  { printf '\x00'; cat "$f"; } > "$seeds/jpeg/$(basename "$f")"
-  { printf '\x11'; cat "$f"; } > "$seeds/jpeg/sink-$(basename "$f")"
-  cp "$f" "$seeds/exif/"
-done
-rm -rf "$tmp"
+# Seeds: the committed corpus of small pictures of every accepted variant (the first
+# byte of a BMP, PPM or JPEG seed is the target's option byte).
+seeds="$top/tests/fuzz/stdformats_corpus"
 
 status=0
 for target in bmp ppm jpeg exif; do
