@@ -16,6 +16,7 @@ from pathlib import Path
 from winebench import PRODUCT_KEY, Bench
 
 SCR = "kelvsaver.scr"
+WINE_X11_KEY = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
 
 
 def report_folder(bench: Bench) -> Path:
@@ -152,6 +153,46 @@ class CrashReport(unittest.TestCase):
         self.assertTrue(pids, "no explorer.exe started with the report")
         cmd = Path(f"/proc/{pids[0]}/cmdline").read_bytes().replace(b"\0", b" ").decode()
         self.assertIn("BugReport.html", cmd)
+
+    def test_full_screen_run_failure_waits_for_the_browser(self):
+        # F12 then F11 make the show thread of a full-screen run fail.
+        self.bench.reg_add(WINE_X11_KEY, "Managed", "N")
+        self.addCleanup(self.bench.run, "reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], 60)
+        self.bench.reg_add(PRODUCT_KEY, "Path", self.bench.windows_path(self.bench.dist))
+        self.bench.xdotool("mousemove", 0, 0)
+        saver = self.bench.start(SCR, ["/s"], log_name="crash-saver.log")
+        try:
+            self.assertIsNotNone(self.bench.wait_window("Tarnwick Kelvora", 30), "no saver window")
+            time.sleep(1.5)
+            win = self.counters().get("win")
+            self.assertNotIn(win, (None, "0"), "the running instance is marked")
+            self.bench.xdotool("key", "F12")
+            time.sleep(0.5)
+            self.bench.xdotool("key", "F11")
+            end = time.time() + 20
+            while time.time() < end and not browser_pids():
+                time.sleep(0.2)
+            self.assertTrue(browser_pids(), "no browser start")
+            # A full-screen run waits for the browser start to end.
+            time.sleep(2)
+            self.assertIsNone(saver.poll(), "the run did not wait for the browser")
+            shot = self.bench.screenshot("crash-fullscreen-waiting.png")
+            self.assertTrue(shot.exists())
+            end_browsers()
+            code, out = self.bench.finish(saver, timeout=10)
+        finally:
+            if saver.poll() is None:
+                self.bench.finish(saver, timeout=1)
+        self.assertEqual(code, 217, out)
+        lines = self.report_lines()
+        self.assertIn("Exception: Floating point division by zero", lines)
+        self.assertIn("Exception class: EZeroDivide", lines)
+        self.assertTrue(any(l.startswith("App mode: ") and int(l[10:]) & 2 for l in lines), lines[9])
+        resolution = next(l for l in lines if l.startswith("Resolution: "))
+        if " - DDraw" in resolution:
+            self.assertTrue(any(l.startswith("Processes: ") for l in lines))
+        c = self.counters()
+        self.assertEqual((c["er"], c["prever"], c["win"]), ("1", "1", "0"))
 
     # ---- the run statistics ----------------------------------------------------------
     def test_a_run_that_died_is_counted_at_the_next_start(self):
