@@ -2,11 +2,19 @@
 // keep a neutral stand-in here (noted at each); the integrator replaces them one by one.
 #include "saver/run_links.hpp"
 
+#include "catalogue/catalogue_startup.hpp"
+#include "catalogue/display_order.hpp"
+#include "catalogue/pic_list.hpp"
+#include "imaging/compose.hpp"
+#include "plugins/plugin_host.hpp"
+#include "saver/run_state.hpp"
+#include "saver/show_cycle.hpp"
+#include "settings/program_hooks.hpp"
+#include "settings/settings.hpp"
+
 namespace kelv::run_links {
 
-// Integrator: LoadAllSettings(...) with the program's hooks. Until then the settings
-// record keeps what the caller put there (its defaults, or a test program's values).
-void LoadSettings() {}
+void LoadSettings() { LoadProgramSettings(); }
 
 // Integrator: the password check and its "in use" test. Until then no password is asked
 // for, as on the NT family where the system itself guards the saver.
@@ -22,22 +30,25 @@ void CreateCoverWindows() {}
 void CloseCoverWindows() {}
 void WallpaperStep() {}
 
-// Integrator: effect table, display-order reset, navigation history, load counters;
-// effect-module set-up; the first effects and the first screen.
-void StartShowState() {}
-void SetUpEffectModules() {}
-void ChooseFirstEffects() {}
+void StartShowState() { StartShowCycle(); }
+void SetUpEffectModules() { kelv::SetUpEffectModules(); }
+void ChooseFirstEffects() { kelv::ChooseFirstEffects(); }
 
-// Integrator: StepNext, StepPrevious and the StepPending flag of the show cycle.
-void StepNext() {}
-void StepPrevious() {}
-bool StepPending() { return false; }
+void StepNext() { ShowStepNext(); }
+void StepPrevious() { ShowStepPrevious(); }
+bool StepPending() { return ShowStepPending(); }
 
-// Integrator: resume position, random-order table, catalogue cache write, and the release
-// of the catalogue, the caption fonts and the plug-ins.
-void SaveResumePosition() {}
-void FreeRandomOrder() {}
-void WriteCatalogueIfChanged() {}
-void FreeCatalogueFontsAndPlugins() {}
+void SaveResumePosition() { SaveResumePoint(TheDisplayOrder().current); }
+void FreeRandomOrder() {
+  EndDisplayOrderRun();
+  SaverRunActive = false;
+}
+void WriteCatalogueIfChanged() {
+  const Settings& s = TheSettings();
+  SaveCatalogueAfterRun(TheCatalogue(), s.CacheFile, DialogPreview, s.filterres);
+}
+// The process ends right after this: the plug-ins are unloaded (input modules get their
+// release notice first); the catalogue and the caption fonts go with the process.
+void FreeCatalogueFontsAndPlugins() { UnloadPlugins(); }
 
 }  // namespace kelv::run_links

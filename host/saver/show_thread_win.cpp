@@ -1,41 +1,16 @@
-// The show thread of a run: the loop that ends the run once a stop is requested. Until
-// the show cycle is wired in, each pass only honours the pause, puts the captured desktop
-// on the DirectDraw screen once, and raises the crash report's test failure on request.
+// The show thread of a run: passes of the show cycle until a stop is requested and no
+// navigation step is pending, then the run's final steps.
 #include <windows.h>
 
+#include "common/exception.hpp"
 #include "crash/report_entry.hpp"
 #include "imaging/presentation.hpp"
 #include "saver/run_links.hpp"
 #include "saver/run_state.hpp"
 #include "saver/saver_run_win.hpp"
-#include "saver/test_failure.hpp"
+#include "saver/show_cycle.hpp"
 
 namespace kelv {
-
-namespace {
-
-void ShowStep(bool& firstShown) {
-  if (Paused && !EffectPreview) {
-    while (StopRequested == 0 && Paused) Sleep(20);
-  }
-  if (!firstShown) {
-    // The captured desktop goes onto the DirectDraw screen, and one locked frame is
-    // presented the way the effects' frames will be.
-    firstShown = true;
-    if (UseDirectDraw && ScreenBitmap) {
-      ShowPicture(WindowDC, *ScreenBitmap, false);
-      LockScreen();
-      PresentFrame(WindowDC);
-      UnlockScreen();
-    }
-  }
-  if (TestFailureRequested) {
-    TestFailureRequested = false;
-    RaiseTestFailure();
-  }
-}
-
-}  // namespace
 
 void VisibilityCheck() {
   HWND window = static_cast<HWND>(SaverWindow.load());
@@ -45,10 +20,9 @@ void VisibilityCheck() {
 
 DWORD WINAPI ShowThreadMain(void*) {
   try {
-    bool firstShown = false;
     do {
       Sleep(30);
-      ShowStep(firstShown);
+      ShowStep();
       VisibilityCheck();
     } while (StopRequested == 0 || run_links::StepPending());
 

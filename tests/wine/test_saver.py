@@ -11,7 +11,7 @@ import time
 import unittest
 from pathlib import Path
 
-from winebench import Bench
+from winebench import PRODUCT_KEY, Bench
 
 MAGENTA = (255, 0, 255)
 BLACK = (0, 0, 0)
@@ -39,11 +39,17 @@ class SaverRunTest(unittest.TestCase):
     def setUpClass(cls):
         cls.bench = Bench()
         cls.bench.reg_add(WINE_X11_KEY, "Managed", "N")
+        # The run loads the settings from the registry: the installation folder, and a
+        # delay long enough that the captured desktop stays on screen during every test.
+        cls.bench.reg_add(PRODUCT_KEY, "Path", cls.bench.windows_path(cls.bench.dist))
+        cls.bench.reg_add(PRODUCT_KEY, "Delay", "600000")
 
     @classmethod
     def tearDownClass(cls):
         # Other tests of the run share the prefix and may rely on managed windows.
         cls.bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
+        for name in ("Delay", "Convert"):
+            cls.bench.run("reg", ["delete", PRODUCT_KEY, "/v", name, "/f"], timeout=60)
 
     # ---- helpers -----------------------------------------------------------------
     def start_marker(self, name, x, y, w, h, rgb, hide_ms, live_ms=30000):
@@ -182,6 +188,10 @@ class SaverRunTest(unittest.TestCase):
                 self.assertEqual(code, 0)
 
     def test_f12_then_f11_reaches_the_crash_report(self):
+        # The test failure is raised with the next transition: a short delay brings it.
+        self.bench.reg_add(PRODUCT_KEY, "Delay", "300")
+        self.bench.reg_add(PRODUCT_KEY, "Convert", "300")
+        self.addCleanup(self.bench.reg_add, PRODUCT_KEY, "Delay", "600000")
         self.bench.xdotool("mousemove", 0, 0)
         saver = self.start_saver("testfailure", ["/s", "DDraw=0"])
         self.key("F12")

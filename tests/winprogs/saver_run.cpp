@@ -21,6 +21,8 @@
 #include "imaging/presentation.hpp"
 #include "saver/run_saver.hpp"
 #include "saver/run_state.hpp"
+#include "saver/show_cycle.hpp"
+#include "settings/program_hooks.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -172,12 +174,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     parent = static_cast<uintptr_t>(std::strtoull(__argv[2], nullptr, 10));
     first = 3;
   }
+  // The run's own settings load happens here first, so that the values given on the
+  // command line are the ones the run sees.
+  if (mode != "/dialog") kelv::LoadProgramSettings();
   for (int i = first; i < __argc; ++i) ApplySetting(__argv[i]);
   if (mode == "/dialog") return DialogPreviews(static_cast<int>(parent));
   kelv::PresentationListener listener;
   listener.surfaceMoved = SurfaceMoved;
   listener.fellBack = FellBack;
   kelv::SetPresentationListener(listener);
+  kelv::SetPresentationObserver(listener);
   CloseHandle(CreateThread(nullptr, 0, ReportPresentation, nullptr, 0, nullptr));
   if (mode == "/hosted") {
     g_host = CreateHost("Kelvora preview host", 600, 400, 320, 240, WHITE_BRUSH);

@@ -1,0 +1,342 @@
+// The show cycle on Win32: timing from the high-resolution counter (or the tick count),
+// the calls into the effect modules inside their guards, and the passes of the show thread.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state.hpp"
+#include "catalogue/display_order.hpp"
+#include "common/exception.hpp"
+#include "crash/report_entry.hpp"
+#include "imaging/compose.hpp"
+#include "imaging/compose_history.hpp"
+#include "imaging/presentation.hpp"
+#include "kelv_effectmodule.h"
+#include "plugins/plugin_host.hpp"
+#include "saver/effect_guard_win.hpp"
+#include "saver/run_state.hpp"
+#include "saver/saver_run_win.hpp"
+#include "saver/show_cycle.hpp"
+#include "saver/show_effects.hpp"
+#include "saver/show_navigation.hpp"
+#include "saver/show_wait.hpp"
+#include "saver/test_failure.hpp"
+#include "settings/settings.hpp"
+
+namespace kelv {
+
+namespace {
+
+// ---- time ------------------------------------------------------------------------
+int64_t g_ticksPerMs = 0;  // 0: no high-resolution counter, the tick count is used
+
+int64_t NowMs() {
+  if (g_ticksPerMs > 0) {
+    LARGE_INTEGER counter;
+    if (QueryPerformanceCounter(&counter)) return counter.QuadPart / g_ticksPerMs;
+  }
+  return static_cast<int64_t>(GetTickCount64());
+}
+
+// ---- run state of the cycle ------------------------------------------------------
+EffectClock g_clock;
+uint32_t g_showStart = 0;        // tick count when the current picture's display began
+int32_t g_runsSinceBuild = 0;    // transitions run since the effect table was built
+std::vector<void*> g_targets;    // per effect module: the surface it draws into
+
+// Drawing done on the show thread into the window may be held back until the window's
+// own thread looks at its messages again (so it is on some systems): a posted message
+// wakes the main loop after every frame.
+void PushToScreen() {
+  GdiFlush();
+  WakeMainLoop();
+}
+
+void PresentOnScreen() {
+  PresentFrame(WindowDC);
+  PushToScreen();
+}
+
+class HostWaitServices final : public WaitServices {
+public:
+  int64_t Now() override { return NowMs(); }
+  void Sleep(int32_t ms) override { ::Sleep(static_cast<DWORD>(ms)); }
+  bool Stopped() override { return StopRequested.load() != 0; }
+  bool Paused() override { return kelv::Paused.load(); }
+  void ClearPaused() override { kelv::Paused = false; }
+  bool EffectPreview() override { return kelv::EffectPreview; }
+  int32_t Duration() override { return TheSettings().Convert; }
+  void SetDuration(int32_t ms) override { TheSettings().Convert = ms; }
+  int32_t PendingDuration() override { return PendingEffectDuration.load(); }
+  void Present() override { PresentOnScreen(); }
+  void UnlockSurface() override { UnlockScreen(); }
+  void LockSurface() override { LockScreen(); }
+};
+
+int32_t KELV_CDECL HostWait(float fraction, int32_t /*instance*/) {
+  // Runs inside an effect module's frame: nothing may leave it as a C++ exception.
+  try {
+    HostWaitServices services;
+    return g_clock.Wait(fraction, services);
+  } catch (const Exception& e) {
+    ReportActiveEffectFailure(e.message(), e.className(), e.raiseAddress());
+  } catch (const std::exception& e) {
+    ReportActiveEffectFailure(e.what(), "Exception", nullptr);
+  } catch (...) {
+    ReportActiveEffectFailure("Unknown failure in Wait", "Exception", nullptr);
+  }
+}
+
+// ---- effect modules ---------------------------------------------------------------
+TEffectSetup BaseSetupRecord() {
+  TEffectSetup r{};
+  r.size = sizeof(TEffectSetup);
+  r.flags = KELV_SETUP_HOST_HEAP;
+  r.stopFlag = reinterpret_cast<volatile int32_t*>(&StopRequested);
+  r.wait = &HostWait;
+  r.getMem = &HostGetMem;
+  r.freeMem = &HostFreeMem;
+  r.reallocMem = &HostReallocMem;
+  r.instance = 0;
+  return r;
+}
+
+std::string ModuleText(const EffectModule& m) {
+  return std::string(m.descriptor.name ? m.descriptor.name : "") + " " + ModuleVersionText(m.descriptor.moduleVersion);
+}
+
+void CallSetup(EffectModule& m, TEffectSetup& record) {
+  if (!m.descriptor.setup) return;
+  EffectCallContext context;
+  context.text = "Plugin: " + ModuleText(m) + " - setup";
+  context.library = m.library;
+  GuardedCall(context, [&] { m.descriptor.setup(&record); });
+}
+
+// Only the drawing target changed (the DirectDraw surface moved, or DirectDraw was given
+// up and the effects draw into the screen bitmap again).
+void RetargetModules(void* bits, int32_t stride) {
+  std::vector<EffectModule>& modules = EffectModules();
+  g_targets.resize(modules.size(), nullptr);
+  for (size_t i = 0; i < modules.size(); ++i) {
+    if (!modules[i].state.enabled) continue;
+    TEffectSetup record = BaseSetupRecord();
+    record.screenBits = bits;
+    record.screenStride = stride;
+    CallSetup(modules[i], record);
+    g_targets[i] = bits;
+  }
+}
+
+PresentationListener g_observer;
+
+void SurfaceMoved(void* bits, int32_t pitch) {
+  RetargetModules(bits, pitch);
+  if (g_observer.surfaceMoved) g_observer.surfaceMoved(bits, pitch);
+}
+
+void FellBack() {
+  if (ScreenBitmap) RetargetModules(ScreenBitmap->Bits, ScreenBitmap->Width * 4);
+  g_clock.Restart(NowMs());
+  if (g_observer.fellBack) g_observer.fellBack();
+}
+
+const EffectModule* ModuleOf(const EffectEntry& entry) {
+  std::vector<EffectModule>& modules = EffectModules();
+  return entry.module < modules.size() ? &modules[entry.module] : nullptr;
+}
+
+KelvRunEffectProc EntryOf(const EffectModule& m, int32_t group) {
+  if (!m.descriptor.groupEntries || group >= m.descriptor.groupCount) return nullptr;
+  return m.descriptor.groupEntries[group];
+}
+
+uint8_t FlagsOf(int32_t index) {
+  const EffectTableState& t = TheEffectTable();
+  if (index < 0 || index >= t.Count()) return 0;
+  return EffectFlagsOf(EffectModules(), t.entries[index]);
+}
+
+// The pre-step of the effect at `index` (text A on failure).
+void PreStep(int32_t index) {
+  const EffectEntry entry = TheEffectTable().entries[index];
+  const EffectModule* m = ModuleOf(entry);
+  if (!m) return;
+  KelvRunEffectProc run = EntryOf(*m, entry.group);
+  if (!run) return;
+  EffectCallContext context;
+  context.text = PreStepFailureText(m->descriptor.name ? m->descriptor.name : "", m->descriptor.moduleVersion,
+                                    entry.group, entry.effect);
+  context.preStep = true;
+  context.library = m->library;
+  GuardedCall(context, [&] { run(KELV_FX_COMMAND_PRE_STEP + entry.effect, 0); });
+}
+
+// Prepare, clock restart and the run of the effect at `index` (text B on failure); the
+// test failure is raised here too, so it is reported as a failure of the running effect.
+void RunTransition(int32_t index) {
+  const EffectEntry entry = TheEffectTable().entries[index];
+  const EffectModule* m = ModuleOf(entry);
+  KelvRunEffectProc run = m ? EntryOf(*m, entry.group) : nullptr;
+  void* target = ScreenBitmap ? ScreenBitmap->Bits : nullptr;
+  if (UseDirectDraw && entry.module < g_targets.size() && g_targets[entry.module]) target = g_targets[entry.module];
+  EffectCallContext context;
+  context.text = m ? RunFailureText(m->descriptor.name ? m->descriptor.name : "", m->descriptor.moduleVersion,
+                                    entry.group, entry.effect, reinterpret_cast<const void*>(run),
+                                    NextBitmap ? NextBitmap->Bits : nullptr, target)
+                   : std::string("Plugin: ?");
+  context.library = m ? m->library : nullptr;
+  const uint8_t flags = FlagsOf(index);
+  GuardedCall(context, [&] {
+    if (run && (flags & KELV_FX_PREPARE)) run(KELV_FX_COMMAND_PREPARE + entry.effect, 0);
+    g_clock.Restart(NowMs());
+    if (run) run(entry.effect, 0);
+    if (TestFailureRequested) {
+      TestFailureRequested = false;
+      RaiseTestFailure();
+    }
+  });
+  ++g_runsSinceBuild;
+}
+
+void Compose() {
+  if (NextBitmap) ComposeScreen(*NextBitmap);
+}
+
+void CutToNext() {
+  if (!NextBitmap) return;
+  ShowPicture(WindowDC, *NextBitmap, false);
+  PushToScreen();
+}
+
+}  // namespace
+
+void SetPresentationObserver(const PresentationListener& observer) { g_observer = observer; }
+
+void StartShowCycle() {
+  if (!EffectPreview) BuildEffectTable(EffectModules(), TheEffectTable());
+  g_runsSinceBuild = 0;
+  StartDisplayOrderRun();
+  TheHistory().Reset();
+  TheNavigation().Reset();
+  SaverRunActive = true;
+}
+
+void SetUpEffectModules() {
+  LARGE_INTEGER frequency;
+  g_ticksPerMs = QueryPerformanceFrequency(&frequency) ? frequency.QuadPart / 1000 : 0;
+  InstallEffectGuard();
+  SetPresentationListener(PresentationListener{&SurfaceMoved, &FellBack});
+
+  std::vector<EffectModule>& modules = EffectModules();
+  g_targets.assign(modules.size(), nullptr);
+  if (!ScreenBitmap || !NextBitmap) return;
+  for (size_t i = 0; i < modules.size(); ++i) {
+    if (!modules[i].state.enabled) continue;
+    TEffectSetup record = BaseSetupRecord();
+    record.width = ScreenBitmap->Width;
+    record.height = ScreenBitmap->Height;
+    record.nextBits = NextBitmap->Bits;
+    record.screenBits = ScreenBitmap->Bits;
+    record.screenStride = ScreenBitmap->Width * 4;
+    CallSetup(modules[i], record);
+    g_targets[i] = ScreenBitmap->Bits;
+  }
+}
+
+void ChooseFirstEffects() {
+  EffectTableState& table = TheEffectTable();
+  ShowNavigation& nav = TheNavigation();
+  if (table.Count() == 0) {
+    Compose();
+  } else {
+    ChooseFirstPair(EffectModules(), table);
+    if (!(FlagsOf(table.curEffect) & KELV_FX_KEEPS_PICTURE)) {
+      Compose();
+    } else if (NextBitmap && ScreenBitmap) {
+      // The in-place effect works on what is on screen: the captured desktop.
+      FitInto(*NextBitmap, *ScreenBitmap);
+    }
+  }
+  nav.nextPrepared = true;
+  g_showStart = GetTickCount();
+}
+
+bool ShowStepPending() { return TheNavigation().stepPending.load(); }
+void ShowStepNext() { StepNext(TheNavigation(), TheHistory(), StopRequested, NavLock); }
+void ShowStepPrevious() { StepPrevious(TheNavigation(), TheHistory(), StopRequested, NavLock); }
+
+void ShowStep() {
+  ShowNavigation& nav = TheNavigation();
+  EffectTableState& table = TheEffectTable();
+
+  // 1. The delay clock stands still while paused.
+  if (Paused && !EffectPreview) {
+    const uint32_t elapsed = GetTickCount() - g_showStart;
+    while (StopRequested == 0 && Paused) Sleep(kPauseSlice);
+    g_showStart = GetTickCount() - elapsed;
+  }
+  // Without any effect no transition ever runs: the test failure is raised at once.
+  if (table.Count() == 0 && TestFailureRequested) {
+    TestFailureRequested = false;
+    RaiseTestFailure();
+  }
+
+  // 2. The delay is not over yet.
+  const int64_t shown = static_cast<int64_t>(static_cast<uint32_t>(GetTickCount() - g_showStart));
+  if (shown <= TheSettings().Delay && !nav.stepPending) return;
+
+  // 3. The screen for a navigation step.
+  if (nav.stepPending) {
+    StopRequested = 0;
+    nav.nextPrepared = false;
+    if (!nav.keepPrepared) Compose();
+  }
+
+  // 4. A navigation step changes the screen at once, without an effect. Another arrow
+  // key that arrived meanwhile leaves the step pending for the next pass.
+  const bool skip = nav.stepPending;
+  if (!(nav.stepPending && StopRequested != 0)) nav.stepPending = false;
+  nav.keepPrepared = false;
+  nav.nextPrepared = false;
+
+  if (table.Count() == 0 || skip) {
+    // 5. A cut.
+    CutToNext();
+  } else {
+    // 6. A transition with the current effect.
+    const int32_t e = table.curEffect;
+    if (!table.allInPlace && (FlagsOf(table.nextEffect) & KELV_FX_PRE_STEP)) PreStep(table.nextEffect);
+    if (table.allInPlace && (FlagsOf(e) & KELV_FX_PRE_STEP)) PreStep(e);
+    // Only in-place effects: the new picture comes by a cut, then the effect animates it.
+    if (table.allInPlace && g_runsSinceBuild > 0) CutToNext();
+    if (UseDirectDraw) LockScreen();
+    RunTransition(e);
+    if (StopRequested == 0) PresentOnScreen();
+    UnlockScreen();
+  }
+
+  // 7. The delay counts from the end of the transition.
+  g_showStart = GetTickCount();
+
+  // 8. A stop ends the cycle, unless it only interrupted the transition for a step.
+  if (StopRequested != 0) {
+    if (!nav.stepPending) return;
+    StopRequested = 0;
+  }
+
+  // 9 to 11. The next screen, composed while the delay runs.
+  nav.composing = true;
+  if (table.Count() == 0) {
+    Compose();
+  } else {
+    AdvanceEffects(EffectModules(), table);
+    // An in-place effect gets no new picture: NextBitmap keeps the picture on screen.
+    if (table.allInPlace || !(FlagsOf(table.curEffect) & KELV_FX_KEEPS_PICTURE)) Compose();
+  }
+  nav.composing = false;
+  nav.nextPrepared = true;
+}
+
+}  // namespace kelv

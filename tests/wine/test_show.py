@@ -1,0 +1,187 @@
+"""The slide show of kelvsaver.scr under Wine: generated pictures of distinct solid
+colours (each with a big number) shown one after the other through the effect modules,
+and the arrow keys stepping forward and back through the screens.
+
+The screenshots are classified by the colour of a set of sample points away from the
+numbers: a screenshot where every point shows one picture's colour shows that picture;
+anything else is a transition (or the captured desktop before the first change).
+"""
+import subprocess
+import time
+import unittest
+from pathlib import Path
+
+from winebench import PRODUCT_KEY, Bench
+
+SAVER_TITLE = "Tarnwick Kelvora"
+WINE_X11_KEY = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
+PICTURES = (("1", (255, 0, 0)), ("2", (0, 160, 0)), ("3", (0, 0, 255)), ("4", (255, 255, 0)))
+SAMPLES = [(x, y) for x in (40, 140, 880, 980) for y in (40, 200, 380, 560, 720)]
+
+
+def read_ppm(path: Path):
+    data = path.read_bytes()
+    parts = data.split(maxsplit=4)
+    assert parts[0] == b"P6", "screenshot is not a binary PPM"
+    width, maxval = int(parts[1]), int(parts[3])
+    return width, 2 if maxval > 255 else 1, parts[4]
+
+
+def pixel(shot, x, y):
+    width, sample_bytes, pixels = shot
+    i = (y * width + x) * 3 * sample_bytes
+    return tuple(pixels[i + c * sample_bytes] for c in range(3))
+
+
+def near(a, b, tolerance=24):
+    return all(abs(p - q) <= tolerance for p, q in zip(a, b))
+
+
+def classify(shot):
+    """The picture number the screenshot shows, or None for anything else."""
+    colours = [pixel(shot, x, y) for x, y in SAMPLES]
+    for number, rgb in PICTURES:
+        if all(near(c, rgb) for c in colours):
+            return number
+    return None
+
+
+# The effect groups of basicfx and their effect counts, in order; group 7 (gray scale)
+# holds the two effects that keep the picture on screen.
+BASICFX_GROUPS = (2, 4, 4, 3, 2, 2, 2, 2, 4, 4)
+
+
+def enable_bits(groups, disabled):
+    """The "\\Plugins" value of a module: its flag, then per group a 4-bit count and one
+    bit per effect (count 0 for a disabled group), least significant bit first."""
+    bits = [1]
+    for g, count in enumerate(groups):
+        n = 0 if g in disabled else count
+        bits += [(n >> b) & 1 for b in range(4)] + [1] * n
+    data = bytearray((len(bits) + 7) // 8)
+    for i, bit in enumerate(bits):
+        data[i // 8] |= bit << (i % 8)
+    return ",".join(f"{b:02x}" for b in data)
+
+
+def reg_text(value: str) -> str:
+    return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+class ShowTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.bench = Bench()
+        cls.bench.reg_add(WINE_X11_KEY, "Managed", "N")
+        cls.pictures = cls.bench.out / "show_pictures"
+        cls.pictures.mkdir(exist_ok=True)
+        for number, rgb in PICTURES:
+            subprocess.run(["convert", "-size", "1024x768", f"xc:rgb{rgb}", "-fill", "white",
+                            "-pointsize", "360", "-gravity", "center", "-annotate", "0", number,
+                            f"BMP3:{cls.pictures / ('pic' + number + '.bmp')}"], check=True, timeout=60)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
+        cls.bench.reg_delete_key(PRODUCT_KEY)
+
+    def configure(self, delay, convert, keep_picture_effects=True):
+        bench = self.bench
+        bench.reg_delete_key(PRODUCT_KEY)
+        bench.reg_import(
+            f"[{PRODUCT_KEY}]\n"
+            f"\"Path\"={reg_text(bench.windows_path(bench.dist))}\n"
+            f"\"Delay\"=\"{delay}\"\n"
+            f"\"Convert\"=\"{convert}\"\n"
+            "\"DDraw\"=\"0\"\n"
+            "\"Order\"=\"1\"\n"
+            "\"Screens\"=\"1\"\n"
+            f"\n[{PRODUCT_KEY}\\Folders]\n"
+            f"\"1\"={reg_text(bench.windows_path(self.pictures))}\n"
+            + ("" if keep_picture_effects else
+               f"\n[{PRODUCT_KEY}\\Plugins]\n\"basicfx.dll\"=hex:{enable_bits(BASICFX_GROUPS, {7})}\n"))
+        # The folder list is only read when there is no catalogue cache file yet.
+        for cache in bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
+            cache.unlink()
+
+    def start_show(self, name):
+        self.bench.xdotool("mousemove", 0, 0)
+        proc = self.bench.start("kelvsaver.scr", ["/s"], log_name=f"{name}.log")
+        self.addCleanup(self._end, proc)
+        self.assertIsNotNone(self.bench.wait_window(SAVER_TITLE, 30), "no saver window")
+        return proc
+
+    def _end(self, proc):
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+        proc.log_handle.close()
+
+    def shot(self, name):
+        return read_ppm(self.bench.screenshot(name + ".ppm"))
+
+    def keep_png(self, name):
+        ppm = self.bench.out / (name + ".ppm")
+        subprocess.run(["convert", str(ppm), str(self.bench.out / (name + ".png"))], check=True, timeout=60)
+
+    def end_with_key(self, proc):
+        self.bench.xdotool("key", "Escape")
+        try:
+            code = proc.wait(timeout=20)
+        except Exception:
+            code = None
+        self.assertEqual(code, 0)
+
+    def test_pictures_change_in_order_through_effects(self):
+        self.configure(delay=2000, convert=2500)
+        proc = self.start_show("show_auto")
+        seen = []   # the classification of every screenshot, in time order
+        end = time.time() + 20
+        i = 0
+        while time.time() < end:
+            name = f"show_auto_{i:02d}"
+            seen.append(classify(self.shot(name)))
+            i += 1
+            time.sleep(0.2)
+        (self.bench.out / "show_auto.txt").write_text(" ".join(str(s) for s in seen))
+        self.assertIsNone(proc.poll(), "the show ended by itself")
+        shown = [s for s in seen if s is not None]
+        # The pictures appear in catalogue order (in-place effects keep a picture on
+        # screen, so a number may come back after a transition but never out of order).
+        firsts = [n for k, n in enumerate(shown) if n not in shown[:k]]
+        self.assertGreaterEqual(len(firsts), 2, f"too few pictures shown: {seen}")
+        self.assertEqual(firsts, [p[0] for p in PICTURES][:len(firsts)], f"out of order: {seen}")
+        # Between the first and the second picture there is a transition frame.
+        a = seen.index(firsts[0])
+        b = seen.index(firsts[1])
+        self.assertTrue(any(s is None for s in seen[a:b]), f"no transition seen: {seen}")
+        for k, s in enumerate(seen):
+            if s is None and a < k < b:
+                self.keep_png(f"show_auto_{k:02d}")
+        self.keep_png(f"show_auto_{a:02d}")
+        self.keep_png(f"show_auto_{b:02d}")
+        self.end_with_key(proc)
+
+    def test_arrows_step_forward_and_back_without_effect(self):
+        # An effect that keeps the picture on screen makes the next step show the same
+        # picture again: those are switched off here.
+        self.configure(delay=600000, convert=1000, keep_picture_effects=False)
+        proc = self.start_show("show_nav")
+        time.sleep(2.0)
+        steps = (("Left", None), ("Right", "1"), ("Right", "2"), ("Right", "3"),
+                 ("Left", "2"), ("Left", "1"), ("Right", "2"))
+        for k, (key, expected) in enumerate(steps):
+            self.bench.xdotool("key", key)
+            time.sleep(1.2)
+            name = f"show_nav_{k}_{key.lower()}"
+            got = classify(self.shot(name))
+            self.keep_png(name)
+            self.assertEqual(got, expected, f"after step {k} ({key})")
+        self.assertIsNone(proc.poll(), "an arrow key ended the show")
+        self.end_with_key(proc)
+        prev = self.bench.reg_export(PRODUCT_KEY).get("Prev", "")
+        self.assertIn("pic", str(prev).lower(), "the resume point was not saved")
+
+
+if __name__ == "__main__":
+    unittest.main()
