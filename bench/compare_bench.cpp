@@ -1,0 +1,422 @@
+// Our imaging beside outside tools, on one generated 6000 x 4000 photo-like JPEG and
+// measured in the same run (best of several rounds, ours and the tool alternately so
+// that a busy machine hits both alike):
+//   1. the resampler fitting the picture to 1920 x 1080 (Hermite, Lanczos3) beside
+//      Pillow's Image.resize (BILINEAR, LANCZOS) on the same pixels, single thread;
+//   2. the standard formats decode at 1/2 for a 1920 x 1080 screen (buffer and row
+//      mode) beside `djpeg -scale 1/2` on the same file;
+//   3. file to placed 1920 x 1080 picture (read, decode with pre-scale, row sink,
+//      resample, placement) beside `vipsthumbnail --size 1920x1080` on the same file.
+// A tool that is not installed skips its comparison. Outside tools run as processes:
+// their times have the cost of starting an empty shell command taken off.
+//
+//   bench_compare_bench [rounds]
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "byte_source.hpp"
+#include "decode.hpp"
+#include "imaging/bitmap.hpp"
+#include "imaging/compose.hpp"
+#include "imaging/resample_filters.hpp"
+#include "imaging/resample_placement.hpp"
+#include "imaging/resampler.hpp"
+#include "imaging/resampler_rowsink.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kWidth = 6000, kHeight = 4000, kScreenW = 1920, kScreenH = 1080;
+const char* const kPython = "/usr/bin/python3";
+
+double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// --- the test picture -------------------------------------------------------------
+
+std::vector<uint8_t> MakePhoto(int kWidth = ::kWidth, int kHeight = ::kHeight) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_compress(&info);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &out, &size);
+  info.image_width = kWidth;
+  info.image_height = kHeight;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 90, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<uint8_t> row(kWidth * 3);
+  uint32_t noise = 12345;
+  while (info.next_scanline < info.image_height) {
+    const int y = static_cast<int>(info.next_scanline);
+    for (int x = 0; x < kWidth; ++x) {
+      noise = noise * 1664525u + 1013904223u;
+      const int n = static_cast<int>(noise >> 28) - 8;
+      const double s = std::sin(x * 0.004) * std::cos(y * 0.006);
+      row[x * 3] = static_cast<uint8_t>(std::clamp(128 + static_cast<int>(100 * s) + n, 0, 255));
+      row[x * 3 + 1] =
+          static_cast<uint8_t>(std::clamp((x * 255 / kWidth + y / 40) % 256 + n, 0, 255));
+      row[x * 3 + 2] = static_cast<uint8_t>(std::clamp(200 - y * 150 / kHeight + n, 0, 255));
+    }
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::vector<uint8_t> file(out, out + size);
+  std::free(out);
+  return file;
+}
+
+// The whole picture as RGB bytes, decoded at full size.
+std::vector<uint8_t> DecodeRgb(const std::vector<uint8_t>& file) {
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, file.data(), file.size());
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&info);
+  std::vector<uint8_t> rgb(size_t(info.output_width) * info.output_height * 3);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW r[1] = {&rgb[size_t(info.output_scanline) * info.output_width * 3]};
+    jpeg_read_scanlines(&info, r, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return rgb;
+}
+
+bool WriteFile(const std::string& path, const void* data, size_t size,
+               const std::string& header = {}) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(header.data(), static_cast<std::streamsize>(header.size()));
+  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return static_cast<bool>(out);
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// A scratch folder removed at the end of the run.
+struct TempDir {
+  TempDir() {
+    char pattern[] = "/tmp/kelv-bench-XXXXXX";
+    if (mkdtemp(pattern)) path = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+  std::string File(const char* name) const { return path + "/" + name; }
+  std::string path;
+};
+
+// --- outside tools ------------------------------------------------------------------
+
+bool Succeeds(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+// Wall time of a shell command, or a negative value when it failed.
+double TimeCommand(const std::string& command) {
+  const auto start = Clock::now();
+  const int status = std::system(command.c_str());
+  const double s = Seconds(start);
+  return status == 0 ? s : -1.0;
+}
+
+double g_spawnCost = 0.0;  // an empty shell command, taken off every tool time
+
+// A tool's wall time less the spawn cost; negative when it failed.
+double BestToolTime(const std::string& command) {
+  const double s = TimeCommand(command);
+  return s < 0 ? s : std::max(0.0, s - g_spawnCost);
+}
+
+// --- our side -----------------------------------------------------------------------
+
+std::vector<uint8_t> g_buffer;
+void* KELV_CDECL AllocBuffer(uint32_t bytes) {
+  g_buffer.resize(bytes);
+  return g_buffer.data();
+}
+uint8_t KELV_CDECL CountingSink(intptr_t, int32_t, int32_t, int32_t) { return 1; }
+
+// The host's row sink behind the plug-in's C calling convention: no exception crosses.
+uint8_t KELV_CDECL HostSink(intptr_t a, int32_t b, int32_t width, int32_t height) {
+  try {
+    return kelv::RowSink(a, b, width, height) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+bool Decode(const std::vector<uint8_t>& file, KelvRowSinkProc sink, void** buffer) {
+  stdformats::MemorySource source(file.data(), file.size());
+  stdformats::DecodeContext context;
+  context.allocBuffer = &AllocBuffer;
+  context.rowSink = sink;
+  int32_t wantW = kScreenW, wantH = kScreenH, srcW = 0, srcH = 0;
+  *buffer = nullptr;
+  stdformats::DecodeArgs args{&wantW, &wantH, &srcW, &srcH, buffer};
+  return stdformats::DecodePicture(stdformats::DecodeKind::Jpeg, source, context, args);
+}
+
+// One picture file to the placed screen picture, as the composition loads it: the rows
+// go through the incremental resize straight into the screen bitmap; a picture the
+// incremental form declines is decoded whole and drawn.
+double FileToScreen(const std::string& path, kelv::TBitmap& screen, int32_t quality,
+                    bool* incremental) {
+  const auto start = Clock::now();
+  const std::vector<uint8_t> file = ReadFile(path);
+  kelv::PrepareIncrementalResize(screen, quality);
+  void* buffer = nullptr;
+  const bool ok = Decode(file, &HostSink, &buffer);
+  *incremental = kelv::IncrementalResizeDrawn();
+  kelv::WithdrawIncrementalResize();
+  if (!ok) {
+    std::fprintf(stderr, "decode failed\n");
+    std::exit(1);
+  }
+  if (!*incremental && buffer) {
+    std::fprintf(stderr, "incremental resize declined the picture\n");
+    std::exit(1);
+  }
+  return Seconds(start);
+}
+
+void PrintRatio(const char* what, double ours, double theirs, const char* tool) {
+  std::printf("  %-36s %8.3f s   %-24s %8.3f s   ratio %.2f\n", what, ours, tool, theirs,
+              ours / theirs);
+}
+
+// --- 1. resampler beside Pillow ------------------------------------------------------
+
+const char* const kPillowScript =
+    "import sys, time\n"
+    "from PIL import Image\n"
+    "R = getattr(Image, 'Resampling', Image)\n"
+    "src = Image.open(sys.argv[1]); src.load()\n"
+    "size = (int(sys.argv[2]), int(sys.argv[3]))\n"
+    "for name, f in (('bilinear', R.BILINEAR), ('lanczos', R.LANCZOS)):\n"
+    "    t = time.perf_counter(); src.resize(size, f); t = time.perf_counter() - t\n"
+    "    print(name, t)\n";
+
+void CompareResampler(const TempDir& dir, const std::vector<uint8_t>& rgb, int rounds) {
+  std::printf("\n1. resampler, %d x %d fitted to %d x %d, single thread\n", kWidth, kHeight,
+              kScreenW, kScreenH);
+  const int32_t tw = kWidth * kScreenH / kHeight, th = kScreenH;  // 1620 x 1080
+  std::vector<uint8_t> src(size_t(kWidth) * kHeight * 4), dst(size_t(tw) * th * 4);
+  for (size_t i = 0, n = size_t(kWidth) * kHeight; i < n; ++i) {
+    src[i * 4] = rgb[i * 3 + 2];
+    src[i * 4 + 1] = rgb[i * 3 + 1];
+    src[i * 4 + 2] = rgb[i * 3];
+    src[i * 4 + 3] = 0;
+  }
+  const std::string ppm = dir.File("photo.ppm"), script = dir.File("resize.py"),
+                    out = dir.File("pillow.txt");
+  const bool havePillow =
+      Succeeds(std::string(kPython) + " -c 'import PIL' >/dev/null 2>&1") &&
+      WriteFile(ppm, rgb.data(), rgb.size(),
+                "P6\n" + std::to_string(kWidth) + " " + std::to_string(kHeight) + "\n255\n") &&
+      WriteFile(script, kPillowScript, std::char_traits<char>::length(kPillowScript));
+  if (!havePillow) std::printf("  Pillow (python3-pil) not available: comparison skipped\n");
+
+  const int32_t filters[2] = {kelv::FilterForGoodQuality, kelv::FilterForBestQuality};
+  double ours[2] = {1e9, 1e9}, pillow[2] = {1e9, 1e9};
+  bool pillowFailed = false;
+  for (int r = 0; r < rounds; ++r) {
+    for (int f = 0; f < 2; ++f) {
+      const auto start = Clock::now();
+      kelv::ResampleBits({dst.data(), tw, th}, 0, 0, tw, th, {src.data(), kWidth, kHeight}, 0,
+                         0, kWidth, kHeight, filters[f]);
+      ours[f] = std::min(ours[f], Seconds(start));
+    }
+    if (!havePillow || pillowFailed) continue;
+    // Pillow times its own resize calls: loading the file is left out.
+    const std::string command = std::string(kPython) + " " + script + " " + ppm + " " +
+                                std::to_string(tw) + " " + std::to_string(th) + " >" + out;
+    double t[2] = {-1, -1};
+    if (Succeeds(command)) {
+      if (FILE* in = std::fopen(out.c_str(), "r")) {
+        char name[32];
+        for (double& v : t) {
+          if (std::fscanf(in, "%31s %lf", name, &v) != 2) v = -1;
+        }
+        std::fclose(in);
+      }
+    }
+    if (t[0] < 0 || t[1] < 0) {
+      pillowFailed = true;
+      std::printf("  Pillow run failed: comparison skipped\n");
+      continue;
+    }
+    for (int f = 0; f < 2; ++f) pillow[f] = std::min(pillow[f], t[f]);
+  }
+  const double mp = double(kWidth) * kHeight / 1e6;
+  const char* names[2] = {"Hermite", "Lanczos3"};
+  const char* pillowNames[2] = {"BILINEAR", "LANCZOS"};
+  for (int f = 0; f < 2; ++f) {
+    std::printf("  %-9s %8.3f s %8.1f MP/s", names[f], ours[f], mp / ours[f]);
+    if (havePillow && !pillowFailed) {
+      std::printf("   Pillow %-8s %8.3f s %8.1f MP/s   speed ratio %.2f (goal >= 1)",
+                  pillowNames[f], pillow[f], mp / pillow[f], pillow[f] / ours[f]);
+    }
+    std::printf("\n");
+  }
+  std::printf("  MP/s counts source megapixels per second; speed ratio = Pillow time / our time\n");
+}
+
+// --- 2. decode beside djpeg ----------------------------------------------------------
+
+void CompareDecode(const std::string& jpeg, const std::vector<uint8_t>& file, int rounds) {
+  std::printf("\n2. JPEG decode for %d x %d (pre-scale 1/2), file in memory\n", kScreenW,
+              kScreenH);
+  const bool haveDjpeg = Succeeds("command -v djpeg >/dev/null 2>&1");
+  if (!haveDjpeg) std::printf("  djpeg (libjpeg-turbo-progs) not available: comparison skipped\n");
+  const std::string command = "djpeg -scale 1/2 -outfile /dev/null " + jpeg;
+  double buffer = 1e9, rows = 1e9, djpeg = 1e9;
+  bool djpegFailed = false;
+  for (int r = 0; r < rounds; ++r) {
+    void* out = nullptr;
+    auto start = Clock::now();
+    if (!Decode(file, nullptr, &out) || !out) std::exit(1);
+    buffer = std::min(buffer, Seconds(start));
+    start = Clock::now();
+    if (!Decode(file, &CountingSink, &out)) std::exit(1);
+    rows = std::min(rows, Seconds(start));
+    if (haveDjpeg && !djpegFailed) {
+      const double t = BestToolTime(command);
+      if (t < 0) {
+        djpegFailed = true;
+        std::printf("  djpeg run failed: comparison skipped\n");
+      } else {
+        djpeg = std::min(djpeg, t);
+      }
+    }
+  }
+  if (haveDjpeg && !djpegFailed) {
+    PrintRatio("buffer mode", buffer, djpeg, "djpeg -scale 1/2");
+    PrintRatio("row mode", rows, djpeg, "djpeg -scale 1/2");
+    std::printf("  ratio = our time / djpeg's (goal: at most 1.10); djpeg also reads the file\n");
+  } else {
+    std::printf("  buffer mode %.3f s, row mode %.3f s\n", buffer, rows);
+  }
+}
+
+// --- 3. end to end beside vipsthumbnail ----------------------------------------------
+
+void CompareEndToEnd(const TempDir& dir, const std::string& jpeg, int rounds) {
+  std::printf("\n3. file to the placed %d x %d picture (read, decode 1/2, row sink, resample,"
+              " placement)\n",
+              kScreenW, kScreenH);
+  const bool haveVips = Succeeds("command -v vipsthumbnail >/dev/null 2>&1");
+  if (!haveVips) {
+    std::printf("  vipsthumbnail (libvips-tools) not available: comparison skipped\n");
+  }
+  // The thumbnail goes to the tool's own uncompressed format so that no encoder is timed.
+  const std::string thumb = dir.File("thumb.v");
+  const std::string vips = "vipsthumbnail " + jpeg + " --size " + std::to_string(kScreenW) +
+                           "x" + std::to_string(kScreenH) + " -o " + thumb;
+  const std::string vipsOneThread = "VIPS_CONCURRENCY=1 " + vips;
+  // The tool's own start (library set-up) measured on a 16 x 16 picture.
+  const std::string tiny = dir.File("tiny.jpg");
+  const std::vector<uint8_t> tinyFile = MakePhoto(16, 16);
+  const std::string vipsStart = "vipsthumbnail " + tiny + " --size " + std::to_string(kScreenW) +
+                                "x" + std::to_string(kScreenH) + " -o " + dir.File("tiny.v");
+  const bool haveTiny = WriteFile(tiny, tinyFile.data(), tinyFile.size());
+
+  std::unique_ptr<kelv::TBitmap> screen = kelv::TBitmap::Create(kScreenW, kScreenH);
+  double good = 1e9, best = 1e9, tool = 1e9, toolOne = 1e9, start = 1e9;
+  bool incremental = true, vipsFailed = false;
+  for (int r = 0; r < rounds; ++r) {
+    bool inc = false;
+    good = std::min(good, FileToScreen(jpeg, *screen, kelv::ResizeGood, &inc));
+    incremental = incremental && inc;
+    best = std::min(best, FileToScreen(jpeg, *screen, kelv::ResizeBest, &inc));
+    incremental = incremental && inc;
+    if (haveVips && !vipsFailed) {
+      const double t = BestToolTime(vips), t1 = BestToolTime(vipsOneThread);
+      if (t < 0 || t1 < 0) {
+        vipsFailed = true;
+        std::printf("  vipsthumbnail run failed: comparison skipped\n");
+      } else {
+        tool = std::min(tool, t);
+        toolOne = std::min(toolOne, t1);
+        const double ts = haveTiny ? BestToolTime(vipsStart) : -1.0;
+        if (ts >= 0) start = std::min(start, ts);
+      }
+    }
+  }
+  if (haveVips && !vipsFailed) {
+    PrintRatio("quality Good (Hermite)", good, tool, "vipsthumbnail");
+    PrintRatio("quality Best (Lanczos3)", best, tool, "vipsthumbnail");
+    PrintRatio("quality Good (Hermite)", good, toolOne, "vipsthumbnail, 1 thread");
+    PrintRatio("quality Best (Lanczos3)", best, toolOne, "vipsthumbnail, 1 thread");
+    std::printf("  ratio = our time / vipsthumbnail's (goal: at most 1.00); ours is one thread\n");
+    if (start < tool && start < toolOne) {
+      std::printf("  vipsthumbnail's start alone (16 x 16 picture) takes %.3f s; without it:\n",
+                  start);
+      PrintRatio("quality Good (Hermite)", good, tool - start, "vipsthumbnail less start");
+      PrintRatio("quality Best (Lanczos3)", best, tool - start, "vipsthumbnail less start");
+      PrintRatio("quality Good (Hermite)", good, toolOne - start, "1 thread less start");
+      PrintRatio("quality Best (Lanczos3)", best, toolOne - start, "1 thread less start");
+    }
+  } else {
+    std::printf("  quality Good %.3f s, quality Best %.3f s\n", good, best);
+  }
+  // The fitted picture fills columns 150..1769: a black bar on the left, a picture beside it.
+  const int32_t mid = kScreenH / 2;
+  const bool placed = screen->Pixel(10, mid) == 0 && screen->Pixel(kScreenW / 2, mid) != 0 &&
+                      screen->Pixel(kScreenW - 11, mid) == 0;
+  std::printf("  rows taken by the incremental resize: %s; picture placed between bars: %s\n",
+              incremental ? "yes" : "no", placed ? "yes" : "NO");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+  TempDir dir;
+  if (dir.path.empty()) {
+    std::fprintf(stderr, "no scratch folder\n");
+    return 1;
+  }
+  std::printf("generating a %d x %d photo-like JPEG...\n", kWidth, kHeight);
+  const std::vector<uint8_t> file = MakePhoto();
+  const std::string jpeg = dir.File("photo.jpg");
+  if (!WriteFile(jpeg, file.data(), file.size())) {
+    std::fprintf(stderr, "cannot write %s\n", jpeg.c_str());
+    return 1;
+  }
+  g_spawnCost = 1e9;
+  for (int i = 0; i < 5; ++i) g_spawnCost = std::min(g_spawnCost, TimeCommand("/bin/true"));
+  std::printf("file size %.1f MB; best of %d rounds; starting a shell command costs %.4f s"
+              " (taken off the tools' times)\n",
+              file.size() / 1048576.0, rounds, g_spawnCost);
+
+  CompareResampler(dir, DecodeRgb(file), rounds);
+  CompareDecode(jpeg, file, rounds);
+  CompareEndToEnd(dir, jpeg, rounds);
+  return 0;
+}
