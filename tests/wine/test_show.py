@@ -162,6 +162,32 @@ class ShowTest(unittest.TestCase):
         self.keep_png(f"show_auto_{b:02d}")
         self.end_with_key(proc)
 
+    def test_space_freezes_a_transition_and_resumes_it(self):
+        self.configure(delay=500, convert=8000, keep_picture_effects=False)
+        proc = self.start_show("show_pause")
+        # Wait for the first transition to be under way (a mix of desktop and picture 1).
+        end = time.time() + 20
+        mixed = False
+        while time.time() < end and not mixed:
+            shot = self.shot("show_pause_probe")
+            colours = [pixel(shot, x, y) for x, y in SAMPLES]
+            mixed = any(near(c, PICTURES[0][1]) for c in colours) and not all(near(c, PICTURES[0][1]) for c in colours)
+        self.assertTrue(mixed, "no transition seen")
+        self.bench.xdotool("key", "space")
+        time.sleep(1.0)
+        frozen = self.bench.screenshot("show_pause_1.ppm").read_bytes()
+        time.sleep(1.5)
+        self.assertEqual(frozen, self.bench.screenshot("show_pause_2.ppm").read_bytes(),
+                         "the transition went on while paused")
+        self.keep_png("show_pause_1")
+        self.bench.xdotool("key", "space")
+        time.sleep(1.5)
+        self.assertNotEqual(frozen, self.bench.screenshot("show_pause_3.ppm").read_bytes(),
+                            "the transition did not resume")
+        self.keep_png("show_pause_3")
+        self.assertIsNone(proc.poll(), "space ended the show")
+        self.end_with_key(proc)
+
     def test_arrows_step_forward_and_back_without_effect(self):
         # An effect that keeps the picture on screen makes the next step show the same
         # picture again: those are switched off here.
