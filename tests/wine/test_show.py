@@ -85,7 +85,7 @@ class ShowTest(unittest.TestCase):
         cls.bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
         cls.bench.reg_delete_key(PRODUCT_KEY)
 
-    def configure(self, delay, convert, keep_picture_effects=True):
+    def configure(self, delay, convert, keep_picture_effects=True, ddraw=False):
         bench = self.bench
         bench.reg_delete_key(PRODUCT_KEY)
         bench.reg_import(
@@ -93,7 +93,7 @@ class ShowTest(unittest.TestCase):
             f"\"Path\"={reg_text(bench.windows_path(bench.dist))}\n"
             f"\"Delay\"=\"{delay}\"\n"
             f"\"Convert\"=\"{convert}\"\n"
-            "\"DDraw\"=\"0\"\n"
+            f"\"DDraw\"=\"{1 if ddraw else 0}\"\n"
             "\"Order\"=\"1\"\n"
             "\"Screens\"=\"1\"\n"
             f"\n[{PRODUCT_KEY}\\Folders]\n"
@@ -160,6 +160,23 @@ class ShowTest(unittest.TestCase):
                 self.keep_png(f"show_auto_{k:02d}")
         self.keep_png(f"show_auto_{a:02d}")
         self.keep_png(f"show_auto_{b:02d}")
+        self.end_with_key(proc)
+
+    def test_pictures_change_on_the_directdraw_screen(self):
+        # The effects draw straight into the locked DirectDraw surface.
+        self.configure(delay=1500, convert=2000, ddraw=True)
+        proc = self.start_show("show_ddraw")
+        seen = []
+        end = time.time() + 14
+        i = 0
+        while time.time() < end:
+            seen.append(classify(self.shot(f"show_ddraw_{i:02d}")))
+            i += 1
+        (self.bench.out / "show_ddraw.txt").write_text(" ".join(str(s) for s in seen))
+        shown = [s for s in seen if s is not None]
+        firsts = [n for k, n in enumerate(shown) if n not in shown[:k]]
+        self.assertGreaterEqual(len(firsts), 2, f"too few pictures shown: {seen}")
+        self.assertEqual(firsts, [p[0] for p in PICTURES][:len(firsts)], f"out of order: {seen}")
         self.end_with_key(proc)
 
     def test_space_freezes_a_transition_and_resumes_it(self):
