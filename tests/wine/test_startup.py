@@ -12,6 +12,7 @@ import time
 import unittest
 from pathlib import Path
 
+import test_crash_report
 from winebench import PRODUCT_KEY, PRODUCT_KEY_LM, Bench
 
 SCR = "kelvsaver.scr"
@@ -209,6 +210,9 @@ class Startup(unittest.TestCase):
 
     # ---- failures ------------------------------------------------------------------
     def test_failures_end_with_the_bug_report(self):
+        # Each report opens a browser window (Wine's explorer); it must not stay in the way
+        # of the later tests.
+        self.addCleanup(test_crash_report.end_browsers)
         cases = [
             # (args, fault, expected lines of the report)
             (["/c"], "exception", ["Exception: Test failure", "Exception class: Exception",
