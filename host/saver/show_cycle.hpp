@@ -25,6 +25,9 @@ void StartShowCycle();
 void SetUpEffectModules();
 // The first effects and the first screen.
 void ChooseFirstEffects();
+// The show thread's start: on the DirectDraw screen the captured desktop is put up once
+// through a locked frame, as the effects' frames will be (the effects learn the surface).
+void ShowFirstScreen();
 // One pass of the show thread.
 void ShowStep();
 // A navigation step is pending (the show thread keeps running for it).

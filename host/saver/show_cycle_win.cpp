@@ -263,6 +263,14 @@ void ChooseFirstEffects() {
   g_showStart = GetTickCount();
 }
 
+void ShowFirstScreen() {
+  if (!UseDirectDraw || !ScreenBitmap) return;
+  ShowPicture(WindowDC, *ScreenBitmap, false);
+  LockScreen();
+  PresentFrame(WindowDC);
+  UnlockScreen();
+}
+
 bool ShowStepPending() { return TheNavigation().stepPending.load(); }
 void ShowStepNext() { StepNext(TheNavigation(), TheHistory(), StopRequested, NavLock); }
 void ShowStepPrevious() { StepPrevious(TheNavigation(), TheHistory(), StopRequested, NavLock); }

@@ -20,6 +20,7 @@ void VisibilityCheck() {
 
 DWORD WINAPI ShowThreadMain(void*) {
   try {
+    ShowFirstScreen();
     do {
       Sleep(30);
       ShowStep();

@@ -7,6 +7,8 @@ input settings given on its command line. Wine on Xvfb runs without a window man
 the tests switch Wine's X11 driver to unmanaged windows: otherwise every hidden full-screen
 window waits two seconds for a window manager that never answers.
 """
+import os
+import signal
 import time
 import unittest
 from pathlib import Path
@@ -32,6 +34,23 @@ def pixel(shot, x, y):
     width, sample_bytes, pixels = shot
     i = (y * width + x) * 3 * sample_bytes
     return tuple(pixels[i + c * sample_bytes] for c in range(3))
+
+
+def end_report_browsers():
+    """Ends the browser the crash report starts with its page (a window on the desktop
+    that later screenshots would show)."""
+    for proc in Path("/proc").iterdir():
+        if not proc.name.isdigit():
+            continue
+        try:
+            cmd = (proc / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
+        except OSError:
+            continue
+        if "explorer.exe" in cmd and "BugReport" in cmd:
+            try:
+                os.kill(int(proc.name), signal.SIGKILL)
+            except ProcessLookupError:
+                pass
 
 
 class SaverRunTest(unittest.TestCase):
@@ -192,6 +211,7 @@ class SaverRunTest(unittest.TestCase):
         self.bench.reg_add(PRODUCT_KEY, "Delay", "300")
         self.bench.reg_add(PRODUCT_KEY, "Convert", "300")
         self.addCleanup(self.bench.reg_add, PRODUCT_KEY, "Delay", "600000")
+        self.addCleanup(end_report_browsers)
         self.bench.xdotool("mousemove", 0, 0)
         saver = self.start_saver("testfailure", ["/s", "DDraw=0"])
         self.key("F12")
