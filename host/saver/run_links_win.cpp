@@ -2,6 +2,8 @@
 // keep a neutral stand-in here (noted at each); the integrator replaces them one by one.
 #include "saver/run_links.hpp"
 
+#include "app/run_stats.hpp"
+
 #include "catalogue/catalogue_startup.hpp"
 #include "catalogue/display_order.hpp"
 #include "catalogue/pic_list.hpp"
@@ -21,9 +23,10 @@ void LoadSettings() { LoadProgramSettings(); }
 bool VerifyPassword() { return true; }
 bool PasswordProtected() { return false; }
 
-// Integrator: StatsRecordWindow(window, false) and StatsCleanEnd().
-void RecordRunWindow(void*) {}
-void StatsCleanEnd() {}
+// The run statistics: the saver's window is the run's marker, and a run that ends
+// normally says so.
+void RecordRunWindow(void* window) { kelv::StatsRecordWindow(window, false); }
+void StatsCleanEnd() { kelv::StatsCleanEnd(); }
 
 // Integrator: cover windows and the wallpaper step.
 void CreateCoverWindows() {}
