@@ -10,6 +10,7 @@ packages=(
   nasm
   googletest libgtest-dev libbenchmark-dev libjpeg62-turbo-dev
   wine64 xvfb xauth x11-utils xdotool imagemagick
+  libjpeg-turbo-progs libimage-exiftool-perl
 )
 
 missing=()
