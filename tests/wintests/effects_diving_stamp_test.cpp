@@ -11,38 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "effect_dll_rig.hpp"
 #include "kelv_effectmodule.h"
 
 namespace {
 
-std::string ExePath() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return path;
-}
-
-// <build>/tests/kelv_wintests.exe -> <build>/dist/<name>
-std::string DistPath(const char* name) {
-  std::string p = ExePath();
-  p = p.substr(0, p.find_last_of("\\/"));
-  p = p.substr(0, p.find_last_of("\\/"));
-  return p + "\\dist\\" + name;
-}
-
-struct Library {
-  explicit Library(const std::string& path) : module(LoadLibraryA(path.c_str())) {}
-  ~Library() {
-    if (module) FreeLibrary(module);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
-  TEffectModule* Open() const {
-    auto get = reinterpret_cast<KelvGetEffectModuleProc>(
-        reinterpret_cast<void*>(GetProcAddress(module, "GetEffectModule")));
-    return get ? get() : nullptr;
-  }
-  HMODULE module;
-};
+using fxrig::DistPath;
+using fxrig::ExePath;
+using fxrig::Library;
+using fxrig::kGuard;
+using fxrig::kGuardPixels;
 
 std::vector<float>* g_fractions = nullptr;
 volatile int32_t g_stop = 0;
@@ -52,52 +30,13 @@ int32_t KELV_CDECL RecordWait(float fraction, int32_t) {
   return 1;
 }
 
-constexpr uint32_t kGuard = 0x5AA5C33Cu;
-constexpr size_t kGuardPixels = 32;
-
-struct Pictures {
-  Pictures(int32_t w, int32_t h, int32_t padding) : w(w), h(h), stride(w + padding) {
-    screen.assign(kGuardPixels * 2 + static_cast<size_t>(stride) * h, kGuard);
-    next.assign(kGuardPixels * 2 + static_cast<size_t>(w) * h, kGuard);
-    for (int32_t y = 0; y < h; ++y)
-      for (int32_t x = 0; x < w; ++x) {
-        Screen(x, y) = ((x / 20 + y / 20) & 1) ? 0x2040C0u : 0x3060E0u;
-        Next(x, y) = 0xC00000u | static_cast<uint32_t>(x * 255 / w) << 8 | (y & 0x3F);
-      }
-  }
-  uint32_t& Screen(int32_t x, int32_t y) { return screen[kGuardPixels + static_cast<size_t>(y) * stride + x]; }
-  uint32_t& Next(int32_t x, int32_t y) { return next[kGuardPixels + static_cast<size_t>(y) * w + x]; }
-  size_t Wrong() {
-    size_t wrong = 0;
-    for (int32_t y = 0; y < h; ++y)
-      for (int32_t x = 0; x < w; ++x) wrong += Screen(x, y) != Next(x, y);
-    return wrong;
-  }
-  bool GuardsIntact() const {
-    for (size_t i = 0; i < kGuardPixels; ++i)
-      if (screen[i] != kGuard || screen[screen.size() - 1 - i] != kGuard || next[i] != kGuard ||
-          next[next.size() - 1 - i] != kGuard)
-        return false;
-    for (int32_t y = 0; y < h; ++y)
-      for (int32_t x = w; x < stride; ++x)
-        if (screen[kGuardPixels + static_cast<size_t>(y) * stride + x] != kGuard) return false;
-    return true;
-  }
-  TEffectSetup Record(int32_t instance = 0) {
-    TEffectSetup r{};
-    r.size = sizeof r;
-    r.width = w;
-    r.height = h;
-    r.nextBits = next.data() + kGuardPixels;
-    r.screenBits = screen.data() + kGuardPixels;
-    r.screenStride = stride * 4;
-    r.stopFlag = &g_stop;
-    r.wait = &RecordWait;
-    r.instance = instance;
-    return r;
-  }
-  int32_t w, h, stride;
-  std::vector<uint32_t> screen, next;
+struct Pictures : fxrig::GuardedPictures {
+  Pictures(int32_t w, int32_t h, int32_t padding)
+      : GuardedPictures(
+            w, h, padding,
+            [](int32_t x, int32_t y, int32_t, int32_t) -> uint32_t { return ((x / 20 + y / 20) & 1) ? 0x2040C0u : 0x3060E0u; },
+            [](int32_t x, int32_t y, int32_t w, int32_t) -> uint32_t { return 0xC00000u | static_cast<uint32_t>(x * 255 / w) << 8 | (y & 0x3F); }) {}
+  TEffectSetup Record(int32_t instance = 0) { return GuardedPictures::Record(&g_stop, &RecordWait, instance); }
 };
 
 struct Expect {

@@ -11,38 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "effect_dll_rig.hpp"
 #include "kelv_effectmodule.h"
 
 namespace {
 
-std::string ExePath() {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return path;
-}
-
-// <build>/tests/kelv_wintests.exe -> <build>/dist/<name>
-std::string DistPath(const char* name) {
-  std::string p = ExePath();
-  p = p.substr(0, p.find_last_of("\\/"));
-  p = p.substr(0, p.find_last_of("\\/"));
-  return p + "\\dist\\" + name;
-}
-
-struct Library {
-  explicit Library(const std::string& path) : module(LoadLibraryA(path.c_str())) {}
-  ~Library() {
-    if (module) FreeLibrary(module);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
-  TEffectModule* Open() const {
-    auto get = reinterpret_cast<KelvGetEffectModuleProc>(
-        reinterpret_cast<void*>(GetProcAddress(module, "GetEffectModule")));
-    return get ? get() : nullptr;
-  }
-  HMODULE module;
-};
+using fxrig::DistPath;
+using fxrig::ExePath;
+using fxrig::Library;
+using fxrig::kGuard;
+using fxrig::kGuardPixels;
 
 // ---- child process: Setup's run-time errors ----------------------------------------
 // Started by the test below with KELV_FX_PROBE=1001 or 1002: calls Setup with the faulty
@@ -114,45 +92,13 @@ int32_t KELV_CDECL RecordWait(float fraction, int32_t) {
   return 1;
 }
 
-constexpr uint32_t kGuard = 0x5AA5C33Cu;
-constexpr size_t kGuardPixels = 32;
-
-struct Pictures {
-  Pictures(int32_t w, int32_t h, int32_t padding) : w(w), h(h), stride(w + padding) {
-    screen.assign(kGuardPixels * 2 + static_cast<size_t>(stride) * h, kGuard);
-    next.assign(kGuardPixels * 2 + static_cast<size_t>(w) * h, kGuard);
-    for (int32_t y = 0; y < h; ++y)
-      for (int32_t x = 0; x < w; ++x) {
-        Screen(x, y) = (static_cast<uint32_t>(x * 7 + y * 3) & 0xFF) << 8 | 0x40;
-        Next(x, y) = (static_cast<uint32_t>(x * 5 + y * 11) & 0xFF) << 16 | 0x9000 | 0x21;
-      }
-  }
-  uint32_t& Screen(int32_t x, int32_t y) { return screen[kGuardPixels + static_cast<size_t>(y) * stride + x]; }
-  uint32_t& Next(int32_t x, int32_t y) { return next[kGuardPixels + static_cast<size_t>(y) * w + x]; }
-  bool GuardsIntact() const {
-    for (size_t i = 0; i < kGuardPixels; ++i)
-      if (screen[i] != kGuard || screen[screen.size() - 1 - i] != kGuard || next[i] != kGuard ||
-          next[next.size() - 1 - i] != kGuard)
-        return false;
-    for (int32_t y = 0; y < h; ++y)
-      for (int32_t x = w; x < stride; ++x)
-        if (screen[kGuardPixels + static_cast<size_t>(y) * stride + x] != kGuard) return false;
-    return true;
-  }
-  TEffectSetup Record() {
-    TEffectSetup r{};
-    r.size = sizeof r;
-    r.width = w;
-    r.height = h;
-    r.nextBits = next.data() + kGuardPixels;
-    r.screenBits = screen.data() + kGuardPixels;
-    r.screenStride = stride * 4;
-    r.stopFlag = &g_stop;
-    r.wait = &RecordWait;
-    return r;
-  }
-  int32_t w, h, stride;
-  std::vector<uint32_t> screen, next;
+struct Pictures : fxrig::GuardedPictures {
+  Pictures(int32_t w, int32_t h, int32_t padding)
+      : GuardedPictures(
+            w, h, padding,
+            [](int32_t x, int32_t y, int32_t, int32_t) -> uint32_t { return (static_cast<uint32_t>(x * 7 + y * 3) & 0xFF) << 8 | 0x40; },
+            [](int32_t x, int32_t y, int32_t w, int32_t) -> uint32_t { return (static_cast<uint32_t>(x * 5 + y * 11) & 0xFF) << 16 | 0x9000 | 0x21; }) {}
+  TEffectSetup Record(int32_t instance = 0) { return GuardedPictures::Record(&g_stop, &RecordWait, instance); }
 };
 
 uint32_t Gray(uint32_t p) {
