@@ -15,48 +15,14 @@
 
 #include "byte_source.hpp"
 #include "decode.hpp"
+#include "photo_jpeg.hpp"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kWidth = 6000, kHeight = 4000, kRuns = 7;
 
-std::vector<uint8_t> MakePhoto() {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr error{};
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &out, &size);
-  info.image_width = kWidth;
-  info.image_height = kHeight;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 90, TRUE);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<uint8_t> row(kWidth * 3);
-  uint32_t noise = 12345;
-  while (info.next_scanline < info.image_height) {
-    const int y = static_cast<int>(info.next_scanline);
-    for (int x = 0; x < kWidth; ++x) {
-      noise = noise * 1664525u + 1013904223u;
-      const int n = static_cast<int>(noise >> 28) - 8;
-      const double s = std::sin(x * 0.004) * std::cos(y * 0.006);
-      row[x * 3] = static_cast<uint8_t>(std::clamp(128 + static_cast<int>(100 * s) + n, 0, 255));
-      row[x * 3 + 1] = static_cast<uint8_t>(std::clamp((x * 255 / kWidth + y / 40) % 256 + n, 0, 255));
-      row[x * 3 + 2] = static_cast<uint8_t>(std::clamp(200 - y * 150 / kHeight + n, 0, 255));
-    }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::vector<uint8_t> file(out, out + size);
-  std::free(out);
-  return file;
-}
+std::vector<uint8_t> MakePhoto() { return bench::MakePhotoJpeg(kWidth, kHeight); }
 
 std::vector<uint8_t> g_buffer;
 void* KELV_CDECL AllocBuffer(uint32_t bytes) {
