@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app_state.hpp"
+#include "app/test_trace.hpp"
 #include "catalogue/display_order.hpp"
 #include "common/exception.hpp"
 #include "crash/report_entry.hpp"
@@ -173,6 +174,21 @@ void PreStep(int32_t index) {
   GuardedCall(context, [&] { run(KELV_FX_COMMAND_PRE_STEP + entry.effect, 0); });
 }
 
+// The integration tests' trace (see app/test_trace.hpp): with KELVORA_TEST_TRACE set, one
+// line per transition names the effect the show picked:
+//   effect=<module file> <group>.<effect> <effect name>
+void TraceTransition(const EffectModule& m, const EffectEntry& entry) {
+  char path[MAX_PATH * 2];
+  const DWORD n = GetEnvironmentVariableA(kTestTraceVariable, path, sizeof path);
+  if (n == 0 || n >= sizeof path) return;
+  const TEffectModule& d = m.descriptor;
+  const char* name = "";
+  if (d.effectNames && d.effectNames[entry.group] && d.effectNames[entry.group][entry.effect])
+    name = d.effectNames[entry.group][entry.effect];
+  AppendTraceLine(std::string(path, n), "effect=" + m.state.fileName + " " + std::to_string(entry.group) + "." +
+                                            std::to_string(entry.effect) + " " + name);
+}
+
 // Prepare, clock restart and the run of the effect at `index` (text B on failure); the
 // test failure is raised here too, so it is reported as a failure of the running effect.
 void RunTransition(int32_t index) {
@@ -188,6 +204,7 @@ void RunTransition(int32_t index) {
                    : std::string("Plugin: ?");
   context.library = m ? m->library : nullptr;
   const uint8_t flags = FlagsOf(index);
+  if (m) TraceTransition(*m, entry);
   GuardedCall(context, [&] {
     if (run && (flags & KELV_FX_PREPARE)) run(KELV_FX_COMMAND_PREPARE + entry.effect, 0);
     g_clock.Restart(NowMs());

@@ -1,0 +1,293 @@
+"""Real shows of kelvsaver.scr under Wine, checked picture by picture:
+
+- photo-like pictures that must be scaled (BMP and JPEG) appear on the screen exactly as
+  the program's portable decoder and composition code compose them natively
+  (tests/tools/compose_reference, from the native build named by KELV_NATIVE_BUILD);
+- the resume point "Prev" names the display order's current picture, and a run that
+  starts from the previous one goes on after it;
+- with basicfx switched off in the "\\Plugins" values, the show runs the divingfx and stamp
+  transitions (named one per change in the KELVORA_TEST_TRACE file).
+"""
+import os
+import subprocess
+import time
+import unittest
+from pathlib import Path
+
+from test_show import (BASICFX_GROUPS, PICTURES, SAVER_TITLE, WINE_X11_KEY, classify,
+                       enable_bits, near, pixel, reg_text)
+from winebench import PRODUCT_KEY, SCREEN, Bench
+
+# Photo-like pictures: (file name, ImageMagick arguments). Both sizes need scaling on the
+# 1024 x 768 screen: 1600 x 1200 is reduced to fill it, 800 x 1000 to 614 x 768 in the middle.
+PHOTOS = (
+    ("photo1.bmp", ["-size", "1600x1200", "-seed", "7", "plasma:orange-navy", "-type", "TrueColor"]),
+    ("photo2.jpg", ["-size", "800x1000", "gradient:red-blue", "-seed", "3", "-size", "800x1000",
+                    "plasma:fractal", "-compose", "overlay", "-composite", "-quality", "92"]),
+    ("photo3.jpg", ["-size", "1600x1200", "-seed", "11", "plasma:green-yellow", "-quality", "90"]),
+)
+# The show's composition settings, given to the native reference tool as well.
+COMPOSE_SETTINGS = {"Resize": 1, "rtresize": 1, "crop": 0, "Enlarge": 0}
+# Mean absolute difference per channel (0..255) that still counts as the same screen. The
+# screen shows the composed bitmap through a plain blit and both builds decode with the
+# same libjpeg-turbo release (integer slow DCT) and resample with the same integer
+# weights, so the expected difference is 0; the margin only allows for a decoder build
+# that rounds its chroma upsampling differently (a few levels on a few pixels). A picture
+# with one row or column misplaced differs by far more than 2 on these gradients.
+SAME_SCREEN_MAD = 2.0
+# A screenshot "shows" a reference when it is this close to it; anything above is a
+# transition frame or the desktop.
+SHOWS_MAD = 6.0
+
+
+def native_tool() -> Path | None:
+    build = os.environ.get("KELV_NATIVE_BUILD") or str(Path(__file__).resolve().parents[2] / "build" / "native")
+    tool = Path(build) / "tests" / "tools" / "compose_reference"
+    return tool if tool.exists() else None
+
+
+def read_ppm8(path: Path):
+    """(width, height, RGB bytes) of an 8-bit binary PPM."""
+    raw = path.read_bytes()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while raw[pos:pos + 1].isspace():
+            pos += 1
+        end = pos
+        while not raw[end:end + 1].isspace():
+            end += 1
+        fields.append(raw[pos:end])
+        pos = end
+    assert fields[0] == b"P6" and int(fields[3]) == 255, f"{path} is not an 8-bit PPM"
+    w, h = int(fields[1]), int(fields[2])
+    return w, h, raw[pos + 1:pos + 1 + w * h * 3]
+
+
+def mean_abs_diff(a: bytes, b: bytes) -> float:
+    assert len(a) == len(b)
+    return sum(map(lambda x, y: abs(x - y), a, b)) / len(a)
+
+
+class ShowPicturesTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.bench = Bench()
+        cls.bench.reg_add(WINE_X11_KEY, "Managed", "N")
+        cls.out = cls.bench.out / "show_pictures2"
+        cls.out.mkdir(exist_ok=True)
+        cls.photos = cls.out / "photos"
+        cls.photos.mkdir(exist_ok=True)
+        for name, args in PHOTOS:
+            target = cls.photos / name
+            if not target.exists():
+                prefix = "BMP3:" if name.endswith(".bmp") else ""
+                subprocess.run(["convert", *args, prefix + str(target)], check=True, timeout=120)
+        cls.solids = cls.out / "solids"
+        cls.solids.mkdir(exist_ok=True)
+        for number, rgb in PICTURES:
+            target = cls.solids / f"pic{number}.bmp"
+            if not target.exists():
+                subprocess.run(["convert", "-size", "1024x768", f"xc:rgb{rgb}", "-fill", "white",
+                                "-pointsize", "360", "-gravity", "center", "-annotate", "0", number,
+                                f"BMP3:{target}"], check=True, timeout=60)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
+        cls.bench.reg_delete_key(PRODUCT_KEY)
+
+    # ---- set-up and running ------------------------------------------------------
+    def configure(self, folder: Path, delay, convert, order=1, basicfx=None, prev=None):
+        """A one-folder show, one picture per screen, GDI presentation, no caption.
+        `basicfx`: the basicfx groups to switch off (None keeps them all)."""
+        bench = self.bench
+        bench.reg_delete_key(PRODUCT_KEY)
+        values = {"Path": bench.windows_path(bench.dist), "Delay": delay, "Convert": convert,
+                  "DDraw": 0, "Order": order, "Screens": 1, "TextFileName": 0, **COMPOSE_SETTINGS}
+        if prev is not None:
+            values["Prev"] = prev
+        text = f"[{PRODUCT_KEY}]\n" + "".join(f"\"{k}\"={reg_text(str(v))}\n" for k, v in values.items())
+        text += f"\n[{PRODUCT_KEY}\\Folders]\n\"1\"={reg_text(bench.windows_path(folder))}\n"
+        if basicfx is not None:
+            text += f"\n[{PRODUCT_KEY}\\Plugins]\n\"basicfx.dll\"=hex:{enable_bits(BASICFX_GROUPS, basicfx)}\n"
+        bench.reg_import(text)
+        # The folder list is only read when there is no catalogue cache file yet.
+        for cache in bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
+            cache.unlink()
+
+    def start_show(self, name, env_extra=None):
+        self.bench.xdotool("mousemove", 0, 0)
+        proc = self.bench.start("kelvsaver.scr", ["/s"], log_name=f"{name}.log", env_extra=env_extra)
+        self.addCleanup(self._end, proc)
+        self.assertIsNotNone(self.bench.wait_window(SAVER_TITLE, 30), "no saver window")
+        return proc
+
+    def _end(self, proc):
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+        proc.log_handle.close()
+
+    def end_with_key(self, proc):
+        self.bench.xdotool("key", "Escape")
+        try:
+            code = proc.wait(timeout=20)
+        except Exception:
+            code = None
+        self.assertEqual(code, 0, "the show did not end cleanly on a key")
+
+    def shot(self, name) -> Path:
+        """An 8-bit PPM screenshot of the whole display."""
+        path = self.out / (name + ".ppm")
+        subprocess.run(["import", "-display", f":{self.bench.display}", "-window", "root", "-depth", "8",
+                        f"PPM:{path}"], check=True, timeout=60)
+        return path
+
+    def keep_png(self, ppm: Path):
+        subprocess.run(["convert", str(ppm), str(ppm.with_suffix(".png"))], check=True, timeout=60)
+
+    def prev_value(self) -> str:
+        kind, data = self.bench.reg_export(PRODUCT_KEY).get("Prev", ("", ""))
+        return data
+
+    # ---- the tests ---------------------------------------------------------------
+    def test_photos_on_screen_match_the_natively_composed_pictures(self):
+        tool = native_tool()
+        if tool is None:
+            self.skipTest("compose_reference not built: build the native tree (tests/tools) and set "
+                          "KELV_NATIVE_BUILD to it to compare the show with the native composition")
+        references = []
+        for name, _ in PHOTOS:
+            ref = self.out / (Path(name).stem + "_reference.ppm")
+            r = subprocess.run([str(tool), str(self.photos / name), str(ref), str(SCREEN[0]), str(SCREEN[1]),
+                                *[f"{k}={v}" for k, v in COMPOSE_SETTINGS.items()]],
+                               capture_output=True, text=True, timeout=120,
+                               env={**os.environ, "ASAN_OPTIONS": "detect_leaks=0"})
+            self.assertEqual(r.returncode, 0, f"{name}: {r.stdout}{r.stderr}")
+            w, h, data = read_ppm8(ref)
+            self.assertEqual((w, h), SCREEN)
+            references.append(data)
+            self.keep_png(ref)
+
+        # No in-place effects: every change brings the next picture.
+        self.configure(self.photos, delay=3000, convert=1000, basicfx={7})
+        proc = self.start_show("show_photos")
+        shots = []  # (path, index of the closest reference, its mean difference)
+        # Three changes take about 13 s; then the show is ended while a picture stands.
+        end = time.time() + 15
+        while time.time() < end or (shots[-1][2] > SHOWS_MAD and time.time() < end + 6):
+            path = self.shot(f"show_photos_{len(shots):02d}")
+            w, h, data = read_ppm8(path)
+            self.assertEqual((w, h), SCREEN)
+            diffs = [mean_abs_diff(data, ref) for ref in references]
+            best = min(range(len(diffs)), key=diffs.__getitem__)
+            shots.append((path, best, diffs[best]))
+            time.sleep(0.3)
+        self.assertIsNone(proc.poll(), "the show ended by itself")
+        on_screen = shots[-1][1] if shots[-1][2] <= SHOWS_MAD else None
+        self.end_with_key(proc)
+        (self.out / "show_photos.txt").write_text(
+            "\n".join(f"{p.name} closest={b} mad={d:.3f}" for p, b, d in shots))
+
+        # Every picture came up as the native composition has it, in catalogue order.
+        shown = [b for _, b, d in shots if d <= SHOWS_MAD]
+        firsts = [b for k, b in enumerate(shown) if b not in shown[:k]]
+        self.assertEqual(firsts, [0, 1, 2], f"pictures shown: {[(b, round(d, 2)) for _, b, d in shots]}")
+        for k in range(len(PHOTOS)):
+            path, _, mad = min((s for s in shots if s[1] == k), key=lambda s: s[2])
+            self.keep_png(path)
+            self.assertLess(mad, SAME_SCREEN_MAD, f"{PHOTOS[k][0]}: {path.name} differs by {mad:.3f}")
+
+        # The resume point is the display order's current picture: the next screen is
+        # composed during the delay, so that is the one after the picture on screen.
+        self.assertIsNotNone(on_screen, "the show was not ended during a delay")
+        current = (on_screen + 1) % len(PHOTOS)
+        self.assertEqual(self.prev_value(),
+                         f"{current}?{self.bench.windows_path(self.photos)}\\{PHOTOS[current][0]}")
+
+    def test_prev_keeps_the_current_picture_and_the_next_run_goes_on_after_it(self):
+        folder = self.bench.windows_path(self.solids)
+        self.configure(self.solids, delay=2500, convert=800, basicfx={7})
+        proc = self.start_show("show_prev")
+        # End the show while picture 2 is on screen (picture 3 is then composed and waiting).
+        end = time.time() + 25
+        seen = []
+        while time.time() < end and (not seen or seen[-1] != "2"):
+            seen.append(classify(read_ppm8_as_shot(self.shot("show_prev"))))
+        self.assertEqual(seen[-1], "2", f"picture 2 never came: {seen}")
+        self.end_with_key(proc)
+        self.assertEqual(self.prev_value(), f"2?{folder}\\pic3.bmp")
+
+        # Start from previous (16) with sequential order (1): the first picture is the one
+        # after the stored picture; the stored name is found again ignoring case.
+        self.configure(self.solids, delay=1500, convert=800, order=17, basicfx={7},
+                       prev=f"2?{folder.upper()}\\PIC3.BMP")
+        proc = self.start_show("show_resume")
+        seen = []
+        end = time.time() + 15
+        while time.time() < end and not any(seen):
+            seen.append(classify(read_ppm8_as_shot(self.shot("show_resume"))))
+        self.end_with_key(proc)
+        self.assertEqual([s for s in seen if s][:1], ["4"], f"resumed show: {seen}")
+
+    def test_divingfx_and_stamp_transitions_in_a_real_show(self):
+        trace = self.out / "show_dive_trace.txt"
+        if trace.exists():
+            trace.unlink()
+        # basicfx: every group with effect count 0, so only divingfx and stamp remain.
+        self.configure(self.solids, delay=700, convert=2200, basicfx=set(range(len(BASICFX_GROUPS))))
+        proc = self.start_show("show_dive", env_extra={"KELVORA_TEST_TRACE": self.bench.windows_path(trace)})
+        colours = [rgb for _, rgb in PICTURES]
+        mixes, completes = [], []
+        end = time.time() + 24
+        k = 0
+        while time.time() < end:
+            path = self.shot(f"show_dive_{k:02d}")
+            shot = read_ppm8_as_shot(path)
+            number = classify(shot)
+            # Which pictures the sample points show.
+            present = {i for i, c in enumerate(colours)
+                       for x, y in GRID if near(pixel(shot, x, y), c)}
+            if number is not None:
+                completes.append((path, number))
+            elif len(present) == 2:
+                mixes.append((path, present))
+            k += 1
+        self.assertIsNone(proc.poll(), "the show ended by itself")
+        self.end_with_key(proc)
+
+        lines = [l.split(" ", 2) for l in trace.read_text().splitlines() if l.startswith("effect=")]
+        picked = [(l[0][len("effect="):], l[1]) for l in lines]
+        modules = {m.lower() for m, _ in picked}
+        self.assertGreaterEqual(len(picked), 4, f"too few transitions: {picked}")
+        self.assertLessEqual(modules, {"divingfx.dll", "stamp.dll"}, f"effects picked: {picked}")
+        self.assertGreaterEqual(len(set(picked)), 3, f"effects picked: {picked}")
+        (self.out / "show_dive.txt").write_text(
+            "\n".join(" ".join(l) for l in lines) + "\nmixes: " + " ".join(p.name for p, _ in mixes)
+            + "\ncompletes: " + " ".join(f"{p.name}={n}" for p, n in completes))
+
+        # Transition frames show two consecutive pictures (or the desktop and picture 1,
+        # which is not counted here); frames in a delay show one picture whole.
+        self.assertTrue(mixes, "no transition frame showed two pictures")
+        for path, present in mixes:
+            a, b = sorted(present)
+            self.assertTrue(b == a + 1 or (a, b) == (0, len(PICTURES) - 1), f"{path.name}: pictures {present}")
+        self.assertGreaterEqual(len({n for _, n in completes}), 2, f"complete pictures: {completes}")
+        self.keep_png(mixes[len(mixes) // 2][0])
+        self.keep_png(completes[-1][0])
+
+
+# A denser grid than the show test's sample points, for telling a mix of two pictures from
+# one picture; it keeps clear of the big number in the middle.
+GRID = [(x, y) for x in range(20, 1024, 100) for y in range(20, 768, 96)
+        if not (250 <= x <= 780 and 150 <= y <= 620)]
+
+
+def read_ppm8_as_shot(path: Path):
+    """The (width, sample bytes, pixels) form the show test's pixel() reads."""
+    w, h, data = read_ppm8(path)
+    return w, 1, data
+
+
+if __name__ == "__main__":
+    unittest.main()
