@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "crash/capture.hpp"
+#include "crash/report_gate.hpp"
 #include "crash/report_text.hpp"
 #include "plugins/plugin_host.hpp"
 
@@ -141,6 +142,32 @@ std::string RawStackFrom(uintptr_t sp) {
   std::vector<uint8_t> bytes(count);
   std::memcpy(bytes.data(), reinterpret_cast<const void*>(sp), count);
   return FormatRawStack(bytes);
+}
+
+void CaptureFaultOnce(const EXCEPTION_POINTERS& info) {
+  if (!info.ExceptionRecord || ReportInProgress() || CaptureBusy.exchange(true)) return;
+  const EXCEPTION_RECORD& record = *info.ExceptionRecord;
+  CaptureState& state = TheCapture();
+  try {
+    state.exceptionCode = record.ExceptionCode;
+    state.accessKind = 0;
+    state.dataAddress = 0;
+    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2) {
+      state.accessKind = record.ExceptionInformation[0] != 0 ? 1 : 0;
+      state.dataAddress = record.ExceptionInformation[1];
+    }
+    LastCapturedObject.store(record.ExceptionAddress);
+    state.frameValue.reset();
+    if (info.ContextRecord) {
+      state.registersText = RegistersFromContext(*info.ContextRecord);
+      state.stackTraceText = StackTraceFromContext(*info.ContextRecord, BuildModuleTable());
+      state.rawStackText = RawStackFrom(StackPointerOf(*info.ContextRecord));
+    }
+  } catch (...) {
+    state.stackTraceText = "failed";
+    state.rawStackText = "failed";
+  }
+  CaptureBusy.store(false);
 }
 
 // The raise hook's capture: the stack as it is where the exception is being made, and the

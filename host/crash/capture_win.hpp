@@ -27,4 +27,9 @@ std::string RegistersFromContext(const CONTEXT& context);
 
 uintptr_t StackPointerOf(const CONTEXT& context);
 
+// Copies a fault's record (code, access kind, data address), its registers and the stack
+// at the fault into the capture state, unless a report is running or a capture is busy.
+// Used by the exception filter and by guards that report a fault themselves.
+void CaptureFaultOnce(const EXCEPTION_POINTERS& info);
+
 }  // namespace kelv

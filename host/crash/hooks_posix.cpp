@@ -4,6 +4,9 @@
 
 namespace kelv {
 
+// No filter here: nothing is ever routed.
+void SetUnhandledRoute(UnhandledRoute) {}
+
 void InstallCrashHooks() {
   InstallTerminateHook();
   InstallRaiseHook();

@@ -24,39 +24,14 @@ constexpr DWORD kCxxThrowCode = 0x20474343;
 
 bool IsCxxThrow(DWORD code) { return (code & kCxxThrowMask) == kCxxThrowCode; }
 
-// Copies the fault's record and registers and the stack at the fault. A C++ throw was
-// captured by the raise hook already when it was made.
-void CaptureFault(const EXCEPTION_POINTERS& info) {
-  const EXCEPTION_RECORD& record = *info.ExceptionRecord;
-  if (IsCxxThrow(record.ExceptionCode) && TheCapture().stackTraceText != "no") return;
-  CaptureState& state = TheCapture();
-  try {
-    state.exceptionCode = record.ExceptionCode;
-    if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2) {
-      state.accessKind = record.ExceptionInformation[0] != 0 ? 1 : 0;
-      state.dataAddress = record.ExceptionInformation[1];
-    }
-    LastCapturedObject.store(record.ExceptionAddress);
-    state.frameValue.reset();
-    if (info.ContextRecord) {
-      state.registersText = RegistersFromContext(*info.ContextRecord);
-      state.stackTraceText = StackTraceFromContext(*info.ContextRecord, BuildModuleTable());
-      state.rawStackText = RawStackFrom(StackPointerOf(*info.ContextRecord));
-    }
-  } catch (...) {
-    state.stackTraceText = "failed";
-    state.rawStackText = "failed";
-  }
-}
+UnhandledRoute g_route = nullptr;
 
 // Hardware faults and other structured exceptions that nobody handled: C++ guards never
 // see them, so the filter hands them to the report itself.
 LONG WINAPI CrashExceptionFilter(EXCEPTION_POINTERS* info) {
   const EXCEPTION_RECORD* record = info ? info->ExceptionRecord : nullptr;
-  if (record && !ReportInProgress() && !CaptureBusy.exchange(true)) {
-    CaptureFault(*info);
-    CaptureBusy.store(false);
-  }
+  if (record && !(IsCxxThrow(record->ExceptionCode) && TheCapture().stackTraceText != "no"))
+    CaptureFaultOnce(*info);
   const LONG answer = g_previousFilter ? g_previousFilter(info) : EXCEPTION_EXECUTE_HANDLER;
   if (!record || IsCxxThrow(record->ExceptionCode) || answer == EXCEPTION_CONTINUE_EXECUTION)
     return answer;
@@ -73,9 +48,13 @@ LONG WINAPI CrashExceptionFilter(EXCEPTION_POINTERS* info) {
     message = "System exception " + HexDigits(record->ExceptionCode, 8) + " at address " + AddressHex(address);
     className = "EExternalException";
   }
+  // A guard that is active on this thread (an effect call) reports it as its own failure.
+  if (g_route) g_route(message, className, record->ExceptionAddress);
   ReportModeFailure(message, className, record->ExceptionAddress, AppMode.load() | AppModeUnhandled);
 }
 }  // namespace
+
+void SetUnhandledRoute(UnhandledRoute route) { g_route = route; }
 
 void InstallCrashHooks() {
   InstallTerminateHook();

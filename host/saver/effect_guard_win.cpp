@@ -5,6 +5,8 @@
 #include <atomic>
 
 #include "app/app_state.hpp"
+#include "crash/capture_win.hpp"
+#include "crash/hooks.hpp"
 #include "crash/report_entry.hpp"
 #include "crash/report_text.hpp"
 #include "kelv_effectmodule.h"
@@ -56,7 +58,20 @@ LONG WINAPI EffectCallHandler(EXCEPTION_POINTERS* info) {
     message = "System exception " + HexDigits(code, 8) + " at address " + AddressHex(address);
   }
   t_active = nullptr;  // a fault while reporting goes to the process's own filter
+  // The report shows the registers, the stack and the access at the fault, not where
+  // the report was made.
+  CaptureFaultOnce(*info);
   ReportCallFailure(*context, message, className, record.ExceptionAddress);
+}
+
+// A structured exception that no handler took while an effect call was active on this
+// thread (one the module raised itself, from outside its own code): the process's
+// filter hands it here, and it is reported as a failure of that call.
+void RouteUnhandled(const std::string& message, const std::string& className, void* address) {
+  const EffectCallContext* context = t_active;
+  if (!context) return;
+  t_active = nullptr;
+  ReportCallFailure(*context, message, className, address);
 }
 
 }  // namespace
@@ -64,6 +79,7 @@ LONG WINAPI EffectCallHandler(EXCEPTION_POINTERS* info) {
 void InstallEffectGuard() {
   if (g_installed.exchange(true)) return;
   AddVectoredExceptionHandler(1, &EffectCallHandler);
+  SetUnhandledRoute(&RouteUnhandled);
 }
 
 void ReportCallFailure(const EffectCallContext& context, const std::string& message, const std::string& className,
