@@ -5,10 +5,10 @@ same program, checked pixel by pixel for a mix of the old and the next picture a
 together into one contact sheet (out/basicfx/halfway.png) for the eye.
 """
 import shutil
-import struct
 import subprocess
 import unittest
 
+from pictures import count_matching, read_bmp24
 from winebench import Bench
 
 W, H = 320, 200
@@ -24,22 +24,6 @@ def old_pixel(x, y):
 
 def next_pixel(x, y):
     return (0xC0, x * 255 // W, 0)
-
-
-def read_bmp(path):
-    data = path.read_bytes()
-    offset, = struct.unpack_from("<I", data, 10)
-    width, height = struct.unpack_from("<ii", data, 18)
-    bits, = struct.unpack_from("<H", data, 28)
-    assert bits == 24 and width == W and height == H, (bits, width, height)
-    row = (width * 3 + 3) & ~3
-    pixels = {}
-    for y in range(height):
-        base = offset + (height - 1 - y) * row
-        for x in range(width):
-            b, g, r = data[base + 3 * x: base + 3 * x + 3]
-            pixels[x, y] = (r, g, b)
-    return pixels
 
 
 class BasicFxDll(unittest.TestCase):
@@ -67,9 +51,10 @@ class BasicFxDll(unittest.TestCase):
                 path = self.frames / f"g{g}e{e}.bmp"
                 self.assertTrue(path.exists(), path)
                 names.append(path)
-                pixels = read_bmp(path)
-                old = sum(1 for (x, y), p in pixels.items() if p == old_pixel(x, y))
-                new = sum(1 for (x, y), p in pixels.items() if p == next_pixel(x, y))
+                width, height, rows = read_bmp24(path)
+                self.assertEqual((width, height), (W, H), path)
+                old = count_matching(rows, old_pixel)
+                new = count_matching(rows, next_pixel)
                 mixed = W * H - old - new
                 with self.subTest(effect=f"{g}/{e}"):
                     if (g, e) in BLENDS:

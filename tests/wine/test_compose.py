@@ -8,6 +8,7 @@ import time
 import unittest
 from pathlib import Path
 
+from pictures import read_bmp24
 from winebench import Bench
 
 W, H = 640, 480
@@ -19,21 +20,6 @@ def write_ppm(path: Path, w: int, h: int, pixel):
         for x in range(w):
             data += bytes(pixel(x, y))
     path.write_bytes(b"P6\n%d %d\n255\n" % (w, h) + bytes(data))
-
-
-def read_bmp(path: Path):
-    """24-bit bottom-up BMP -> (width, height, rows of (r, g, b))."""
-    raw = path.read_bytes()
-    off = int.from_bytes(raw[10:14], "little")
-    w = int.from_bytes(raw[18:22], "little", signed=True)
-    h = int.from_bytes(raw[22:26], "little", signed=True)
-    stride = (w * 3 + 3) & ~3
-    rows = []
-    for y in range(h):
-        start = off + (h - 1 - y) * stride
-        row = raw[start:start + w * 3]
-        rows.append([(row[3 * x + 2], row[3 * x + 1], row[3 * x]) for x in range(w)])
-    return w, h, rows
 
 
 def read_ppm(path: Path):
@@ -106,7 +92,7 @@ class ComposeTest(unittest.TestCase):
         self.assertTrue(shot.exists(), out)
         # A PNG beside each screen for looking at.
         subprocess.run(["convert", str(shot), str(shot.with_suffix(".png"))], check=False)
-        return read_bmp(shot), out
+        return read_bmp24(shot), out
 
     def test_one_picture_unscaled_in_the_centre(self):
         (w, h, rows), out = self.compose("one", W, H, {"Resize": 1}, [self.gradient])
@@ -163,7 +149,7 @@ class ComposeTest(unittest.TestCase):
         finally:
             code, out = self.bench.finish(proc, 60)
         self.assertEqual(code, 0, out)
-        _, _, composed = read_bmp(Path(str(prefix) + "_0.bmp"))
+        _, _, composed = read_bmp24(Path(str(prefix) + "_0.bmp"))
         sw, sh, screen = read_ppm(shot)
         mismatches = sum(1 for y in range(H) for x in range(W) if screen[y][x] != composed[y][x])
         self.assertEqual(mismatches, 0)

@@ -6,10 +6,10 @@ mix of the old and the next picture and put together into one contact sheet
 (out/divingfx_stamp/halfway.png) for the eye.
 """
 import shutil
-import struct
 import subprocess
 import unittest
 
+from pictures import count_matching, read_bmp24
 from winebench import Bench
 
 MODULES = {"divingfx": 8, "stamp": 9}
@@ -22,22 +22,6 @@ def old_pixel(x, y):
 
 def next_pixel(x, y, width):
     return (0xC0, x * 255 // width, y & 0x3F)
-
-
-def read_bmp(path):
-    data = path.read_bytes()
-    offset, = struct.unpack_from("<I", data, 10)
-    width, height = struct.unpack_from("<ii", data, 18)
-    bits, = struct.unpack_from("<H", data, 28)
-    assert bits == 24, bits
-    row = (width * 3 + 3) & ~3
-    pixels = {}
-    for y in range(height):
-        base = offset + (height - 1 - y) * row
-        for x in range(width):
-            b, g, r = data[base + 3 * x: base + 3 * x + 3]
-            pixels[x, y] = (r, g, b)
-    return width, height, pixels
 
 
 class DivingStampDll(unittest.TestCase):
@@ -67,10 +51,10 @@ class DivingStampDll(unittest.TestCase):
                     path = self.frames / f"{module}_{tag}_e{e}.bmp"
                     self.assertTrue(path.exists(), path)
                     names.append(path)
-                    width, height, pixels = read_bmp(path)
+                    width, height, rows = read_bmp24(path)
                     self.assertEqual((width, height), (w, h))
-                    old = sum(1 for (x, y), p in pixels.items() if p == old_pixel(x, y))
-                    new = sum(1 for (x, y), p in pixels.items() if p == next_pixel(x, y, w))
+                    old = count_matching(rows, old_pixel)
+                    new = count_matching(rows, lambda x, y: next_pixel(x, y, w))
                     with self.subTest(effect=f"{module} {tag} {e}"):
                         self.assertEqual(w * h - old - new, 0)
                         self.assertGreater(old, w * h // 50)
