@@ -95,9 +95,12 @@ std::string ModuleVersionText(uint32_t version) {
 }
 
 namespace {
-std::string Hex8(const void* address) {
+// An address as the report writes addresses: 8 hexadecimal digits in the 32-bit program,
+// 16 in the 64-bit one, so the column width never depends on where memory happens to be.
+std::string HexAddress(const void* address) {
   char text[24];
-  std::snprintf(text, sizeof text, "%08llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
+  std::snprintf(text, sizeof text, "%0*llX", static_cast<int>(sizeof(void*) * 2),
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
   return text;
 }
 }  // namespace
@@ -109,7 +112,7 @@ std::string PreStepFailureText(const std::string& moduleName, uint32_t version, 
 std::string RunFailureText(const std::string& moduleName, uint32_t version, int32_t group, int32_t effect,
                            const void* entry, const void* nextBits, const void* target) {
   return "Plugin: " + moduleName + " " + ModuleVersionText(version) + " - " + std::to_string(group) + "," +
-         std::to_string(effect) + ": f=" + Hex8(entry) + " s=" + Hex8(nextBits) + " d=" + Hex8(target);
+         std::to_string(effect) + ": f=" + HexAddress(entry) + " s=" + HexAddress(nextBits) + " d=" + HexAddress(target);
 }
 
 }  // namespace kelv

@@ -192,7 +192,7 @@ class EffectFaults(unittest.TestCase):
         self.assertEqual(message, f"Exception: Access violation at address {address}: write to 0000000000000010")
         self.assertIn("ExceptionInfo: Error when write to 0000000000000010", lines)
         self.assertRegex(self.plugin_line(lines),
-                         rf"^Plugin: {re.escape(MODULE_TEXT)} - 0,0: f={HEX}{{8,16}} s={HEX}{{8,16}} d={HEX}{{8,16}}$")
+                         rf"^Plugin: {re.escape(MODULE_TEXT)} - 0,0: f={HEX}{{16}} s={HEX}{{16}} d={HEX}{{16}}$")
         # The report lists the fault where the module's code faulted.
         trace = next(l for l in lines if l.startswith("StackTrace: "))
         self.assertEqual(trace[len("StackTrace: "):len("StackTrace: ") + 16], address)

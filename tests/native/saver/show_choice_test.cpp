@@ -132,8 +132,10 @@ TEST(ShowChoice, FailureTexts) {
   const auto* f = reinterpret_cast<const void*>(uintptr_t{0x1A2B});
   const auto* s = reinterpret_cast<const void*>(uintptr_t{0x00FF0000});
   const auto* d = reinterpret_cast<const void*>(uintptr_t{0xDEADBEEF});
+  // Addresses take the width of a pointer: 8 digits in a 32-bit build, 16 in a 64-bit one.
+  const std::string pad = sizeof(void*) == 8 ? "00000000" : "";
   EXPECT_EQ(RunFailureText("Stamp", 0x0A0B0C0D, 3, 2, f, s, d),
-            "Plugin: Stamp 10.11.12.13 - 3,2: f=00001A2B s=00FF0000 d=DEADBEEF");
+            "Plugin: Stamp 10.11.12.13 - 3,2: f=" + pad + "00001A2B s=" + pad + "00FF0000 d=" + pad + "DEADBEEF");
 }
 
 }  // namespace
