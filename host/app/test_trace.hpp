@@ -6,6 +6,8 @@
 //   mode=<ModeText> param=<ParamText> parent=<ParentWindow in decimal>
 // and one line with the chosen action,
 //   dispatch=settings|preview|saver|password|none
+// The show cycle adds one line per transition naming the effect it runs,
+//   effect=<module file> <group>.<effect> <effect name>
 // Without the variable nothing is written. Nothing else reads or writes the file.
 #pragma once
 
