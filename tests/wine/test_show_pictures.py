@@ -40,10 +40,10 @@ SAME_SCREEN_MAD = {".bmp": 0.0, ".jpg": 0.1}
 SHOWS_MAD = 1.0
 
 
-def native_tool() -> Path | None:
+def native_tool() -> Path:
+    """The reference tool of the native build (which may not have been built)."""
     build = os.environ.get("KELV_NATIVE_BUILD") or str(Path(__file__).resolve().parents[2] / "build" / "native")
-    tool = Path(build) / "tests" / "tools" / "compose_reference"
-    return tool if tool.exists() else None
+    return Path(build) / "tests" / "tools" / "compose_reference"
 
 
 def read_ppm8(path: Path):
@@ -157,9 +157,9 @@ class ShowPicturesTest(unittest.TestCase):
         screenshots as (path, index of the closest reference, mean difference) and the
         picture on screen when the show was ended (None in a transition)."""
         tool = native_tool()
-        if tool is None:
-            self.skipTest("compose_reference not built: build the native tree (tests/tools) and set "
-                          "KELV_NATIVE_BUILD to it to compare the show with the native composition")
+        if not tool.exists():
+            self.skipTest(f"no native reference tool at {tool}: build the native tree (its tests/tools) "
+                          "and set KELV_NATIVE_BUILD to it to compare the show with the native composition")
         references = []
         for photo, _ in PHOTOS:
             ref = self.out / f"{name}_{Path(photo).stem}_reference.ppm"
