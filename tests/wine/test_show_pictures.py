@@ -177,18 +177,22 @@ class ShowPicturesTest(unittest.TestCase):
         self.configure(self.photos, delay=3000, convert=1000, basicfx={7}, settings=settings)
         proc = self.start_show(name)
         shots = []
-        # Three changes take about 13 s; then the show is ended while a picture stands.
+        # Three changes take about 13 s; then the show is ended while a picture stands still
+        # (two screenshots in a row alike and equal to a reference: a delay, not a transition).
         end = time.time() + 15
-        while time.time() < end or (shots[-1][2] > SHOWS_MAD and time.time() < end + 6):
+        previous, on_screen = None, None
+        while time.time() < end or (on_screen is None and time.time() < end + 8):
             path = self.shot(f"{name}_{len(shots):02d}")
             w, h, data = read_ppm8(path)
             self.assertEqual((w, h), SCREEN)
             diffs = [mean_abs_diff(data, ref) for ref in references]
             best = min(range(len(diffs)), key=diffs.__getitem__)
             shots.append((path, best, diffs[best]))
+            same = diffs[best] <= SAME_SCREEN_MAD[Path(PHOTOS[best][0]).suffix]
+            on_screen = best if same and data == previous else None
+            previous = data
             time.sleep(0.3)
         self.assertIsNone(proc.poll(), "the show ended by itself")
-        on_screen = shots[-1][1] if shots[-1][2] <= SHOWS_MAD else None
         self.end_with_key(proc)
         (self.out / f"{name}.txt").write_text(
             "\n".join(f"{p.name} closest={b} mad={d:.3f}" for p, b, d in shots))
@@ -228,6 +232,9 @@ class ShowPicturesTest(unittest.TestCase):
         while time.time() < end and (not seen or seen[-1] != "2"):
             seen.append(classify(read_ppm8_as_shot(self.shot("show_prev"))))
         self.assertEqual(seen[-1], "2", f"picture 2 never came: {seen}")
+        # Past the end of the change to picture 2 (0.8 s), well inside its delay (2.5 s).
+        time.sleep(1.0)
+        self.assertEqual(classify(read_ppm8_as_shot(self.shot("show_prev"))), "2")
         self.end_with_key(proc)
         self.assertEqual(self.prev_value(), f"2?{folder}\\pic3.bmp")
 
