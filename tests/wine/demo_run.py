@@ -13,7 +13,7 @@ import subprocess
 import time
 from pathlib import Path
 
-from winebench import PRODUCT_KEY, WINE, WINESERVER, Bench
+from winebench import PRODUCT_KEY, WINE, WINESERVER, Bench, reg_text
 
 
 class DisplayBench(Bench):
@@ -55,10 +55,6 @@ def prepare_prefix(bench: Bench):
                      stderr=subprocess.DEVNULL, start_new_session=True)
     time.sleep(0.5)
     bench.run("cmd", ["/c", "exit"], timeout=120)
-
-
-def reg_text(value: str) -> str:
-    return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
 def configure(bench: Bench, samples: Path):

@@ -1,5 +1,61 @@
-"""Reading the pictures the Windows test programs write: 24-bit bottom-up BMP files."""
+"""Reading the pictures the tests look at: screenshots and reference pictures as binary
+PPM files (the screenshot tool writes 16-bit samples unless told otherwise), and the
+24-bit bottom-up BMP files the Windows test programs write."""
 from pathlib import Path
+
+
+class Ppm:
+    """A binary (P6) picture with 8-bit or 16-bit samples; pixels read as 8-bit (r, g, b)."""
+
+    def __init__(self, width: int, height: int, sample_bytes: int, data: bytes):
+        self.width, self.height, self.sample_bytes, self.data = width, height, sample_bytes, data
+
+    def pixel(self, x: int, y: int):
+        s = self.sample_bytes
+        i = (y * self.width + x) * 3 * s
+        return tuple(self.data[i + c * s] for c in range(3))
+
+    def rows(self):
+        return [[self.pixel(x, y) for x in range(self.width)] for y in range(self.height)]
+
+
+def read_ppm(path: Path) -> Ppm:
+    """Parses the header field by field: exactly one white-space byte ends it, so pixel
+    data that starts with a byte such as 10 or 32 is not eaten."""
+    raw = Path(path).read_bytes()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while raw[pos:pos + 1].isspace():
+            pos += 1
+        if raw[pos:pos + 1] == b"#":
+            while raw[pos:pos + 1] not in (b"\n", b""):
+                pos += 1
+            continue
+        end = pos
+        while end < len(raw) and not raw[end:end + 1].isspace():
+            end += 1
+        fields.append(raw[pos:end])
+        pos = end
+    assert fields[0] == b"P6", f"{path} is not a binary PPM"
+    w, h, maxval = int(fields[1]), int(fields[2]), int(fields[3])
+    sample_bytes = 2 if maxval > 255 else 1
+    return Ppm(w, h, sample_bytes, raw[pos + 1:pos + 1 + w * h * 3 * sample_bytes])
+
+
+def read_ppm8(path: Path):
+    """(width, height, RGB bytes) of an 8-bit binary PPM."""
+    picture = read_ppm(path)
+    assert picture.sample_bytes == 1, f"{path} is not an 8-bit PPM"
+    return picture.width, picture.height, picture.data
+
+
+def pixel(shot: Ppm, x: int, y: int):
+    """(r, g, b) in 0..255 at (x, y)."""
+    return shot.pixel(x, y)
+
+
+def near(a, b, tolerance=24) -> bool:
+    return all(abs(p - q) <= tolerance for p, q in zip(a, b))
 
 
 def read_bmp24(path: Path):

@@ -8,7 +8,7 @@ import time
 import unittest
 from pathlib import Path
 
-from pictures import read_bmp24
+from pictures import read_bmp24, read_ppm
 from winebench import Bench
 
 W, H = 640, 480
@@ -20,32 +20,6 @@ def write_ppm(path: Path, w: int, h: int, pixel):
         for x in range(w):
             data += bytes(pixel(x, y))
     path.write_bytes(b"P6\n%d %d\n255\n" % (w, h) + bytes(data))
-
-
-def read_ppm(path: Path):
-    """P6 with 8-bit or 16-bit samples (the screenshot tool writes 16-bit ones)."""
-    raw = path.read_bytes()
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while raw[pos:pos + 1].isspace():
-            pos += 1
-        end = pos
-        while not raw[end:end + 1].isspace():
-            end += 1
-        fields.append(raw[pos:end])
-        pos = end
-    pos += 1
-    w, h, maxval = int(fields[1]), int(fields[2]), int(fields[3])
-    size = 2 if maxval > 255 else 1
-    data = raw[pos:]
-    rows = []
-    for y in range(h):
-        row = []
-        for x in range(w):
-            i = (y * w + x) * 3 * size
-            row.append(tuple(data[i + k * size] for k in range(3)))
-        rows.append(row)
-    return w, h, rows
 
 
 def bbox(rows, match):
@@ -150,7 +124,8 @@ class ComposeTest(unittest.TestCase):
             code, out = self.bench.finish(proc, 60)
         self.assertEqual(code, 0, out)
         _, _, composed = read_bmp24(Path(str(prefix) + "_0.bmp"))
-        sw, sh, screen = read_ppm(shot)
+        shot_picture = read_ppm(shot)
+        sw, sh, screen = shot_picture.width, shot_picture.height, shot_picture.rows()
         mismatches = sum(1 for y in range(H) for x in range(W) if screen[y][x] != composed[y][x])
         self.assertEqual(mismatches, 0)
         # The gradient picture sits in the middle cell, scaled to the cell's width.

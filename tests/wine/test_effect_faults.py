@@ -17,7 +17,8 @@ import unittest
 from pathlib import Path
 
 from test_crash_report import browser_pids, end_browsers, report_folder
-from winebench import PRODUCT_KEY, Bench
+from pictures import near, pixel, read_ppm
+from winebench import PRODUCT_KEY, Bench, reg_text
 
 SAVER_TITLE = "Tarnwick Kelvora"
 WINE_X11_KEY = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
@@ -26,28 +27,6 @@ MODULE = "faultfx"
 # What the module's descriptor says: its name and version 0x01000205; one group, one effect.
 MODULE_TEXT = "faultfx 1.0.2.5"
 HEX = r"[0-9A-F]"
-
-
-def reg_text(value: str) -> str:
-    return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
-
-
-def read_ppm(path: Path):
-    data = path.read_bytes()
-    parts = data.split(maxsplit=4)
-    assert parts[0] == b"P6", "screenshot is not a binary PPM"
-    width, maxval = int(parts[1]), int(parts[3])
-    return width, 2 if maxval > 255 else 1, parts[4]
-
-
-def pixel(shot, x, y):
-    width, sample_bytes, pixels = shot
-    i = (y * width + x) * 3 * sample_bytes
-    return tuple(pixels[i + c * sample_bytes] for c in range(3))
-
-
-def near(a, b, tolerance=24):
-    return all(abs(p - q) <= tolerance for p, q in zip(a, b))
 
 
 class EffectFaults(unittest.TestCase):

@@ -13,27 +13,13 @@ import time
 import unittest
 from pathlib import Path
 
+from pictures import pixel, read_ppm
 from winebench import PRODUCT_KEY, Bench
 
 MAGENTA = (255, 0, 255)
 BLACK = (0, 0, 0)
 SAVER_TITLE = "Tarnwick Kelvora"
 WINE_X11_KEY = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
-
-
-def read_ppm(path: Path):
-    data = path.read_bytes()
-    parts = data.split(maxsplit=4)
-    assert parts[0] == b"P6", "screenshot is not a binary PPM"
-    width, height, maxval = int(parts[1]), int(parts[2]), int(parts[3])
-    return width, 2 if maxval > 255 else 1, parts[4]
-
-
-def pixel(shot, x, y):
-    """(r, g, b) in 0..255 at (x, y)."""
-    width, sample_bytes, pixels = shot
-    i = (y * width + x) * 3 * sample_bytes
-    return tuple(pixels[i + c * sample_bytes] for c in range(3))
 
 
 def end_report_browsers():

@@ -11,30 +11,13 @@ import time
 import unittest
 from pathlib import Path
 
-from winebench import PRODUCT_KEY, Bench
+from pictures import near, pixel, read_ppm
+from winebench import PRODUCT_KEY, Bench, reg_text
 
 SAVER_TITLE = "Tarnwick Kelvora"
 WINE_X11_KEY = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
 PICTURES = (("1", (255, 0, 0)), ("2", (0, 160, 0)), ("3", (0, 0, 255)), ("4", (255, 255, 0)))
 SAMPLES = [(x, y) for x in (40, 140, 880, 980) for y in (40, 200, 380, 560, 720)]
-
-
-def read_ppm(path: Path):
-    data = path.read_bytes()
-    parts = data.split(maxsplit=4)
-    assert parts[0] == b"P6", "screenshot is not a binary PPM"
-    width, maxval = int(parts[1]), int(parts[3])
-    return width, 2 if maxval > 255 else 1, parts[4]
-
-
-def pixel(shot, x, y):
-    width, sample_bytes, pixels = shot
-    i = (y * width + x) * 3 * sample_bytes
-    return tuple(pixels[i + c * sample_bytes] for c in range(3))
-
-
-def near(a, b, tolerance=24):
-    return all(abs(p - q) <= tolerance for p, q in zip(a, b))
 
 
 def classify(shot):
@@ -62,10 +45,6 @@ def enable_bits(groups, disabled):
     for i, bit in enumerate(bits):
         data[i // 8] |= bit << (i % 8)
     return ",".join(f"{b:02x}" for b in data)
-
-
-def reg_text(value: str) -> str:
-    return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
 class ShowTest(unittest.TestCase):

@@ -14,9 +14,9 @@ import time
 import unittest
 from pathlib import Path
 
-from test_show import (BASICFX_GROUPS, PICTURES, SAVER_TITLE, WINE_X11_KEY, classify,
-                       enable_bits, reg_text)
-from winebench import PRODUCT_KEY, SCREEN, Bench
+from pictures import read_ppm, read_ppm8
+from test_show import BASICFX_GROUPS, PICTURES, SAVER_TITLE, WINE_X11_KEY, classify, enable_bits
+from winebench import PRODUCT_KEY, SCREEN, Bench, reg_text
 
 # Photo-like pictures: (file name, ImageMagick arguments). Both sizes need scaling on the
 # 1024 x 768 screen: 1600 x 1200 is reduced to fill it, 800 x 1000 to 614 x 768 in the middle.
@@ -44,23 +44,6 @@ def native_tool() -> Path:
     """The reference tool of the native build (which may not have been built)."""
     build = os.environ.get("KELV_NATIVE_BUILD") or str(Path(__file__).resolve().parents[2] / "build" / "native")
     return Path(build) / "tests" / "tools" / "compose_reference"
-
-
-def read_ppm8(path: Path):
-    """(width, height, RGB bytes) of an 8-bit binary PPM."""
-    raw = path.read_bytes()
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while raw[pos:pos + 1].isspace():
-            pos += 1
-        end = pos
-        while not raw[end:end + 1].isspace():
-            end += 1
-        fields.append(raw[pos:end])
-        pos = end
-    assert fields[0] == b"P6" and int(fields[3]) == 255, f"{path} is not an 8-bit PPM"
-    w, h = int(fields[1]), int(fields[2])
-    return w, h, raw[pos + 1:pos + 1 + w * h * 3]
 
 
 def mean_abs_diff(a: bytes, b: bytes) -> float:
@@ -230,11 +213,11 @@ class ShowPicturesTest(unittest.TestCase):
         end = time.time() + 25
         seen = []
         while time.time() < end and (not seen or seen[-1] != "2"):
-            seen.append(classify(read_ppm8_as_shot(self.shot("show_prev"))))
+            seen.append(classify(read_ppm(self.shot("show_prev"))))
         self.assertEqual(seen[-1], "2", f"picture 2 never came: {seen}")
         # Past the end of the change to picture 2 (0.8 s), well inside its delay (2.5 s).
         time.sleep(1.0)
-        self.assertEqual(classify(read_ppm8_as_shot(self.shot("show_prev"))), "2")
+        self.assertEqual(classify(read_ppm(self.shot("show_prev"))), "2")
         self.end_with_key(proc)
         self.assertEqual(self.prev_value(), f"2?{folder}\\pic3.bmp")
 
@@ -246,7 +229,7 @@ class ShowPicturesTest(unittest.TestCase):
         seen = []
         end = time.time() + 15
         while time.time() < end and not any(seen):
-            seen.append(classify(read_ppm8_as_shot(self.shot("show_resume"))))
+            seen.append(classify(read_ppm(self.shot("show_resume"))))
         self.end_with_key(proc)
         self.assertEqual([s for s in seen if s][:1], ["4"], f"resumed show: {seen}")
 
@@ -327,12 +310,6 @@ def mixes_exactly(points, a, b) -> bool:
         else:
             return False
     return own_a and own_b
-
-
-def read_ppm8_as_shot(path: Path):
-    """The (width, sample bytes, pixels) form the show test's pixel() reads."""
-    w, h, data = read_ppm8(path)
-    return w, 1, data
 
 
 if __name__ == "__main__":

@@ -208,6 +208,11 @@ class Bench:
         return None
 
 
+def reg_text(value: str) -> str:
+    """A string value as a .reg file writes it: quoted, backslashes and quotes escaped."""
+    return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
 def parse_reg_export(text: str, key: str) -> dict:
     """Reads the values of `key` from a regedit export."""
     values = {}
