@@ -47,7 +47,51 @@ def enable_bits(groups, disabled):
     return ",".join(f"{b:02x}" for b in data)
 
 
-class ShowTest(unittest.TestCase):
+class ShowRuns:
+    """Running kelvsaver.scr /s on a prepared registry: what the show tests share."""
+
+    def configure_show(self, folder: Path, delay, convert, order=1, ddraw=False, basicfx=None,
+                       prev=None, settings=None):
+        """A one-folder show, one picture per screen. `basicfx`: the basicfx groups to
+        switch off (None keeps them all); `settings`: further values of the product key."""
+        bench = self.bench
+        bench.reg_delete_key(PRODUCT_KEY)
+        values = {"Path": bench.windows_path(bench.dist), "Delay": delay, "Convert": convert,
+                  "DDraw": 1 if ddraw else 0, "Order": order, "Screens": 1, **(settings or {})}
+        if prev is not None:
+            values["Prev"] = prev
+        text = f"[{PRODUCT_KEY}]\n" + "".join(f"\"{k}\"={reg_text(str(v))}\n" for k, v in values.items())
+        text += f"\n[{PRODUCT_KEY}\\Folders]\n\"1\"={reg_text(bench.windows_path(folder))}\n"
+        if basicfx is not None:
+            text += f"\n[{PRODUCT_KEY}\\Plugins]\n\"basicfx.dll\"=hex:{enable_bits(BASICFX_GROUPS, basicfx)}\n"
+        bench.reg_import(text)
+        # The folder list is only read when there is no catalogue cache file yet.
+        for cache in bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
+            cache.unlink()
+
+    def start_show(self, name, env_extra=None):
+        self.bench.xdotool("mousemove", 0, 0)
+        proc = self.bench.start("kelvsaver.scr", ["/s"], log_name=f"{name}.log", env_extra=env_extra)
+        self.addCleanup(self._end, proc)
+        self.assertIsNotNone(self.bench.wait_window(SAVER_TITLE, 30), "no saver window")
+        return proc
+
+    def _end(self, proc):
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+        proc.log_handle.close()
+
+    def end_with_key(self, proc):
+        self.bench.xdotool("key", "Escape")
+        try:
+            code = proc.wait(timeout=20)
+        except Exception:
+            code = None
+        self.assertEqual(code, 0, "the show did not end cleanly on a key")
+
+
+class ShowTest(ShowRuns, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.bench = Bench()
@@ -65,36 +109,8 @@ class ShowTest(unittest.TestCase):
         cls.bench.reg_delete_key(PRODUCT_KEY)
 
     def configure(self, delay, convert, keep_picture_effects=True, ddraw=False):
-        bench = self.bench
-        bench.reg_delete_key(PRODUCT_KEY)
-        bench.reg_import(
-            f"[{PRODUCT_KEY}]\n"
-            f"\"Path\"={reg_text(bench.windows_path(bench.dist))}\n"
-            f"\"Delay\"=\"{delay}\"\n"
-            f"\"Convert\"=\"{convert}\"\n"
-            f"\"DDraw\"=\"{1 if ddraw else 0}\"\n"
-            "\"Order\"=\"1\"\n"
-            "\"Screens\"=\"1\"\n"
-            f"\n[{PRODUCT_KEY}\\Folders]\n"
-            f"\"1\"={reg_text(bench.windows_path(self.pictures))}\n"
-            + ("" if keep_picture_effects else
-               f"\n[{PRODUCT_KEY}\\Plugins]\n\"basicfx.dll\"=hex:{enable_bits(BASICFX_GROUPS, {7})}\n"))
-        # The folder list is only read when there is no catalogue cache file yet.
-        for cache in bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
-            cache.unlink()
-
-    def start_show(self, name):
-        self.bench.xdotool("mousemove", 0, 0)
-        proc = self.bench.start("kelvsaver.scr", ["/s"], log_name=f"{name}.log")
-        self.addCleanup(self._end, proc)
-        self.assertIsNotNone(self.bench.wait_window(SAVER_TITLE, 30), "no saver window")
-        return proc
-
-    def _end(self, proc):
-        if proc.poll() is None:
-            proc.kill()
-            proc.wait()
-        proc.log_handle.close()
+        self.configure_show(self.pictures, delay, convert, ddraw=ddraw,
+                            basicfx=None if keep_picture_effects else {7})
 
     def shot(self, name):
         return read_ppm(self.bench.screenshot(name + ".ppm"))
@@ -102,14 +118,6 @@ class ShowTest(unittest.TestCase):
     def keep_png(self, name):
         ppm = self.bench.out / (name + ".ppm")
         subprocess.run(["convert", str(ppm), str(self.bench.out / (name + ".png"))], check=True, timeout=60)
-
-    def end_with_key(self, proc):
-        self.bench.xdotool("key", "Escape")
-        try:
-            code = proc.wait(timeout=20)
-        except Exception:
-            code = None
-        self.assertEqual(code, 0)
 
     def test_pictures_change_in_order_through_effects(self):
         self.configure(delay=2000, convert=2500)

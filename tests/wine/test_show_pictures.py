@@ -15,8 +15,8 @@ import unittest
 from pathlib import Path
 
 from pictures import read_ppm, read_ppm8
-from test_show import BASICFX_GROUPS, PICTURES, SAVER_TITLE, WINE_X11_KEY, classify, enable_bits
-from winebench import PRODUCT_KEY, SCREEN, Bench, reg_text
+from test_show import BASICFX_GROUPS, PICTURES, WINE_X11_KEY, ShowRuns, classify
+from winebench import PRODUCT_KEY, SCREEN, Bench
 
 # Photo-like pictures: (file name, ImageMagick arguments). Both sizes need scaling on the
 # 1024 x 768 screen: 1600 x 1200 is reduced to fill it, 800 x 1000 to 614 x 768 in the middle.
@@ -51,7 +51,7 @@ def mean_abs_diff(a: bytes, b: bytes) -> float:
     return sum(map(lambda x, y: abs(x - y), a, b)) / len(a)
 
 
-class ShowPicturesTest(unittest.TestCase):
+class ShowPicturesTest(ShowRuns, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.bench = Bench()
@@ -81,44 +81,9 @@ class ShowPicturesTest(unittest.TestCase):
 
     # ---- set-up and running ------------------------------------------------------
     def configure(self, folder: Path, delay, convert, order=1, basicfx=None, prev=None, settings=None):
-        """A one-folder show, one picture per screen, GDI presentation, no caption.
-        `basicfx`: the basicfx groups to switch off (None keeps them all)."""
-        bench = self.bench
-        bench.reg_delete_key(PRODUCT_KEY)
-        values = {"Path": bench.windows_path(bench.dist), "Delay": delay, "Convert": convert,
-                  "DDraw": 0, "Order": order, "Screens": 1, "TextFileName": 0, "crop": 0, "Enlarge": 0,
-                  **(settings or {})}
-        if prev is not None:
-            values["Prev"] = prev
-        text = f"[{PRODUCT_KEY}]\n" + "".join(f"\"{k}\"={reg_text(str(v))}\n" for k, v in values.items())
-        text += f"\n[{PRODUCT_KEY}\\Folders]\n\"1\"={reg_text(bench.windows_path(folder))}\n"
-        if basicfx is not None:
-            text += f"\n[{PRODUCT_KEY}\\Plugins]\n\"basicfx.dll\"=hex:{enable_bits(BASICFX_GROUPS, basicfx)}\n"
-        bench.reg_import(text)
-        # The folder list is only read when there is no catalogue cache file yet.
-        for cache in bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
-            cache.unlink()
-
-    def start_show(self, name, env_extra=None):
-        self.bench.xdotool("mousemove", 0, 0)
-        proc = self.bench.start("kelvsaver.scr", ["/s"], log_name=f"{name}.log", env_extra=env_extra)
-        self.addCleanup(self._end, proc)
-        self.assertIsNotNone(self.bench.wait_window(SAVER_TITLE, 30), "no saver window")
-        return proc
-
-    def _end(self, proc):
-        if proc.poll() is None:
-            proc.kill()
-            proc.wait()
-        proc.log_handle.close()
-
-    def end_with_key(self, proc):
-        self.bench.xdotool("key", "Escape")
-        try:
-            code = proc.wait(timeout=20)
-        except Exception:
-            code = None
-        self.assertEqual(code, 0, "the show did not end cleanly on a key")
+        """GDI presentation, no caption, no crop, no enlarging unless `settings` say so."""
+        self.configure_show(folder, delay, convert, order=order, basicfx=basicfx, prev=prev,
+                            settings={"TextFileName": 0, "crop": 0, "Enlarge": 0, **(settings or {})})
 
     def shot(self, name) -> Path:
         """An 8-bit PPM screenshot of the whole display."""
