@@ -37,11 +37,11 @@ class SysFormats(unittest.TestCase):
         source = cls.work / "source.ppm"
         source.write_bytes(b"P6\n%d %d\n255\n" % (W, H) + cls.rgb)
         cls.pictures = {}
-        for name, spec in (("pic.png", "PNG24:"), ("pic.gif", "GIF:"), ("pic.tif", "TIFF:"),
-                           ("pic.tiff", "TIFF:"), ("pic.bmp", "BMP3:")):
+        for name, prefix in (("pic.png", "PNG24:"), ("pic.gif", "GIF:"), ("pic.tif", "TIFF:"),
+                             ("pic.tiff", "TIFF:"), ("pic.bmp", "BMP3:")):
             target = cls.work / name
-            subprocess.run(["convert", str(source), "-type", "TrueColor", f"{spec}{target}"]
-                           if spec != "GIF:" else ["convert", str(source), f"{spec}{target}"],
+            subprocess.run(["convert", str(source), "-type", "TrueColor", f"{prefix}{target}"]
+                           if prefix != "GIF:" else ["convert", str(source), f"{prefix}{target}"],
                            check=True, timeout=60)
             cls.pictures[name] = target
 
