@@ -74,7 +74,7 @@ int RunProgram() {
   StatsStart();
 
   const CommandLine cmd = ParseCommandLine(ProgramArguments());
-  const std::string tracePath = EnvironmentText(kTestTraceVariable);
+  const std::string& tracePath = TestTracePath();
   AppendTraceLine(tracePath, CommandLineTraceLine(cmd));
 
   const ModeAction action = ResolveMode(cmd, SystemRegistry(), [](uintptr_t handle) {

@@ -2,9 +2,18 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace kelv {
+
+const std::string& TestTracePath() {
+  static const std::string path = [] {
+    const char* value = std::getenv(kTestTraceVariable);
+    return std::string(value ? value : "");
+  }();
+  return path;
+}
 
 std::string CommandLineTraceLine(const CommandLine& cmd) {
   // The handle is printed as the 32-bit number it was read from.

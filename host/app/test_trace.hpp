@@ -19,6 +19,9 @@ namespace kelv {
 
 inline constexpr const char* kTestTraceVariable = "KELVORA_TEST_TRACE";
 
+// The trace file named by the variable, read once per process; empty when it is not set.
+const std::string& TestTracePath();
+
 std::string CommandLineTraceLine(const CommandLine& cmd);
 
 // Appends `line` and a line break; an empty path or an unwritable file is ignored (the

@@ -10,6 +10,7 @@
 #include "catalogue/display_order.hpp"
 #include "common/exception.hpp"
 #include "crash/report_entry.hpp"
+#include "crash/report_text.hpp"
 #include "imaging/compose.hpp"
 #include "imaging/compose_history.hpp"
 #include "imaging/presentation.hpp"
@@ -104,7 +105,7 @@ TEffectSetup BaseSetupRecord() {
 }
 
 std::string ModuleText(const EffectModule& m) {
-  return std::string(m.descriptor.name ? m.descriptor.name : "") + " " + ModuleVersionText(m.descriptor.moduleVersion);
+  return std::string(m.descriptor.name ? m.descriptor.name : "") + " " + VersionWordText(m.descriptor.moduleVersion);
 }
 
 void CallSetup(EffectModule& m, TEffectSetup& record) {
@@ -178,14 +179,13 @@ void PreStep(int32_t index) {
 // line per transition names the effect the show picked:
 //   effect=<module file> <group>.<effect> <effect name>
 void TraceTransition(const EffectModule& m, const EffectEntry& entry) {
-  char path[MAX_PATH * 2];
-  const DWORD n = GetEnvironmentVariableA(kTestTraceVariable, path, sizeof path);
-  if (n == 0 || n >= sizeof path) return;
+  const std::string& path = TestTracePath();
+  if (path.empty()) return;
   const TEffectModule& d = m.descriptor;
   const char* name = "";
   if (d.effectNames && d.effectNames[entry.group] && d.effectNames[entry.group][entry.effect])
     name = d.effectNames[entry.group][entry.effect];
-  AppendTraceLine(std::string(path, n), "effect=" + m.state.fileName + " " + std::to_string(entry.group) + "." +
+  AppendTraceLine(path, "effect=" + m.state.fileName + " " + std::to_string(entry.group) + "." +
                                             std::to_string(entry.effect) + " " + name);
 }
 

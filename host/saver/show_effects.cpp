@@ -1,8 +1,7 @@
 #include "saver/show_effects.hpp"
 
-#include <cstdio>
-
 #include "common/random.hpp"
+#include "crash/report_text.hpp"
 #include "kelv_effectmodule.h"
 #include "plugins/plugin_host.hpp"
 
@@ -89,30 +88,15 @@ void AdvanceEffects(const std::vector<EffectModule>& modules, EffectTableState& 
   DrawNext(modules, table);
 }
 
-std::string ModuleVersionText(uint32_t version) {
-  return std::to_string((version >> 24) & 0xFF) + "." + std::to_string((version >> 16) & 0xFF) + "." +
-         std::to_string((version >> 8) & 0xFF) + "." + std::to_string(version & 0xFF);
-}
-
-namespace {
-// An address as the report writes addresses: 8 hexadecimal digits in the 32-bit program,
-// 16 in the 64-bit one, so the column width never depends on where memory happens to be.
-std::string HexAddress(const void* address) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%0*llX", static_cast<int>(sizeof(void*) * 2),
-                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
-  return text;
-}
-}  // namespace
-
 std::string PreStepFailureText(const std::string& moduleName, uint32_t version, int32_t group, int32_t effect) {
-  return moduleName + " " + ModuleVersionText(version) + " - " + std::to_string(group) + "." + std::to_string(effect);
+  return moduleName + " " + VersionWordText(version) + " - " + std::to_string(group) + "." + std::to_string(effect);
 }
 
 std::string RunFailureText(const std::string& moduleName, uint32_t version, int32_t group, int32_t effect,
                            const void* entry, const void* nextBits, const void* target) {
-  return "Plugin: " + moduleName + " " + ModuleVersionText(version) + " - " + std::to_string(group) + "," +
-         std::to_string(effect) + ": f=" + HexAddress(entry) + " s=" + HexAddress(nextBits) + " d=" + HexAddress(target);
+  return "Plugin: " + moduleName + " " + VersionWordText(version) + " - " + std::to_string(group) + "," +
+         std::to_string(effect) + ": f=" + AddressHex(reinterpret_cast<uintptr_t>(entry)) +
+         " s=" + AddressHex(reinterpret_cast<uintptr_t>(nextBits)) + " d=" + AddressHex(reinterpret_cast<uintptr_t>(target));
 }
 
 }  // namespace kelv

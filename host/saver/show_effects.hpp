@@ -48,8 +48,8 @@ void ChooseFirstPair(const std::vector<EffectModule>& modules, EffectTableState&
 void AdvanceEffects(const std::vector<EffectModule>& modules, EffectTableState& table);
 
 // Context texts of an effect failure: the pre-step (the report puts "Plugin: " in front)
-// and the run itself (complete). Addresses have at least 8 hexadecimal digits.
-std::string ModuleVersionText(uint32_t version);
+// and the run itself (complete). Addresses are as wide as a pointer, like every address
+// of the report.
 std::string PreStepFailureText(const std::string& moduleName, uint32_t version, int32_t group, int32_t effect);
 std::string RunFailureText(const std::string& moduleName, uint32_t version, int32_t group, int32_t effect,
                            const void* entry, const void* nextBits, const void* target);

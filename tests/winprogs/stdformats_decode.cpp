@@ -13,7 +13,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "kelv_inmodule.h"
@@ -51,12 +53,20 @@ uint8_t KELV_CDECL HostRowSink(intptr_t a, int32_t b, int32_t width, int32_t hei
   return 1;
 }
 
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+File OpenFile(const char* path, const char* mode) { return File(std::fopen(path, mode), &std::fclose); }
+
+struct LibraryDeleter {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryDeleter>;
+
 void WritePpm(const char* path, int32_t w, int32_t h, const std::vector<uint8_t>& rgb) {
-  FILE* f = std::fopen(path, "wb");
+  const File f = OpenFile(path, "wb");
   if (!f) return;
-  std::fprintf(f, "P6\n%d %d\n255\n", w, h);
-  std::fwrite(rgb.data(), 1, rgb.size(), f);
-  std::fclose(f);
+  std::fprintf(f.get(), "P6\n%d %d\n255\n", w, h);
+  std::fwrite(rgb.data(), 1, rgb.size(), f.get());
 }
 
 struct Job {
@@ -123,34 +133,30 @@ std::string RunJob(TInModule* module, const Job& job) {
 
 int main(int argc, char** argv) {
   if (argc < 4) return 2;
-  FILE* report = std::fopen(argv[3], "wb");
-  FILE* jobs = std::fopen(argv[2], "rb");
+  const File report = OpenFile(argv[3], "wb");
+  const File jobs = OpenFile(argv[2], "rb");
   if (!report || !jobs) return 2;
-  HMODULE library = LoadLibraryA(argv[1]);
+  const Library library(LoadLibraryA(argv[1]));
   auto getInModule = library ? reinterpret_cast<KelvGetInModuleProc>(reinterpret_cast<void*>(
-                                   GetProcAddress(library, "GetInModule")))
+                                   GetProcAddress(library.get(), "GetInModule")))
                              : nullptr;
   TInModule* module = getInModule ? getInModule() : nullptr;
   if (!module || module->interfaceVersion != KELV_INMODULE_VERSION) {
-    std::fprintf(report, "no module\n");
-    std::fclose(report);
+    std::fprintf(report.get(), "no module\n");
     return 3;
   }
   char text[4 * MAX_PATH];
-  while (std::fgets(text, sizeof text, jobs)) {
+  while (std::fgets(text, sizeof text, jobs.get())) {
     Job job;
     if (std::sscanf(text, "%15s %x %d %d %d %259s %259s", job.mode, &job.flags, &job.wantW,
                     &job.wantH, &job.index, job.picture, job.output) != 7)
       continue;
-    std::fprintf(report, "%s\n", RunJob(module, job).c_str());
-    std::fflush(report);
+    std::fprintf(report.get(), "%s\n", RunJob(module, job).c_str());
+    std::fflush(report.get());
   }
-  std::fclose(jobs);
   TInModuleOptions release{};
   release.size = sizeof release;
   release.flags = KELV_OPT_RELEASE;
   module->setOptions(&release);
-  FreeLibrary(library);
-  std::fclose(report);
   return 0;
 }
