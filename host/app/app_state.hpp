@@ -24,6 +24,19 @@ inline std::atomic<int32_t> StopRequested{0};
 static_assert(sizeof(std::atomic<int32_t>) == sizeof(int32_t) && std::atomic<int32_t>::is_always_lock_free,
               "the stop flag is read through a plain int32 pointer by the plug-ins");
 
+// The run is ending for good (an accepted ending input, the saver window's end, a hidden
+// window). The arrow keys also raise StopRequested, only to cut a transition or a delay
+// short, and the show clears it again for their step; this flag keeps a real end from
+// being cleared with it.
+inline std::atomic<bool> EndRequested{false};
+
+// Ends the run: the flag first, so that whoever clears StopRequested for a step and then
+// looks at EndRequested cannot miss the end.
+inline void RequestEnd() {
+  EndRequested = true;
+  StopRequested = 1;
+}
+
 // Milliseconds tick at start-up, recorded by the run statistics.
 inline uint32_t StartTick = 0;
 

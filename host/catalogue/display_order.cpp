@@ -6,9 +6,11 @@
 #include <numeric>
 #include <string>
 
+#include "app/app_state.hpp"
 #include "catalogue/pic_list.hpp"
 #include "common/exception.hpp"
 #include "common/random.hpp"
+#include "imaging/bitmap.hpp"
 #include "imaging/caption.hpp"
 #include "imaging/compose.hpp"
 #include "imaging/compose_history.hpp"
@@ -163,7 +165,13 @@ void NextPicture(TBitmap& target) {
   // A replayed screen takes its picture from the history; when that picture cannot be
   // shown any more, the further tries go on in the display order.
   bool fromHistory = history.Replaying();
-  for (;;) {
+  for (bool retry = false;; retry = true) {
+    // Skipping through many missing or unreadable files (a vanished drive) must not hold
+    // up the end of the run.
+    if (retry && services.runEnding && services.runEnding()) {
+      target.Clear();
+      return;
+    }
     const int32_t count = catalogue.PictureCount();
     const int32_t recorded = fromHistory ? history.ReplayedPicture() : -1;
     // An index recorded before pictures left the catalogue may lie beyond its end now.
@@ -244,6 +252,7 @@ DisplayOrderServices DefaultDisplayOrderServices() {
   };
   services.caption = [](TBitmap& target, int32_t index) { DrawCaption(target, index); };
   services.message = [](TBitmap& target, const std::string& text) { DrawMessage(target, text); };
+  services.runEnding = [] { return EndRequested.load(); };
   return services;
 }
 

@@ -66,6 +66,8 @@ struct DisplayOrderServices {
   std::function<void(TBitmap& target, int32_t index)> caption;
   std::function<void(TBitmap& target, const std::string& text)> message;
   std::function<void(int32_t entry, int32_t position)> filteredInDialog;
+  // The run is ending: skipping unreadable or filtered pictures stops at once.
+  std::function<bool()> runEnding;
 };
 // The program's own services (LoadPicture, DrawCaption, DrawMessage, no dialog update).
 DisplayOrderServices DefaultDisplayOrderServices();

@@ -1,8 +1,7 @@
 // Presentation: gets the screen image onto the display, either by copying the screen
 // bitmap to the saver window (plain path) or through an exclusive full-screen DirectDraw
 // surface that the effects draw into directly. Any DirectDraw trouble silently switches
-// the run back to the plain path. All calls come from one thread at a time (the show
-// thread while a run is going on).
+// the run back to the plain path.
 #pragma once
 
 #include <atomic>
@@ -38,6 +37,9 @@ void PresentFrame(void* windowDC);
 // Shows a finished picture without a transition. `ending` skips the window copy of the
 // plain path (the run is stopping).
 void ShowPicture(void* windowDC, TBitmap& picture, bool ending);
+// The window's paint (plain path only): copies the screen bitmap unless the show thread
+// is presenting or releasing at that moment. False when it drew nothing.
+bool PaintScreen(void* windowDC);
 // Unlocks, returns the display to GDI and releases the surfaces and the DirectDraw object.
 void ReleasePresentation();
 

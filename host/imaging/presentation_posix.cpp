@@ -16,6 +16,7 @@ void SetupPresentation(void*, TBitmap& screen) {
 void LockScreen() {}
 void UnlockScreen() {}
 void PresentFrame(void*) {}
+bool PaintScreen(void*) { return false; }
 void ShowPicture(void*, TBitmap& picture, bool) {
   if (g_screen && g_screen != &picture) FitInto(*g_screen, picture);
 }

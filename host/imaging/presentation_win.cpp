@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "common/exception.hpp"
 #include "common/random.hpp"
@@ -41,6 +42,10 @@ struct State {
   void* lastTold = nullptr;
   LockSeam seam = LockSeam::None;
   PresentationListener listener;
+  // The show thread presents and releases; the window's paint on the main thread reads
+  // the screen bitmap too. The paint only ever tries the lock, so it never waits for the
+  // show thread (which may be waiting for the main thread inside DirectDraw).
+  std::recursive_mutex lock;
 };
 
 State& S() {
@@ -178,6 +183,7 @@ void OffscreenToPrimary() {
 void SetPresentationListener(const PresentationListener& listener) { S().listener = listener; }
 
 void SetupPresentation(void* window, TBitmap& screen) {
+  std::lock_guard<std::recursive_mutex> guard(S().lock);
   State& s = S();
   s.window = static_cast<HWND>(window);
   s.screen = &screen;
@@ -195,6 +201,7 @@ void SetupPresentation(void* window, TBitmap& screen) {
 }
 
 void LockScreen() {
+  std::lock_guard<std::recursive_mutex> guard(S().lock);
   State& s = S();
   if (!UseDirectDraw || s.locked || !s.primary || !s.offscreen) return;
   IDirectDrawSurface* surface = s.drawToPrimary ? s.primary : s.offscreen;
@@ -224,6 +231,7 @@ void LockScreen() {
 }
 
 void UnlockScreen() {
+  std::lock_guard<std::recursive_mutex> guard(S().lock);
   State& s = S();
   if (!s.locked) return;
   if (s.lockedSurface) s.lockedSurface->Unlock(nullptr);
@@ -233,6 +241,7 @@ void UnlockScreen() {
 }
 
 void PresentFrame(void* windowDC) {
+  std::lock_guard<std::recursive_mutex> guard(S().lock);
   State& s = S();
   if (!UseDirectDraw) {
     if (s.screen && s.screen->DC && windowDC)
@@ -246,6 +255,7 @@ void PresentFrame(void* windowDC) {
 }
 
 void ShowPicture(void* windowDC, TBitmap& picture, bool ending) {
+  std::lock_guard<std::recursive_mutex> guard(S().lock);
   State& s = S();
   if (UseDirectDraw && s.offscreen && s.primary) {
     UnlockScreen();  // no GDI call may touch a locked surface
@@ -264,9 +274,20 @@ void ShowPicture(void* windowDC, TBitmap& picture, bool ending) {
 }
 
 void ReleasePresentation() {
+  std::lock_guard<std::recursive_mutex> guard(S().lock);
   ReleaseAll();
   // The screen bitmap is freed after this; nothing may present it any more.
   S().screen = nullptr;
+}
+
+bool PaintScreen(void* windowDC) {
+  State& s = S();
+  std::unique_lock<std::recursive_mutex> guard(s.lock, std::try_to_lock);
+  // Busy: the show thread is presenting (it draws the whole screen) or releasing.
+  if (!guard.owns_lock() || UseDirectDraw || !s.screen || !s.screen->DC || !windowDC) return false;
+  BitBlt(static_cast<HDC>(windowDC), 0, 0, s.screen->Width, s.screen->Height, static_cast<HDC>(s.screen->DC), 0,
+         0, SRCCOPY);
+  return true;
 }
 
 void* LockedSurfaceBits() { return S().locked ? S().bits : nullptr; }

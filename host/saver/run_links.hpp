@@ -27,8 +27,6 @@ void ChooseFirstEffects();
 // The arrow-key handlers (next and previous picture), on the main thread.
 void StepNext();
 void StepPrevious();
-// A navigation step is pending: the show thread does not leave its loop yet.
-bool StepPending();
 // Display order and catalogue at the end of a run.
 void SaveResumePosition();
 void FreeRandomOrder();

@@ -39,9 +39,13 @@ void ChooseFirstEffects() { kelv::ChooseFirstEffects(); }
 
 void StepNext() { ShowStepNext(); }
 void StepPrevious() { ShowStepPrevious(); }
-bool StepPending() { return ShowStepPending(); }
 
-void SaveResumePosition() { SaveResumePoint(TheDisplayOrder().current); }
+// The resume point is the last screen the user saw, not the one composed ahead of it.
+// A run that ended before any picture came up leaves the stored point as it was.
+void SaveResumePosition() {
+  const int32_t seen = LastSeenPicture();
+  if (seen >= 0) SaveResumePoint(seen);
+}
 void FreeRandomOrder() {
   EndDisplayOrderRun();
   SaverRunActive = false;

@@ -25,6 +25,7 @@ void StartRun() {
   run_links::StartShowState();
   ShowFinished = false;
   StopRequested = 0;
+  EndRequested = false;
   PaintSuppressed = true;
   WallpaperDone = true;
   MouseMoveCountdown = kMouseMovesToEnd;

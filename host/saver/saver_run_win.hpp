@@ -16,6 +16,9 @@ bool RegisterSaverClass();
 // The password check for an ending input; a refused password starts the mouse
 // countdown afresh.
 bool VerifyPasswordForInput();
+// An ending input: the run ends when the password check accepts it; a refused password
+// clears the stop request.
+void EndOnAcceptedPassword();
 // Ends the run: releases presentation, window DC, bitmaps and thread handle and, unless
 // the settings dialog started the run, ends the process with exit code 0. Safe to call
 // again after it has run.

@@ -51,12 +51,17 @@ void Perform(InputAction action) {
       TheSettings().ShowFileName = !TheSettings().ShowFileName;
       break;
     case InputAction::EndRequest:
-      StopRequested = VerifyPasswordForInput() ? 1 : 0;
+      EndOnAcceptedPassword();
       break;
   }
 }
 
 }  // namespace
+
+void EndOnAcceptedPassword() {
+  if (VerifyPasswordForInput()) RequestEnd();
+  else StopRequested = 0;
+}
 
 bool VerifyPasswordForInput() {
   const bool accepted = run_links::VerifyPassword();
@@ -79,7 +84,7 @@ bool RegisterSaverClass() {
 LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DESTROY:
-      StopRequested = 1;
+      RequestEnd();
       break;
     case WM_KILLFOCUS:
       run_links::WallpaperStep();
@@ -88,7 +93,7 @@ LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       if (!PaintSuppressed && !UseDirectDraw) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(window, &ps);
-        if (StopRequested == 0) PresentFrame(dc);
+        if (StopRequested == 0) PaintScreen(dc);
         EndPaint(window, &ps);
         return 0;
       }
@@ -132,7 +137,7 @@ LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-      if (FullScreen) StopRequested = VerifyPasswordForInput() ? 1 : 0;
+      if (FullScreen) EndOnAcceptedPassword();
       break;
     default:
       break;

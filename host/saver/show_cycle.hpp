@@ -28,12 +28,12 @@ void ChooseFirstEffects();
 // The show thread's start: on the DirectDraw screen the captured desktop is put up once
 // through a locked frame, as the effects' frames will be (the effects learn the surface).
 void ShowFirstScreen();
-// One pass of the show thread.
-void ShowStep();
-// A navigation step is pending (the show thread keeps running for it).
-bool ShowStepPending();
+// The show thread's passes until a stop stands and no navigation step waits.
+void RunShowCycle();
 // The arrow-key handlers (main thread).
 void ShowStepNext();
 void ShowStepPrevious();
+// The last picture of the last screen the user has seen (-1: none), for the resume point.
+int32_t LastSeenPicture();
 
 }  // namespace kelv

@@ -20,6 +20,7 @@
 #include "saver/run_state.hpp"
 #include "saver/saver_run_win.hpp"
 #include "saver/show_cycle.hpp"
+#include "saver/show_machine.hpp"
 #include "saver/show_effects.hpp"
 #include "saver/show_navigation.hpp"
 #include "saver/show_wait.hpp"
@@ -43,8 +44,6 @@ int64_t NowMs() {
 
 // ---- run state of the cycle ------------------------------------------------------
 EffectClock g_clock;
-uint32_t g_showStart = 0;        // tick count when the current picture's display began
-int32_t g_runsSinceBuild = 0;    // transitions run since the effect table was built
 std::vector<void*> g_targets;    // per effect module: the surface it draws into
 
 // Drawing done on the show thread into the window may be held back until the window's
@@ -191,7 +190,7 @@ void TraceTransition(const EffectModule& m, const EffectEntry& entry) {
 
 // Prepare, clock restart and the run of the effect at `index` (text B on failure); the
 // test failure is raised here too, so it is reported as a failure of the running effect.
-void RunTransition(int32_t index) {
+void RunTransition(int32_t index, bool raiseTestFailure) {
   const EffectEntry entry = TheEffectTable().entries[index];
   const EffectModule* m = ModuleOf(entry);
   KelvRunEffectProc run = m ? EntryOf(*m, entry.group) : nullptr;
@@ -209,22 +208,45 @@ void RunTransition(int32_t index) {
     if (run && (flags & KELV_FX_PREPARE)) run(KELV_FX_COMMAND_PREPARE + entry.effect, 0);
     g_clock.Restart(NowMs());
     if (run) run(entry.effect, 0);
-    if (TestFailureRequested) {
-      TestFailureRequested = false;
-      RaiseTestFailure();
-    }
+    if (raiseTestFailure) RaiseTestFailure();
   });
-  ++g_runsSinceBuild;
 }
 
-void Compose() {
-  if (NextBitmap) ComposeScreen(*NextBitmap);
-}
+// The show cycle's hands on Win32: the display order and composition into NextBitmap,
+// the window and the presentation, the effect modules.
+class Win32ShowPlatform final : public ShowPlatform {
+public:
+  uint32_t Ticks() override { return GetTickCount(); }
+  void Sleep(int32_t ms) override { ::Sleep(static_cast<DWORD>(ms)); }
+  int32_t Compose() override {
+    if (NextBitmap) ComposeScreen(*NextBitmap);
+    return TheDisplayOrder().current;
+  }
+  void CopyScreenToNext() override {
+    if (NextBitmap && ScreenBitmap) FitInto(*NextBitmap, *ScreenBitmap);
+  }
+  void CutToNext() override {
+    if (!NextBitmap) return;
+    ShowPicture(WindowDC, *NextBitmap, false);
+    PushToScreen();
+  }
+  void PreStep(int32_t index) override { kelv::PreStep(index); }
+  void RunEffect(int32_t index, bool raiseTestFailure) override { RunTransition(index, raiseTestFailure); }
+  void RaiseTestFailure() override { kelv::RaiseTestFailure(); }
+  void Present() override { PresentOnScreen(); }
+  void LockSurface() override {
+    if (UseDirectDraw) LockScreen();
+  }
+  void UnlockSurface() override { UnlockScreen(); }
+  void VisibilityCheck() override { kelv::VisibilityCheck(); }
+};
 
-void CutToNext() {
-  if (!NextBitmap) return;
-  ShowPicture(WindowDC, *NextBitmap, false);
-  PushToScreen();
+ShowMachine& Machine() {
+  static Win32ShowPlatform platform;
+  static ShowMachine machine(platform, EffectModules(), TheEffectTable(), TheNavigation(),
+                             ShowSignals{StopRequested, EndRequested, Paused, TestFailureRequested},
+                             ShowTiming{&TheSettings().Delay, EffectPreview});
+  return machine;
 }
 
 }  // namespace
@@ -233,10 +255,10 @@ void SetPresentationObserver(const PresentationListener& observer) { g_observer 
 
 void StartShowCycle() {
   if (!EffectPreview) BuildEffectTable(EffectModules(), TheEffectTable());
-  g_runsSinceBuild = 0;
   StartDisplayOrderRun();
   TheHistory().Reset();
   TheNavigation().Reset();
+  Machine().Start();
   SaverRunActive = true;
 }
 
@@ -262,23 +284,7 @@ void SetUpEffectModules() {
   }
 }
 
-void ChooseFirstEffects() {
-  EffectTableState& table = TheEffectTable();
-  ShowNavigation& nav = TheNavigation();
-  if (table.Count() == 0) {
-    Compose();
-  } else {
-    ChooseFirstPair(EffectModules(), table);
-    if (!(FlagsOf(table.curEffect) & KELV_FX_KEEPS_PICTURE)) {
-      Compose();
-    } else if (NextBitmap && ScreenBitmap) {
-      // The in-place effect works on what is on screen: the captured desktop.
-      FitInto(*NextBitmap, *ScreenBitmap);
-    }
-  }
-  nav.nextPrepared = true;
-  g_showStart = GetTickCount();
-}
+void ChooseFirstEffects() { Machine().ChooseFirst(); }
 
 void ShowFirstScreen() {
   if (!UseDirectDraw || !ScreenBitmap) return;
@@ -288,80 +294,9 @@ void ShowFirstScreen() {
   UnlockScreen();
 }
 
-bool ShowStepPending() { return TheNavigation().stepPending.load(); }
 void ShowStepNext() { StepNext(TheNavigation(), TheHistory(), StopRequested, NavLock); }
 void ShowStepPrevious() { StepPrevious(TheNavigation(), TheHistory(), StopRequested, NavLock); }
-
-void ShowStep() {
-  ShowNavigation& nav = TheNavigation();
-  EffectTableState& table = TheEffectTable();
-
-  // 1. The delay clock stands still while paused.
-  if (Paused && !EffectPreview) {
-    const uint32_t elapsed = GetTickCount() - g_showStart;
-    while (StopRequested == 0 && Paused) Sleep(kPauseSlice);
-    g_showStart = GetTickCount() - elapsed;
-  }
-  // Without any effect no transition ever runs: the test failure is raised at once.
-  if (table.Count() == 0 && TestFailureRequested) {
-    TestFailureRequested = false;
-    RaiseTestFailure();
-  }
-
-  // 2. The delay is not over yet.
-  const int64_t shown = static_cast<int64_t>(static_cast<uint32_t>(GetTickCount() - g_showStart));
-  if (shown <= TheSettings().Delay && !nav.stepPending) return;
-
-  // 3. The screen for a navigation step.
-  if (nav.stepPending) {
-    StopRequested = 0;
-    nav.nextPrepared = false;
-    if (!nav.keepPrepared) Compose();
-  }
-
-  // 4. A navigation step changes the screen at once, without an effect. Another arrow
-  // key that arrived meanwhile leaves the step pending for the next pass.
-  const bool skip = nav.stepPending;
-  if (!(nav.stepPending && StopRequested != 0)) nav.stepPending = false;
-  nav.keepPrepared = false;
-  nav.nextPrepared = false;
-
-  if (table.Count() == 0 || skip) {
-    // 5. A cut.
-    CutToNext();
-  } else {
-    // 6. A transition with the current effect.
-    const int32_t e = table.curEffect;
-    if (!table.allInPlace && (FlagsOf(table.nextEffect) & KELV_FX_PRE_STEP)) PreStep(table.nextEffect);
-    if (table.allInPlace && (FlagsOf(e) & KELV_FX_PRE_STEP)) PreStep(e);
-    // Only in-place effects: the new picture comes by a cut, then the effect animates it.
-    if (table.allInPlace && g_runsSinceBuild > 0) CutToNext();
-    if (UseDirectDraw) LockScreen();
-    RunTransition(e);
-    if (StopRequested == 0) PresentOnScreen();
-    UnlockScreen();
-  }
-
-  // 7. The delay counts from the end of the transition.
-  g_showStart = GetTickCount();
-
-  // 8. A stop ends the cycle, unless it only interrupted the transition for a step.
-  if (StopRequested != 0) {
-    if (!nav.stepPending) return;
-    StopRequested = 0;
-  }
-
-  // 9 to 11. The next screen, composed while the delay runs.
-  nav.composing = true;
-  if (table.Count() == 0) {
-    Compose();
-  } else {
-    AdvanceEffects(EffectModules(), table);
-    // An in-place effect gets no new picture: NextBitmap keeps the picture on screen.
-    if (table.allInPlace || !(FlagsOf(table.curEffect) & KELV_FX_KEEPS_PICTURE)) Compose();
-  }
-  nav.composing = false;
-  nav.nextPrepared = true;
-}
+void RunShowCycle() { Machine().Run(); }
+int32_t LastSeenPicture() { return Machine().LastSeenPicture(); }
 
 }  // namespace kelv

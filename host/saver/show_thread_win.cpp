@@ -1,5 +1,5 @@
-// The show thread of a run: passes of the show cycle until a stop is requested and no
-// navigation step is pending, then the run's final steps.
+// The show thread of a run: passes of the show cycle until the run stops, then the run's
+// final steps.
 #include <windows.h>
 
 #include "common/exception.hpp"
@@ -15,17 +15,13 @@ namespace kelv {
 void VisibilityCheck() {
   HWND window = static_cast<HWND>(SaverWindow.load());
   if (!IsWindowVisible(window) || (RunParent && !IsWindowVisible(static_cast<HWND>(RunParent))))
-    StopRequested = 1;
+    RequestEnd();
 }
 
 DWORD WINAPI ShowThreadMain(void*) {
   try {
     ShowFirstScreen();
-    do {
-      Sleep(30);
-      ShowStep();
-      VisibilityCheck();
-    } while (StopRequested == 0 || run_links::StepPending());
+    RunShowCycle();
 
     run_links::WallpaperStep();
     if (FullScreen) run_links::CloseCoverWindows();

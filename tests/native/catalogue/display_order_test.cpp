@@ -48,6 +48,7 @@ protected:
     TheDisplayOrderServices().caption = [this](TBitmap&, int32_t index) { captions.push_back(index); };
     TheDisplayOrderServices().message = [this](TBitmap&, const std::string& text) { messages.push_back(text); };
     TheDisplayOrderServices().filteredInDialog = nullptr;
+    TheDisplayOrderServices().runEnding = nullptr;
     target = TBitmap::Create(8, 8);
   }
   void TearDown() override {
@@ -206,6 +207,20 @@ TEST_F(DisplayOrderTest, UnreadablePicturesAreSkippedAndCounted) {
   EXPECT_EQ(messages, std::vector<std::string>{kCantReadMessage});
   EXPECT_EQ(loaded.size(), 5u);
   EXPECT_EQ(TheDisplayOrder().statistics.tried, 8);
+
+  // An end of the run during the skipping (a vanished drive with thousands of names)
+  // stops it at the next picture, without a message.
+  SetPictures(5000);
+  messages.clear();
+  loaded.clear();
+  TheDisplayOrderServices().load = [this](TBitmap&, const std::string& name) {
+    loaded.push_back(name);
+    return LoadResult{};
+  };
+  TheDisplayOrderServices().runEnding = [this] { return loaded.size() >= 3; };
+  NextPicture(*target);
+  EXPECT_EQ(loaded.size(), 3u);
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(DisplayOrderTest, FilteredPicturesLeaveAndSequentialResumesAtTheNextOne) {

@@ -8,28 +8,10 @@
 #include "kelv_effectmodule.h"
 #include "plugins/plugin_host.hpp"
 #include "saver/show_effects.hpp"
+#include "saver/fake_effect_module.hpp"
 
 namespace kelv {
 namespace {
-
-// A module description with static tables, as an effect module keeps them.
-struct FakeModule {
-  std::vector<uint8_t> counts;
-  std::vector<std::vector<uint8_t>> flags;
-  std::vector<const uint8_t*> flagRows;
-
-  EffectModule Make(bool enabled = true) {
-    EffectModule m;
-    for (auto& row : flags) flagRows.push_back(row.data());
-    m.descriptor.interfaceVersion = KELV_EFFECTMODULE_VERSION;
-    m.descriptor.groupCount = static_cast<int32_t>(counts.size());
-    m.descriptor.effectCounts = counts.data();
-    m.descriptor.effectFlags = flagRows.data();
-    m.state.enabled = enabled;
-    for (uint8_t c : counts) m.state.groups.push_back(EffectGroupState{true, std::vector<bool>(c, true)});
-    return m;
-  }
-};
 
 TEST(ShowChoice, PickRoundsOverTheWholeRange) {
   EXPECT_EQ(PickEffect(1, 0.0), 0);

@@ -1,0 +1,109 @@
+// The show cycle's state machine: when the next change is due, what a change does
+// (navigation step, cut or transition), which screen is composed next and which screen
+// the user has seen. It drives the platform through a small interface (time, sleep,
+// composing, the screen, the effect modules), so that every rule of the cycle can be
+// checked with a fake clock; the Win32 side keeps only the thread, the window and the
+// presentation.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace kelv {
+
+struct EffectModule;
+struct EffectTableState;
+struct ShowNavigation;
+
+// 48 hours: the first screen's display time is taken as long over, so the first change
+// starts as soon as the first screen is composed.
+inline constexpr uint32_t kFirstScreenDue = 172'800'000u;
+inline constexpr int32_t kShowPassSleep = 30;  // ms between passes of the show thread
+
+// What the show cycle asks of the platform.
+class ShowPlatform {
+public:
+  virtual ~ShowPlatform() = default;
+  // The system tick count (milliseconds, wrapping at 2^32) and a sleep.
+  virtual uint32_t Ticks() = 0;
+  virtual void Sleep(int32_t ms) = 0;
+  // Composes the next screen into the next bitmap and returns the global index of the
+  // last picture chosen for it (-1 when none was).
+  virtual int32_t Compose() = 0;
+  // The next bitmap takes the picture on screen (an in-place effect works on it).
+  virtual void CopyScreenToNext() = 0;
+  // The next bitmap becomes the screen content and is shown, without an effect.
+  virtual void CutToNext() = 0;
+  // The pre-step of the table's effect `index`, inside its failure guard.
+  virtual void PreStep(int32_t index) = 0;
+  // Prepare (when the effect asks for it), the effect clock's restart and the run of the
+  // table's effect `index`, inside its failure guard; with `raiseTestFailure` the crash
+  // report's test failure is raised inside the same guard after the run.
+  virtual void RunEffect(int32_t index, bool raiseTestFailure) = 0;
+  // The test failure outside any effect (there is no effect to run).
+  virtual void RaiseTestFailure() = 0;
+  // Shows the screen bitmap; the drawing surface's lock (DirectDraw only).
+  virtual void Present() = 0;
+  virtual void LockSurface() = 0;
+  virtual void UnlockSurface() = 0;
+  // After every pass: a hidden window or parent ends the run.
+  virtual void VisibilityCheck() = 0;
+};
+
+// The flags the show shares with the window's input handling on the main thread.
+struct ShowSignals {
+  std::atomic<int32_t>& stop;  // StopRequested: the effect modules read it too
+  std::atomic<bool>& end;      // EndRequested: the stop is for good
+  std::atomic<bool>& paused;
+  std::atomic<bool>& testFailureRequested;
+};
+
+// The settings the cycle reads at every pass.
+struct ShowTiming {
+  const int32_t* delay = nullptr;  // "Delay": ms a screen stays after its change
+  bool effectPreview = false;      // the settings dialog's effect preview: no delay pause
+};
+
+class ShowMachine {
+public:
+  ShowMachine(ShowPlatform& platform, const std::vector<EffectModule>& modules, EffectTableState& table,
+              ShowNavigation& navigation, ShowSignals signals, ShowTiming timing);
+
+  // The start of a run: nothing run since the table was built, nothing seen.
+  void Start();
+  // The first effects and the first screen (during the run's set-up).
+  void ChooseFirst();
+  // One pass of the cycle.
+  void Step();
+  // The show thread's loop: passes until Finished().
+  void Run();
+  // A stop stands and no navigation step waits, or the run ends for good.
+  bool Finished() const;
+
+  // The last picture of the last screen the user has seen (-1: only the desktop).
+  int32_t LastSeenPicture() const { return seen_.load(); }
+
+private:
+  uint8_t Flags(int32_t index) const;
+  void ComposeNext();
+  void ShowPrepared();
+  // Clears the navigation's interrupt; an end requested meanwhile stands.
+  void ClearInterrupt();
+  void Transition();
+  void PrepareFollowingScreen();
+
+  ShowPlatform& platform_;
+  const std::vector<EffectModule>& modules_;
+  EffectTableState& table_;
+  ShowNavigation& nav_;
+  ShowSignals signals_;
+  ShowTiming timing_;
+
+  uint32_t showStart_ = 0;       // when the current screen's display time began
+  int32_t runsSinceBuild_ = 0;   // transitions run since the effect table was built
+  int32_t composed_ = -1;        // last picture of the screen in the next bitmap
+  std::atomic<int32_t> seen_{-1};
+};
+
+}  // namespace kelv
