@@ -29,13 +29,13 @@
 
 #include "byte_source.hpp"
 #include "decode.hpp"
-#include "photo_jpeg.hpp"
 #include "imaging/bitmap.hpp"
-#include "imaging/compose.hpp"
 #include "imaging/resample_filters.hpp"
 #include "imaging/resample_placement.hpp"
 #include "imaging/resampler.hpp"
 #include "imaging/resampler_rowsink.hpp"
+#include "photo_jpeg.hpp"
+#include "show/compose.hpp"
 
 namespace {
 

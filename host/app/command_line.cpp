@@ -1,5 +1,6 @@
 #include "app/command_line.hpp"
 
+#include <cstdint>
 #include <limits>
 
 namespace kelv {
@@ -55,6 +56,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   cmd.paramText = LowerAscii(std::move(cmd.paramText));
   cmd.parentWindow = ParseWindowHandle(cmd.paramText);
   return cmd;
+}
+
+std::string CommandLineTraceLine(const CommandLine& cmd) {
+  // The handle is printed as the 32-bit number it was read from.
+  const auto parent = static_cast<int32_t>(static_cast<intptr_t>(cmd.parentWindow));
+  return "mode=" + cmd.modeText + " param=" + cmd.paramText + " parent=" + std::to_string(parent);
 }
 
 }  // namespace kelv

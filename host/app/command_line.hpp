@@ -23,4 +23,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // text is empty, not a number or out of the 32-bit range.
 uintptr_t ParseWindowHandle(const std::string& text);
 
+// The start-up trace's line for the command line as read (see common/test_trace.hpp):
+//   mode=<ModeText> param=<ParamText> parent=<ParentWindow in decimal>
+std::string CommandLineTraceLine(const CommandLine& cmd);
+
 }  // namespace kelv

@@ -5,18 +5,19 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.hpp"
 #include "app/command_line.hpp"
 #include "app/mode_dispatch.hpp"
 #include "app/pending_modes.hpp"
-#include "app/run_stats.hpp"
+#include "app/program_settings.hpp"
 #include "app/startup.hpp"
-#include "app/test_trace.hpp"
 #include "common/exception.hpp"
+#include "common/test_trace.hpp"
+#include "crash/app_mode.hpp"
 #include "crash/hooks.hpp"
 #include "crash/report_entry.hpp"
 #include "saver/run_saver.hpp"
 #include "settings/registry.hpp"
+#include "stats/run_stats.hpp"
 
 namespace kelv {
 
@@ -87,10 +88,10 @@ int RunProgram() {
       RunGuarded([] { RunSettingsDialogMode(); });
       break;
     case ModeAction::Preview:
-      RunGuarded([&] { RunSaver(cmd.parentWindow); });
+      RunGuarded([&] { RunSaver(cmd.parentWindow, &LoadProgramSettings); });
       break;
     case ModeAction::FullScreen:
-      RunGuarded([] { RunSaver(0); });
+      RunGuarded([] { RunSaver(0, &LoadProgramSettings); });
       break;
     case ModeAction::ChangePassword:
       // No guard here: a failure reaches the unhandled-exception procedure.

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/app_state.hpp"
+#include "crash/app_mode.hpp"
 #include "crash/capture.hpp"
 #include "crash/capture_win.hpp"
 #include "crash/hooks.hpp"

@@ -1,6 +1,6 @@
 // Native stand-in: the report text goes to the standard error output (no browser, no
 // machine facts), then the process ends with 217 like the real one.
-#include "app/app_state.hpp"
+#include "common/version.hpp"
 #include "crash/capture.hpp"
 #include "crash/report_driver.hpp"
 #include "crash/report_platform.hpp"

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <functional>
 
-#include "app/app_state.hpp"
-#include "app/run_stats.hpp"
 #include "common/random.hpp"
+#include "common/version.hpp"
+#include "crash/app_mode.hpp"
 #include "crash/capture.hpp"
 #include "crash/capture_win.hpp"
 #include "crash/machine_facts.hpp"
@@ -16,6 +16,7 @@
 #include "crash/report_text.hpp"
 #include "imaging/presentation.hpp"
 #include "settings/registry.hpp"
+#include "stats/run_stats.hpp"
 
 namespace kelv {
 

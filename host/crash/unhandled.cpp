@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "app/app_state.hpp"
 #include "common/exception.hpp"
+#include "crash/app_mode.hpp"
 #include "crash/capture.hpp"
 #include "crash/report_entry.hpp"
 #include "crash/report_gate.hpp"

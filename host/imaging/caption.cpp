@@ -1,10 +1,8 @@
 #include "imaging/caption.hpp"
 
-#include "catalogue/pic_list.hpp"
 #include "common/random.hpp"
 #include "imaging/bitmap.hpp"
 #include "imaging/caption_platform.hpp"
-#include "saver/run_state.hpp"
 #include "settings/settings.hpp"
 
 namespace kelv {
@@ -109,15 +107,6 @@ void DrawText(TBitmap& target, const std::string& text, int32_t code, const LogF
   const int32_t t = caption_platform::LineHeight(target, slot, font);
   caption_platform::Output(target, slot, font, style,
                            PlanText(text, code, target.Width, target.Height, t, s.TextOverlay));
-}
-
-void DrawCaption(TBitmap& target, int32_t index) {
-  const Settings& s = TheSettings();
-  if (!FullScreen || !s.ShowFileName) return;
-  const std::string name = TheCatalogue().PictureName(index);
-  if (name.empty()) return;
-  DrawText(target, CaptionText(name, s.IncludePath, s.IncludeExtension, s.IncludeFolder),
-           s.TextPos, s.Font, s.FontColor);
 }
 
 void DrawMessage(TBitmap& target, const std::string& text) {

@@ -52,10 +52,6 @@ std::string CaptionText(const std::string& path, bool includePath, bool includeE
 void DrawText(TBitmap& target, const std::string& text, int32_t code, const LogFontA& font,
               uint32_t colour);
 
-// The caption of global picture `index` at "TextPos" in the caption font and colour, when
-// "TextFileName" asks for captions and the run is full screen.
-void DrawCaption(TBitmap& target, int32_t index);
-
 // A message of the display order: the target is cleared to black, then the text goes in
 // the middle in the notice font, red.
 void DrawMessage(TBitmap& target, const std::string& text);

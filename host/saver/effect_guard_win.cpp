@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "app/app_state.hpp"
+#include "crash/app_mode.hpp"
 #include "crash/capture_win.hpp"
 #include "crash/hooks.hpp"
 #include "crash/report_entry.hpp"

@@ -6,8 +6,6 @@
 
 namespace kelv::run_links {
 
-// The settings load of a run (not for dialog previews, which use the dialog's settings).
-void LoadSettings();
 // Screen-saver password: the check before an ending input takes effect, and whether a
 // password is in use (then the run presents through GDI for the system's dialog).
 bool VerifyPassword();

@@ -2,21 +2,18 @@
 // keep a neutral stand-in here (noted at each); the integrator replaces them one by one.
 #include "saver/run_links.hpp"
 
-#include "app/run_stats.hpp"
+#include "stats/run_stats.hpp"
 
 #include "catalogue/catalogue_startup.hpp"
-#include "catalogue/display_order.hpp"
 #include "catalogue/pic_list.hpp"
-#include "imaging/compose.hpp"
 #include "plugins/plugin_host.hpp"
 #include "saver/run_state.hpp"
 #include "saver/show_cycle.hpp"
-#include "settings/program_hooks.hpp"
 #include "settings/settings.hpp"
+#include "show/compose.hpp"
+#include "show/display_order.hpp"
 
 namespace kelv::run_links {
-
-void LoadSettings() { LoadProgramSettings(); }
 
 // Integrator: the password check and its "in use" test. Until then no password is asked
 // for, as on the NT family where the system itself guards the saver.

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "app/app_state.hpp"
 #include "common/exception.hpp"
+#include "crash/app_mode.hpp"
 #include "crash/report_entry.hpp"
 #include "imaging/presentation.hpp"
 #include "saver/run_links.hpp"
@@ -12,6 +12,7 @@
 #include "saver/run_state.hpp"
 #include "saver/saver_run_win.hpp"
 #include "settings/settings.hpp"
+#include "show/run_flags.hpp"
 
 namespace kelv {
 
@@ -20,8 +21,8 @@ namespace {
 DWORD g_mainThreadId = 0;
 
 // Steps 1 and 2 of the set-up: the run's flags and counters.
-void StartRun() {
-  if (!DialogPreview) run_links::LoadSettings();
+void StartRun(void (*loadSettings)()) {
+  if (!DialogPreview && loadSettings) loadSettings();
   run_links::StartShowState();
   ShowFinished = false;
   StopRequested = 0;
@@ -82,10 +83,10 @@ void CaptureDesktop() {
 
 // Everything up to the show: returns normally after a failed window DC too (the show
 // thread then ends the run at its first check).
-void SetUpSteps(HWND parent) {
+void SetUpSteps(HWND parent, void (*loadSettings)()) {
   AppMode |= FullScreen ? AppModeFullScreenRun : AppModePreviewRun;
   RunParent = parent;
-  StartRun();
+  StartRun(loadSettings);
 
   StopRequested = 0;
   if (FullScreen) {
@@ -140,9 +141,9 @@ void SetUpSteps(HWND parent) {
   WallpaperDone = false;
 }
 
-void SetUpRun(HWND parent) {
+void SetUpRun(HWND parent, void (*loadSettings)()) {
   try {
-    SetUpSteps(parent);
+    SetUpSteps(parent, loadSettings);
   } catch (const Exception& e) {
     ReportModeFailure(e.message(), e.className(), e.raiseAddress(), AppMode);
   }
@@ -156,12 +157,12 @@ void WakeMainLoop() {
   if (g_mainThreadId) PostThreadMessageA(g_mainThreadId, WM_NULL, 0, 0);
 }
 
-void RunSaver(uintptr_t parentWindow) {
+void RunSaver(uintptr_t parentWindow, void (*loadSettings)()) {
   HWND parent = reinterpret_cast<HWND>(parentWindow);
   g_mainThreadId = GetCurrentThreadId();
   FullScreen = parent == nullptr;
   ScreenRect = RunRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SetUpRun(parent);
+  SetUpRun(parent, loadSettings);
 
   MSG msg;
   for (;;) {

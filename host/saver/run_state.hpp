@@ -8,9 +8,10 @@
 #include <memory>
 #include <mutex>
 
-#include "app/app_state.hpp"
+#include "crash/app_mode.hpp"
 #include "imaging/bitmap.hpp"
 #include "imaging/presentation.hpp"  // UseDirectDraw
+#include "show/run_flags.hpp"
 
 namespace kelv {
 
@@ -21,13 +22,6 @@ struct RunRect {
   int32_t height = 0;
 };
 
-// The run has no parent window (mode "s"); false for every preview.
-inline bool FullScreen = false;
-// The run was started by the settings dialog: it skips the settings load and the
-// password check and returns to the dialog instead of ending the process.
-inline bool DialogPreview = false;
-// The settings dialog runs an effect preview and fills the effect table itself.
-inline bool EffectPreview = false;
 // The settings dialog's window while it exists (its keyboard navigation keeps working
 // while a preview runs inside it); null otherwise. Set by the settings dialog.
 inline std::atomic<void*> SettingsDialogWindow{nullptr};

@@ -5,27 +5,27 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.hpp"
-#include "app/test_trace.hpp"
-#include "catalogue/display_order.hpp"
 #include "common/exception.hpp"
+#include "common/test_trace.hpp"
 #include "crash/report_entry.hpp"
 #include "crash/report_text.hpp"
-#include "imaging/compose.hpp"
-#include "imaging/compose_history.hpp"
 #include "imaging/presentation.hpp"
+#include "show/compose.hpp"
+#include "show/compose_history.hpp"
+#include "show/display_order.hpp"
+#include "show/run_flags.hpp"
 #include "kelv_effectmodule.h"
 #include "plugins/plugin_host.hpp"
 #include "saver/effect_guard_win.hpp"
 #include "saver/run_state.hpp"
 #include "saver/saver_run_win.hpp"
 #include "saver/show_cycle.hpp"
-#include "saver/show_machine.hpp"
-#include "saver/show_effects.hpp"
-#include "saver/show_navigation.hpp"
-#include "saver/show_wait.hpp"
 #include "saver/test_failure.hpp"
 #include "settings/settings.hpp"
+#include "show/show_effects.hpp"
+#include "show/show_machine.hpp"
+#include "show/show_navigation.hpp"
+#include "show/show_wait.hpp"
 
 namespace kelv {
 
@@ -174,7 +174,7 @@ void PreStep(int32_t index) {
   GuardedCall(context, [&] { run(KELV_FX_COMMAND_PRE_STEP + entry.effect, 0); });
 }
 
-// The integration tests' trace (see app/test_trace.hpp): with KELVORA_TEST_TRACE set, one
+// The integration tests' trace (see common/test_trace.hpp): with KELVORA_TEST_TRACE set, one
 // line per transition names the effect the show picked:
 //   effect=<module file> <group>.<effect> <effect name>
 void TraceTransition(const EffectModule& m, const EffectEntry& entry) {

@@ -20,7 +20,7 @@
 
 #include "common/exception.hpp"
 #include "imaging/bitmap.hpp"
-#include "imaging/compose.hpp"
+#include "show/compose.hpp"
 #include "kelv_inmodule.h"
 #include "module.hpp"  // stdformats
 #include "plugins/plugin_host.hpp"

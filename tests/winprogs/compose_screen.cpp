@@ -14,17 +14,16 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.hpp"
-#include "catalogue/display_order.hpp"
 #include "catalogue/pic_list.hpp"
 #include "common/exception.hpp"
 #include "common/random.hpp"
 #include "imaging/bitmap.hpp"
-#include "imaging/compose.hpp"
-#include "imaging/compose_history.hpp"
 #include "plugins/plugin_host.hpp"
 #include "saver/run_state.hpp"
 #include "settings/settings.hpp"
+#include "show/compose.hpp"
+#include "show/compose_history.hpp"
+#include "show/display_order.hpp"
 
 namespace {
 

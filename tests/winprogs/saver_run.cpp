@@ -18,11 +18,11 @@
 #include <cstring>
 #include <string>
 
+#include "app/program_settings.hpp"
 #include "imaging/presentation.hpp"
 #include "saver/run_saver.hpp"
 #include "saver/run_state.hpp"
 #include "saver/show_cycle.hpp"
-#include "settings/program_hooks.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -146,7 +146,7 @@ int DialogPreviews(int runs) {
     UpdateWindow(g_host);
     SetTimer(nullptr, 0, 400, HideHost);
     const long threadsBefore = CountThreads();
-    kelv::RunSaver(reinterpret_cast<uintptr_t>(g_host));
+    kelv::RunSaver(reinterpret_cast<uintptr_t>(g_host), &kelv::LoadProgramSettings);
     // The show thread ends right after the run has returned.
     for (int wait = 0; wait < 100 && CountThreads() > threadsBefore; ++wait) Sleep(20);
     const long now[2] = {CountGdiObjects(), CountThreads()};
@@ -191,6 +191,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     SetTimer(nullptr, 0, static_cast<UINT>(parent), HideHost);
     parent = reinterpret_cast<uintptr_t>(g_host);
   }
-  kelv::RunSaver(parent);
+  kelv::RunSaver(parent, &kelv::LoadProgramSettings);
   return 0;
 }

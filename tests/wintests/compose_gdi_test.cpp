@@ -7,9 +7,9 @@
 
 #include "imaging/bitmap.hpp"
 #include "imaging/caption.hpp"
-#include "imaging/compose.hpp"
-#include "imaging/compose_platform.hpp"
 #include "settings/settings.hpp"
+#include "show/compose.hpp"
+#include "show/compose_platform.hpp"
 
 namespace kelv {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "app/mode_dispatch.hpp"
 #include "app/run_settings.hpp"
-#include "app/test_trace.hpp"
+#include "common/test_trace.hpp"
 #include "settings/registry_memory.hpp"
 
 namespace kelv {

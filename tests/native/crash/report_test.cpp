@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/app_state.hpp"
 #include "common/exception.hpp"
+#include "crash/app_mode.hpp"
 #include "crash/hooks.hpp"
 #include "crash/report_entry.hpp"
 #include "crash/report_gate.hpp"

@@ -1,0 +1,28 @@
+// A start-up trace for the integration tests, so that they can see which mode a start
+// chose without reading message boxes or windows.
+//
+// When the environment variable KELVORA_TEST_TRACE names a file, the program entry
+// appends to it one line with the command line as read,
+//   mode=<ModeText> param=<ParamText> parent=<ParentWindow in decimal>
+// and one line with the chosen action,
+//   dispatch=settings|preview|saver|password|none
+// The show cycle adds one line per transition naming the effect it runs,
+//   effect=<module file> <group>.<effect> <effect name>
+// Without the variable nothing is written. Nothing else reads or writes the file.
+#pragma once
+
+#include <string>
+
+
+namespace kelv {
+
+inline constexpr const char* kTestTraceVariable = "KELVORA_TEST_TRACE";
+
+// The trace file named by the variable, read once per process; empty when it is not set.
+const std::string& TestTracePath();
+
+// Appends `line` and a line break; an empty path or an unwritable file is ignored (the
+// trace must never change what the program does).
+void AppendTraceLine(const std::string& path, const std::string& line);
+
+}  // namespace kelv

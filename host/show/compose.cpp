@@ -1,0 +1,146 @@
+#include "show/compose.hpp"
+
+#include <memory>
+
+#include "catalogue/pic_list.hpp"
+#include "common/random.hpp"
+#include "imaging/bitmap.hpp"
+#include "imaging/caption.hpp"
+#include "imaging/resample_placement.hpp"
+#include "imaging/resampler.hpp"
+#include "imaging/resampler_rowsink.hpp"
+#include "plugins/plugin_host.hpp"
+#include "settings/settings.hpp"
+#include "show/compose_history.hpp"
+#include "show/compose_layout.hpp"
+#include "show/compose_platform.hpp"
+#include "show/display_order.hpp"
+#include "show/run_flags.hpp"
+
+namespace kelv {
+
+bool RunEnding() { return StopRequested.load() != 0; }
+
+namespace {
+
+// Whatever happens to the decode, the shared buffer, the row sink and the resampler's
+// lists are given back before the loader returns.
+class DecodeSession {
+public:
+  DecodeSession() = default;
+  ~DecodeSession() {
+    FreeBuffer();
+    WithdrawRowSink();
+    WithdrawIncrementalResize();
+  }
+  DecodeSession(const DecodeSession&) = delete;
+  DecodeSession& operator=(const DecodeSession&) = delete;
+};
+
+}  // namespace
+
+LoadResult LoadPicture(TBitmap& target, const std::string& fileName) {
+  LoadResult result;
+  const Settings& s = TheSettings();
+  int32_t minWidth = 0, minHeight = 0;
+  if (SaverRunActive && s.filterres) {
+    minWidth = s.filterx;
+    minHeight = s.filtery;
+  }
+  DecodeSession session;
+  const bool rowByRow = (s.Resize == ResizeGood || s.Resize == ResizeBest) && s.rtresize;
+  if (rowByRow) {
+    PrepareIncrementalResize(target, s.Resize);
+    PublishRowSink(&RowSink);
+  }
+
+  DecodeResult decoded = DecodeFile(fileName, target.Width, target.Height, minWidth, minHeight);
+  result.formatName = decoded.formatName;
+  result.fileSize = decoded.fileSize;
+
+  const bool drawnByRows = decoded.decoded && decoded.rowsTaken && IncrementalResizeDrawn();
+  if (decoded.decoded && (decoded.bitmap || drawnByRows) && decoded.width > 0 &&
+      decoded.height > 0) {
+    if (decoded.bitmap && !drawnByRows) DrawPicture(target, *decoded.bitmap);
+    result.width = decoded.width;
+    result.height = decoded.height;
+  } else if (decoded.width < 0 && decoded.height < 0) {
+    result.width = decoded.width;
+    result.height = decoded.height;
+  } else {
+    // Unreadable, or rows that stopped short of the picture's end.
+    target.Clear();
+    result.fileMissing = decoded.fileMissing;
+    result.fileUnopenable = decoded.fileUnopenable;
+  }
+  if (decoded.bitmap) ReleaseWrapper(decoded.bitmap);
+  return result;
+}
+
+void DrawPicture(TBitmap& target, const TBitmap& source) {
+  const int32_t pw = target.Width;
+  const int32_t ph = target.Height;
+  if (pw <= 0 || ph <= 0 || !target.Bits) return;
+  target.Clear();
+  if (source.Width <= 0 || source.Height <= 0 || !source.Bits) return;
+
+  PlacementOptions options;
+  options.shrink = target.Shrink;
+  options.enlarge = target.Enlarge;
+  options.randomPos = target.RandomPos;
+  options.crop = target.Crop;
+  options.quality = TheSettings().Resize;
+  const PicturePlacement p =
+      PlacePicture(pw, ph, options, source.Width, source.Height, RandomReal);
+
+  if (p.exactFit) {
+    CopyRect(target, source, 0, ph - 1, 0, pw - 1, p.windowX, p.windowY);
+  } else if (!p.scaled) {
+    CopyRect(target, source, p.destY, p.destY + p.destH - 1, p.destX, p.destX + p.destW - 1,
+             p.copyX, p.copyY);
+  } else if (p.destW <= 0 || p.destH <= 0) {
+    // A sliver that rounds to nothing in the target: nothing to draw.
+  } else if (p.resample) {
+    Resample(&target, p.destX, p.destY, p.destW, p.destH, &source, p.windowX, p.windowY,
+             p.windowW, p.windowH, p.filter);
+  } else {
+    compose_platform::StretchWindow(target, p.destX, p.destY, p.destW, p.destH, source,
+                                    p.windowX, p.windowY, p.windowW, p.windowH);
+  }
+}
+
+void ComposeScreen(TBitmap& next) {
+  ScreenHistory& history = TheHistory();
+  const Settings& s = TheSettings();
+  const int32_t count = history.Replaying() ? history.ReplayedCount() : ChooseScreenCount(s);
+  const std::vector<CellRect> cells = ScreenCells(count, next.Width, next.Height);
+
+  if (cells.empty()) {
+    history.SetCell(0);
+    NextPicture(next);
+  } else {
+    if (TheCatalogue().PictureCount() == 0) {
+      DrawMessage(next, kNoPicturesMessage);
+      return;
+    }
+    for (size_t i = 0; i < cells.size(); ++i) {
+      const CellRect& c = cells[i];
+      // A bitmap narrower than the grid has cells without pixels; they stay as they are.
+      if (c.Width() > 0 && c.Height() > 0) {
+        std::unique_ptr<TBitmap> cell = TBitmap::Create(c.Width(), c.Height());
+        cell->Shrink = true;
+        cell->Enlarge = s.Enlarge;
+        cell->RandomPos = s.RandomPos;
+        cell->Crop = s.crop;
+        history.SetCell(static_cast<int32_t>(i));
+        NextPicture(*cell);
+        CopyRect(next, *cell, c.top, c.bottom, c.left, c.right, 0, 0);
+      }
+      compose_platform::ProcessPendingMessages();
+      if (RunEnding()) break;
+    }
+  }
+  if (!RunEnding()) history.FinishScreen(count);
+}
+
+}  // namespace kelv

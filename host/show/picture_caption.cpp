@@ -1,0 +1,21 @@
+#include "show/picture_caption.hpp"
+
+#include <string>
+
+#include "catalogue/pic_list.hpp"
+#include "imaging/caption.hpp"
+#include "settings/settings.hpp"
+#include "show/run_flags.hpp"
+
+namespace kelv {
+
+void DrawCaption(TBitmap& target, int32_t index) {
+  const Settings& s = TheSettings();
+  if (!FullScreen || !s.ShowFileName) return;
+  const std::string name = TheCatalogue().PictureName(index);
+  if (name.empty()) return;
+  DrawText(target, CaptionText(name, s.IncludePath, s.IncludeExtension, s.IncludeFolder),
+           s.TextPos, s.Font, s.FontColor);
+}
+
+}  // namespace kelv
