@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/owners_win.hpp"
 #include "crash/machine_facts.hpp"
 #include "crash/system_info.hpp"
 
@@ -19,26 +20,18 @@ namespace {
 class Library {
 public:
   explicit Library(const char* name) : module_(LoadLibraryA(name)) {}
-  ~Library() {
-    if (module_) FreeLibrary(module_);
-  }
-  Library(const Library&) = delete;
-  Library& operator=(const Library&) = delete;
   template <typename Proc>
   Proc Get(const char* name) const {
-    return module_ ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module_, name))) : nullptr;
+    return module_ ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)))
+                   : nullptr;
   }
 
 private:
-  HMODULE module_;
+  win::UniqueLibrary module_;
 };
 
-struct Handle {
-  HANDLE h;
-  ~Handle() {
-    if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
+// A process snapshot's empty value is INVALID_HANDLE_VALUE, OpenProcess's is null.
+win::UniqueFile TakeSnapshot(HANDLE snapshot) { return win::UniqueFile(snapshot); }
 
 ProcessorRecord QueryProcessor() {
   ProcessorRecord p;
@@ -180,10 +173,10 @@ std::string ProcessListTextNow() {
   const auto first = kernel.Get<Walk>("Process32First");
   const auto next = kernel.Get<Walk>("Process32Next");
   if (snapshot && first && next) {
-    const Handle snap{snapshot(TH32CS_SNAPPROCESS, 0)};
+    const win::UniqueFile snap = TakeSnapshot(snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = snap.h != INVALID_HANDLE_VALUE && first(snap.h, &entry); more; more = next(snap.h, &entry))
+    for (BOOL more = snap && first(snap.get(), &entry); more; more = next(snap.get(), &entry))
       text += "\r" + std::string(entry.szExeFile) + " (" + VersionTextOf(entry.szExeFile) + ")";
   }
   const Library psapi("psapi.dll");
@@ -201,9 +194,9 @@ std::string ProcessListTextNow() {
         if (id == 0) {
           name = "System Idle Process";
         } else {
-          const Handle process{OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id)};
+          const win::UniqueKernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
           char buffer[MAX_PATH];
-          const DWORD n = process.h ? baseName(process.h, nullptr, buffer, sizeof buffer) : 0;
+          const DWORD n = process ? baseName(process.get(), nullptr, buffer, sizeof buffer) : 0;
           name = n > 0 ? std::string(buffer, n) : "System Process";
         }
         text += "\r" + name + ", " + std::to_string(id);

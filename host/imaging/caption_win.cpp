@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/owners_win.hpp"
 #include "imaging/bitmap.hpp"
 #include "imaging/caption_platform.hpp"
 #include "settings/settings.hpp"
@@ -26,28 +27,13 @@ HFONT FontFor(FontSlot slot, const LogFontA& description) {
   return font;
 }
 
-// Selects the slot's font into the DC for the lifetime of the object.
-class SelectedFont {
-public:
-  SelectedFont(HDC dc, HFONT font) : dc_(dc), old_(font ? SelectObject(dc, font) : nullptr) {}
-  ~SelectedFont() {
-    if (old_) SelectObject(dc_, old_);
-  }
-  SelectedFont(const SelectedFont&) = delete;
-  SelectedFont& operator=(const SelectedFont&) = delete;
-
-private:
-  HDC dc_;
-  HGDIOBJ old_;
-};
-
 }  // namespace
 
 int32_t LineHeight(TBitmap& target, FontSlot slot, const LogFontA& font) {
   HDC dc = static_cast<HDC>(target.DC);
   HFONT f = FontFor(slot, font);
   if (!dc) return 0;
-  SelectedFont selected(dc, f);
+  win::SelectedObject selected(dc, f);
   TEXTMETRICA metrics{};
   if (!GetTextMetricsA(dc, &metrics)) return 0;
   return metrics.tmHeight;
@@ -57,7 +43,7 @@ void Output(TBitmap& target, FontSlot slot, const LogFontA& font, const TextStyl
             const std::vector<TextLine>& lines) {
   HDC dc = static_cast<HDC>(target.DC);
   if (!dc) return;  // a wrapping bitmap has nothing to draw text with
-  SelectedFont selected(dc, FontFor(slot, font));
+  win::SelectedObject selected(dc, FontFor(slot, font));
   const COLORREF oldBack = SetBkColor(dc, RGB(0, 0, 0));
   const int oldMode = SetBkMode(dc, style.transparent ? TRANSPARENT : OPAQUE);
   const COLORREF oldText = SetTextColor(dc, style.colour);

@@ -4,23 +4,12 @@
 
 #include <memory>
 
+#include "common/owners_win.hpp"
 #include "plugins/plugin_system.hpp"
 
 namespace kelv {
 
 namespace {
-
-struct LibraryCloser {
-  void operator()(HMODULE module) const {
-    if (module) ::FreeLibrary(module);
-  }
-};
-using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser>;
-
-struct FindCloser {
-  void operator()(HANDLE h) const { ::FindClose(h); }
-};
-using UniqueFind = std::unique_ptr<void, FindCloser>;
 
 template <typename Proc>
 Proc ExportOf(HMODULE module, const char* name) {
@@ -49,7 +38,7 @@ public:
     pattern += "*.*";
     HANDLE found = ::FindFirstFileA(pattern.c_str(), &data);
     if (found == INVALID_HANDLE_VALUE) return names;
-    UniqueFind search(found);
+    win::UniqueFind search(found);
     do {
       if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(data.cFileName);
     } while (::FindNextFileA(found, &data));
@@ -78,7 +67,7 @@ public:
     handle = reinterpret_cast<uintptr_t>(module);
     error = ::GetLastError();
     if (handle < 33) return std::nullopt;
-    UniqueLibrary library(module);
+    win::UniqueLibrary library(module);
     MemoryManagerProcs procs;
     procs.get = ExportOf<MemoryManagerGetProc>(module, kMemoryManagerGetName);
     procs.free = ExportOf<MemoryManagerFreeProc>(module, kMemoryManagerFreeName);
@@ -133,7 +122,7 @@ public:
   }
 
 private:
-  UniqueLibrary memoryManager_;
+  win::UniqueLibrary memoryManager_;
 };
 
 }  // namespace

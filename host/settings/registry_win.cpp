@@ -3,28 +3,12 @@
 
 #include <utility>
 
+#include "common/owners_win.hpp"
 #include "settings/registry.hpp"
 
 namespace kelv {
 
 namespace {
-
-// Owns one open registry key handle.
-class KeyHandle {
-public:
-  KeyHandle() = default;
-  explicit KeyHandle(HKEY key) : key_(key) {}
-  KeyHandle(const KeyHandle&) = delete;
-  KeyHandle& operator=(const KeyHandle&) = delete;
-  KeyHandle(KeyHandle&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-  ~KeyHandle() {
-    if (key_) RegCloseKey(key_);
-  }
-  HKEY get() const { return key_; }
-
-private:
-  HKEY key_ = nullptr;
-};
 
 RegType TypeOf(DWORD type) {
   switch (type) {
@@ -40,7 +24,7 @@ RegType TypeOf(DWORD type) {
 
 class Win32Key : public RegistryKey {
 public:
-  explicit Win32Key(KeyHandle key) : key_(std::move(key)) {}
+  explicit Win32Key(win::UniqueKey key) : key_(std::move(key)) {}
 
   std::optional<RegValue> Query(const std::string& name) const override {
     DWORD type = 0;
@@ -108,7 +92,7 @@ public:
   }
 
 private:
-  KeyHandle key_;
+  win::UniqueKey key_;
 };
 
 class Win32Registry : public RegistryStore {
@@ -126,7 +110,7 @@ public:
       rc = RegOpenKeyExA(root, path.c_str(), 0, sam, &key);
     }
     if (rc != ERROR_SUCCESS) return nullptr;
-    return std::make_unique<Win32Key>(KeyHandle(key));
+    return std::make_unique<Win32Key>(win::UniqueKey(key));
   }
 };
 
