@@ -1,8 +1,9 @@
 // The places where a saver run reaches parts of the program that live elsewhere: the
-// settings load, the password check, the run statistics, cover windows and wallpaper,
-// the show cycle's preparations, the display order and the catalogue. Each is one call
-// here, so that wiring a part in touches this file only.
+// password check, the run statistics, cover windows and wallpaper, the display order and
+// the catalogue. Each is one call here, so that wiring a part in touches this file only.
 #pragma once
+
+#include <cstdint>
 
 namespace kelv::run_links {
 
@@ -17,18 +18,11 @@ void StatsCleanEnd();
 void CreateCoverWindows();
 void CloseCoverWindows();
 void WallpaperStep();
-// The show cycle's part of a run: effect table, order and history reset at the start,
-// effect-module set-up and the first choice during set-up.
-void StartShowState();
-void SetUpEffectModules();
-void ChooseFirstEffects();
-// The arrow-key handlers (next and previous picture), on the main thread.
-void StepNext();
-void StepPrevious();
-// Display order and catalogue at the end of a run.
-void SaveResumePosition();
+// Display order and catalogue at the end of a run: the resume point is the last picture
+// seen (-1: none was, and the stored point stays as it was).
+void SaveResumePosition(int32_t lastSeenPicture);
 void FreeRandomOrder();
-void WriteCatalogueIfChanged();
+void WriteCatalogueIfChanged(bool dialogPreview);
 void FreeCatalogueFontsAndPlugins();
 
 }  // namespace kelv::run_links

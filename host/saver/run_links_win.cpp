@@ -1,5 +1,5 @@
 // The saver run's links to other parts of the program. Parts that are not built yet
-// keep a neutral stand-in here (noted at each); the integrator replaces them one by one.
+// keep a neutral stand-in here, noted at each.
 #include "saver/run_links.hpp"
 
 #include "stats/run_stats.hpp"
@@ -7,15 +7,13 @@
 #include "catalogue/catalogue_startup.hpp"
 #include "catalogue/pic_list.hpp"
 #include "plugins/plugin_host.hpp"
-#include "saver/run_state.hpp"
-#include "saver/show_cycle.hpp"
 #include "settings/settings.hpp"
 #include "show/compose.hpp"
 #include "show/display_order.hpp"
 
 namespace kelv::run_links {
 
-// Integrator: the password check and its "in use" test. Until then no password is asked
+// Not built yet: the password check and its "in use" test. Until then no password is asked
 // for, as on the NT family where the system itself guards the saver.
 bool VerifyPassword() { return true; }
 bool PasswordProtected() { return false; }
@@ -25,31 +23,23 @@ bool PasswordProtected() { return false; }
 void RecordRunWindow(void* window) { kelv::StatsRecordWindow(window, false); }
 void StatsCleanEnd() { kelv::StatsCleanEnd(); }
 
-// Integrator: cover windows and the wallpaper step.
+// Not built yet: cover windows and the wallpaper step.
 void CreateCoverWindows() {}
 void CloseCoverWindows() {}
 void WallpaperStep() {}
 
-void StartShowState() { StartShowCycle(); }
-void SetUpEffectModules() { kelv::SetUpEffectModules(); }
-void ChooseFirstEffects() { kelv::ChooseFirstEffects(); }
-
-void StepNext() { ShowStepNext(); }
-void StepPrevious() { ShowStepPrevious(); }
-
 // The resume point is the last screen the user saw, not the one composed ahead of it.
 // A run that ended before any picture came up leaves the stored point as it was.
-void SaveResumePosition() {
-  const int32_t seen = LastSeenPicture();
-  if (seen >= 0) SaveResumePoint(seen);
+void SaveResumePosition(int32_t lastSeenPicture) {
+  if (lastSeenPicture >= 0) SaveResumePoint(lastSeenPicture);
 }
 void FreeRandomOrder() {
   EndDisplayOrderRun();
   SaverRunActive = false;
 }
-void WriteCatalogueIfChanged() {
+void WriteCatalogueIfChanged(bool dialogPreview) {
   const Settings& s = TheSettings();
-  SaveCatalogueAfterRun(TheCatalogue(), s.CacheFile, DialogPreview, s.filterres);
+  SaveCatalogueAfterRun(TheCatalogue(), s.CacheFile, dialogPreview, s.filterres);
 }
 // The process ends right after this: the plug-ins are unloaded (input modules get their
 // release notice first); the catalogue and the caption fonts go with the process.

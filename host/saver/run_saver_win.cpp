@@ -9,21 +9,48 @@
 #include "imaging/presentation.hpp"
 #include "saver/run_links.hpp"
 #include "saver/run_saver.hpp"
-#include "saver/run_state.hpp"
 #include "saver/saver_run_win.hpp"
 #include "settings/settings.hpp"
-#include "show/run_flags.hpp"
 
 namespace kelv {
 
 namespace {
 
-DWORD g_mainThreadId = 0;
+DWORD WINAPI ShowThreadMain(void* run) {
+  static_cast<SaverRun*>(run)->ShowThreadBody();
+  return 0;
+}
 
-// Steps 1 and 2 of the set-up: the run's flags and counters.
-void StartRun(void (*loadSettings)()) {
-  if (!DialogPreview && loadSettings) loadSettings();
-  run_links::StartShowState();
+}  // namespace
+
+SaverRun::SaverRun(HWND parent, const RunOptions& options) : Show(*this), options_(options) {
+  RunParent = parent;
+  FullScreen = parent == nullptr;
+  DialogPreview = options.dialogPreview;
+  EffectPreview = options.effectPreview;
+  ScreenRect = RunRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+SaverRun::~SaverRun() { WaitForShowThread(); }
+
+void SaverRun::WaitForShowThread() {
+  if (!ShowThread) return;
+  // The show thread's last steps send WM_CLOSE to the saver window, which this (the
+  // window's) thread must answer while it waits.
+  const DWORD until = GetTickCount() + 10000;
+  HANDLE thread = ShowThread.get();
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, 100, QS_SENDMESSAGE) != WAIT_OBJECT_0 &&
+         static_cast<int32_t>(until - GetTickCount()) > 0) {
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  ShowThread.reset();
+}
+
+// The run's flags and counters at its start.
+void SaverRun::StartRun() {
+  if (!DialogPreview && options_.loadSettings) options_.loadSettings();
+  Show.Start();
   ShowFinished = false;
   StopRequested = 0;
   EndRequested = false;
@@ -41,52 +68,52 @@ void StartRun(void (*loadSettings)()) {
   Paused = false;
 }
 
-HWND CreateSaverWindow(HWND parent) {
+HWND SaverRun::CreateSaverWindow() {
   const bool registered = RegisterSaverClass();
   HINSTANCE instance = GetModuleHandleA(nullptr);
   HWND window;
+  // The window's procedure finds this run through the creation parameter.
   if (FullScreen) {
     window = CreateWindowExA(WS_EX_TOPMOST, kSaverClassName, kSaverWindowTitle,
                              WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, ScreenRect.left,
-                             ScreenRect.top, ScreenRect.width, ScreenRect.height, nullptr, nullptr,
-                             instance, nullptr);
+                             ScreenRect.top, ScreenRect.width, ScreenRect.height, nullptr, nullptr, instance, this);
   } else {
     window = CreateWindowExA(0, kSaverClassName, kSaverWindowTitle,
-                             WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_MAXIMIZE, ScreenRect.left,
-                             ScreenRect.top, ScreenRect.width, ScreenRect.height, parent, nullptr,
-                             instance, nullptr);
+                             WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_MAXIMIZE, ScreenRect.left, ScreenRect.top,
+                             ScreenRect.width, ScreenRect.height, RunParent, nullptr, instance, this);
   }
   if (window) {
     if (FullScreen) SetForegroundWindow(window);
     return window;
   }
   const DWORD error = GetLastError();
-  if (parent && !IsWindow(parent)) {
+  if (RunParent && !IsWindow(RunParent)) {
     // The display settings closed their preview before the saver could start in it.
     run_links::StatsCleanEnd();
     ExitProcess(0);
   }
   throw EOSError("Get Handle in ImageCreate failed, Error = " + std::to_string(error) + ", " +
-                 std::to_string(reinterpret_cast<uintptr_t>(parent)) + ", " + (registered ? "1" : "0"));
+                 std::to_string(reinterpret_cast<uintptr_t>(RunParent)) + ", " + (registered ? "1" : "0"));
 }
 
 // The desktop as it was becomes the first screen image.
-void CaptureDesktop() {
+void SaverRun::CaptureDesktop() {
   RunRect area = ScreenRect;
   if (!FullScreen) area = RunRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   std::unique_ptr<TBitmap> capture = TBitmap::Create(area.width, area.height);
-  HDC screenDC = GetDC(nullptr);
-  BitBlt(static_cast<HDC>(capture->DC), 0, 0, area.width, area.height, screenDC, area.left, area.top, SRCCOPY);
-  ReleaseDC(nullptr, screenDC);
+  {
+    win::WindowDC screen(nullptr);
+    BitBlt(static_cast<HDC>(capture->DC), 0, 0, area.width, area.height, screen.get(), area.left, area.top,
+           SRCCOPY);
+  }
   FitInto(*ScreenBitmap, *capture);  // the screen bitmap shrinks (a preview's capture)
 }
 
 // Everything up to the show: returns normally after a failed window DC too (the show
 // thread then ends the run at its first check).
-void SetUpSteps(HWND parent, void (*loadSettings)()) {
+void SaverRun::SetUpSteps() {
   AppMode |= FullScreen ? AppModeFullScreenRun : AppModePreviewRun;
-  RunParent = parent;
-  StartRun(loadSettings);
+  StartRun();
 
   StopRequested = 0;
   if (FullScreen) {
@@ -98,10 +125,10 @@ void SetUpSteps(HWND parent, void (*loadSettings)()) {
     }
   }
 
-  HWND window = CreateSaverWindow(parent);
+  HWND window = CreateSaverWindow();
   SaverWindow = window;
 
-  WindowDC = GetDC(window);
+  WindowDC = win::WindowDC(window);
   run_links::RecordRunWindow(window);
   RECT rect{};
   GetWindowRect(window, &rect);
@@ -127,51 +154,46 @@ void SetUpSteps(HWND parent, void (*loadSettings)()) {
   }
 
   CaptureDesktop();
-  run_links::SetUpEffectModules();
+  Show.SetUpEffectModules();
 
   StopRequested = 0;
   UpdateWindow(window);
   ShowWindow(window, SW_SHOW);
-  BitBlt(static_cast<HDC>(WindowDC), 0, 0, ScreenBitmap->Width, ScreenBitmap->Height,
-         static_cast<HDC>(ScreenBitmap->DC), 0, 0, SRCCOPY);
+  BitBlt(WindowDC.get(), 0, 0, ScreenBitmap->Width, ScreenBitmap->Height, static_cast<HDC>(ScreenBitmap->DC), 0, 0,
+         SRCCOPY);
 
   SetupPresentation(window, *ScreenBitmap);
   PaintSuppressed = false;
-  run_links::ChooseFirstEffects();
+  Show.ChooseFirstEffects();
   WallpaperDone = false;
 }
 
-void SetUpRun(HWND parent, void (*loadSettings)()) {
+void SaverRun::SetUpRun() {
   try {
-    SetUpSteps(parent, loadSettings);
+    SetUpSteps();
   } catch (const Exception& e) {
     ReportModeFailure(e.message(), e.className(), e.raiseAddress(), AppMode);
   }
   DWORD id = 0;
-  ShowThread = CreateThread(nullptr, 65536, ShowThreadMain, nullptr, 0, &id);
+  ShowThread.reset(CreateThread(nullptr, 65536, ShowThreadMain, this, 0, &id));
 }
 
-}  // namespace
-
-void WakeMainLoop() {
-  if (g_mainThreadId) PostThreadMessageA(g_mainThreadId, WM_NULL, 0, 0);
+void SaverRun::WakeMainLoop() const {
+  if (mainThreadId_) PostThreadMessageA(mainThreadId_, WM_NULL, 0, 0);
 }
 
-void RunSaver(uintptr_t parentWindow, void (*loadSettings)()) {
-  HWND parent = reinterpret_cast<HWND>(parentWindow);
-  g_mainThreadId = GetCurrentThreadId();
-  FullScreen = parent == nullptr;
-  ScreenRect = RunRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SetUpRun(parent, loadSettings);
+void SaverRun::Run() {
+  mainThreadId_ = GetCurrentThreadId();
+  SetUpRun();
 
   MSG msg;
   for (;;) {
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
     if (got == 0) break;
     if (got != -1) {
-      HWND dialog = static_cast<HWND>(SettingsDialogWindow.load());
-      const bool consumed = msg.hwnd != SaverWindow.load() && dialog && IsWindow(dialog) &&
-                            !FullScreen && IsDialogMessageA(dialog, &msg);
+      HWND dialog = options_.settingsDialog;
+      const bool consumed = msg.hwnd != SaverWindow.load() && dialog && IsWindow(dialog) && !FullScreen &&
+                            IsDialogMessageA(dialog, &msg);
       if (!consumed) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
@@ -184,16 +206,18 @@ void RunSaver(uintptr_t parentWindow, void (*loadSettings)()) {
   if (ShowFinished) EndRun();
 }
 
-void EndRun() {
+void SaverRun::EndRun() {
   PaintSuppressed = true;
   ShowFinished = false;
   ReleasePresentation();
-  HWND window = static_cast<HWND>(SaverWindow.load());
-  if (WindowDC) ReleaseDC(window, static_cast<HDC>(WindowDC));
-  WindowDC = nullptr;
+  HWND window = SaverWindow.load();
+  WindowDC.reset();
   if (window && IsWindow(window)) SendMessageA(window, WM_CLOSE, 0, 0);
-  if (ShowThread) CloseHandle(static_cast<HANDLE>(ShowThread));
-  ShowThread = nullptr;
+  // A run inside the settings dialog goes on living in the dialog's process: its show
+  // thread is let finish before the bitmaps it may still touch go. Any other run ends
+  // the process below.
+  if (DialogPreview && ShowThread && GetCurrentThreadId() == mainThreadId_) WaitForShowThread();
+  else ShowThread.reset();
   NextBitmap.reset();
   ScreenBitmap.reset();
   run_links::FreeRandomOrder();
@@ -201,14 +225,21 @@ void EndRun() {
     run_links::CloseCoverWindows();
     ShowCursor(TRUE);
     SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 0, nullptr, 0);
-    run_links::SaveResumePosition();
+    run_links::SaveResumePosition(Show.LastSeenPicture());
   }
   if (!DialogPreview) {
-    run_links::WriteCatalogueIfChanged();
+    run_links::WriteCatalogueIfChanged(DialogPreview);
     run_links::FreeCatalogueFontsAndPlugins();
     run_links::StatsCleanEnd();
     ExitProcess(0);
   }
+}
+
+void RunSaver(uintptr_t parentWindow, void (*loadSettings)()) {
+  RunOptions options;
+  options.loadSettings = loadSettings;
+  SaverRun run(reinterpret_cast<HWND>(parentWindow), options);
+  run.Run();
 }
 
 }  // namespace kelv

@@ -2,8 +2,8 @@
 // run. The decisions themselves are in saver_input.cpp.
 #include <windows.h>
 
+#include "imaging/presentation.hpp"
 #include "saver/run_links.hpp"
-#include "saver/run_state.hpp"
 #include "saver/saver_input.hpp"
 #include "saver/saver_run_win.hpp"
 #include "settings/settings.hpp"
@@ -12,24 +12,24 @@ namespace kelv {
 
 namespace {
 
-InputFlags LoadFlags() {
+InputFlags LoadFlags(const SaverRun& run) {
   InputFlags f;
-  f.paused = Paused;
-  f.monitorOffPause = MonitorOffPause;
-  f.testFailureArmed = TestFailureArmed;
-  f.testFailureRequested = TestFailureRequested;
-  f.mouseMoveCountdown = MouseMoveCountdown;
-  f.lastMousePos = LastMousePos;
+  f.paused = run.Paused;
+  f.monitorOffPause = run.MonitorOffPause;
+  f.testFailureArmed = run.TestFailureArmed;
+  f.testFailureRequested = run.TestFailureRequested;
+  f.mouseMoveCountdown = run.MouseMoveCountdown;
+  f.lastMousePos = run.LastMousePos;
   return f;
 }
 
-void StoreFlags(const InputFlags& f) {
-  Paused = f.paused;
-  MonitorOffPause = f.monitorOffPause;
-  TestFailureArmed = f.testFailureArmed;
-  TestFailureRequested = f.testFailureRequested;
-  MouseMoveCountdown = f.mouseMoveCountdown;
-  LastMousePos = f.lastMousePos;
+void StoreFlags(SaverRun& run, const InputFlags& f) {
+  run.Paused = f.paused;
+  run.MonitorOffPause = f.monitorOffPause;
+  run.TestFailureArmed = f.testFailureArmed;
+  run.TestFailureRequested = f.testFailureRequested;
+  run.MouseMoveCountdown = f.mouseMoveCountdown;
+  run.LastMousePos = f.lastMousePos;
 }
 
 InputOptions Options() {
@@ -37,33 +37,43 @@ InputOptions Options() {
   return InputOptions{s.StopKey != 0, s.ArrowKeys, s.MouseMove, s.pmon};
 }
 
-void Perform(InputAction action) {
+void Perform(SaverRun& run, InputAction action) {
   switch (action) {
     case InputAction::None:
       break;
     case InputAction::StepNext:
-      run_links::StepNext();
+      run.Show.StepNext();
       break;
     case InputAction::StepPrevious:
-      run_links::StepPrevious();
+      run.Show.StepPrevious();
       break;
     case InputAction::ToggleFileName:
       TheSettings().ShowFileName = !TheSettings().ShowFileName;
       break;
     case InputAction::EndRequest:
-      EndOnAcceptedPassword();
+      run.EndOnAcceptedPassword();
       break;
   }
 }
 
+// The run a window belongs to: handed over at its creation, kept in the window's user data.
+SaverRun* RunOf(HWND window, UINT message, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* run = static_cast<SaverRun*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(run));
+    return run;
+  }
+  return reinterpret_cast<SaverRun*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
 }  // namespace
 
-void EndOnAcceptedPassword() {
+void SaverRun::EndOnAcceptedPassword() {
   if (VerifyPasswordForInput()) RequestEnd();
   else StopRequested = 0;
 }
 
-bool VerifyPasswordForInput() {
+bool SaverRun::VerifyPasswordForInput() {
   const bool accepted = run_links::VerifyPassword();
   if (!accepted) MouseMoveCountdown = kMouseMovesToEnd;
   return accepted;
@@ -82,27 +92,29 @@ bool RegisterSaverClass() {
 }
 
 LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  SaverRun* run = RunOf(window, message, lParam);
+  if (!run) return DefWindowProcA(window, message, wParam, lParam);
   switch (message) {
     case WM_DESTROY:
-      RequestEnd();
+      run->RequestEnd();
       break;
     case WM_KILLFOCUS:
       run_links::WallpaperStep();
       break;
     case WM_PAINT:
-      if (!PaintSuppressed && !UseDirectDraw) {
+      if (!run->PaintSuppressed && !UseDirectDraw) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(window, &ps);
-        if (StopRequested == 0) PaintScreen(dc);
+        if (!run->Stopping()) PaintScreen(dc);
         EndPaint(window, &ps);
         return 0;
       }
       break;
     case WM_CLOSE:
       run_links::WallpaperStep();
-      if (FullScreen && StopRequested == 0 && !VerifyPasswordForInput()) return 0;
+      if (run->FullScreen && !run->Stopping() && !run->VerifyPasswordForInput()) return 0;
       ShowWindow(window, SW_HIDE);
-      if (FullScreen) CloseWindow(window);
+      if (run->FullScreen) CloseWindow(window);
       break;
     case WM_ACTIVATEAPP:
     case WM_POWER:
@@ -111,33 +123,32 @@ LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-      if (FullScreen) {
-        InputFlags flags = LoadFlags();
+      if (run->FullScreen) {
+        InputFlags flags = LoadFlags(*run);
         const InputAction action = DecideKey(flags, Options(), static_cast<uint32_t>(wParam));
-        StoreFlags(flags);
-        Perform(action);
+        StoreFlags(*run, flags);
+        Perform(*run, action);
       }
       break;
     case WM_SYSCOMMAND:
-      if (FullScreen) {
-        InputFlags flags = LoadFlags();
+      if (run->FullScreen) {
+        InputFlags flags = LoadFlags(*run);
         const bool swallow = DecideSysCommand(flags, Options(), static_cast<uint32_t>(wParam), lParam);
-        StoreFlags(flags);
+        StoreFlags(*run, flags);
         if (swallow) return 0;
       }
       break;
     case WM_MOUSEMOVE: {
-      InputFlags flags = LoadFlags();
-      const InputAction action =
-          DecideMouseMove(flags, Options(), FullScreen, static_cast<int32_t>(lParam));
-      StoreFlags(flags);
-      Perform(action);
+      InputFlags flags = LoadFlags(*run);
+      const InputAction action = DecideMouseMove(flags, Options(), run->FullScreen, static_cast<int32_t>(lParam));
+      StoreFlags(*run, flags);
+      Perform(*run, action);
       break;
     }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-      if (FullScreen) EndOnAcceptedPassword();
+      if (run->FullScreen) run->EndOnAcceptedPassword();
       break;
     default:
       break;

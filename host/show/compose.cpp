@@ -19,8 +19,6 @@
 
 namespace kelv {
 
-bool RunEnding() { return StopRequested.load() != 0; }
-
 namespace {
 
 // Whatever happens to the decode, the shared buffer, the row sink and the resampler's
@@ -109,7 +107,7 @@ void DrawPicture(TBitmap& target, const TBitmap& source) {
   }
 }
 
-void ComposeScreen(TBitmap& next) {
+void ComposeScreen(TBitmap& next, const RunFlags& run) {
   ScreenHistory& history = TheHistory();
   const Settings& s = TheSettings();
   const int32_t count = history.Replaying() ? history.ReplayedCount() : ChooseScreenCount(s);
@@ -117,7 +115,7 @@ void ComposeScreen(TBitmap& next) {
 
   if (cells.empty()) {
     history.SetCell(0);
-    NextPicture(next);
+    NextPicture(next, run);
   } else {
     if (TheCatalogue().PictureCount() == 0) {
       DrawMessage(next, kNoPicturesMessage);
@@ -133,14 +131,14 @@ void ComposeScreen(TBitmap& next) {
         cell->RandomPos = s.RandomPos;
         cell->Crop = s.crop;
         history.SetCell(static_cast<int32_t>(i));
-        NextPicture(*cell);
+        NextPicture(*cell, run);
         CopyRect(next, *cell, c.top, c.bottom, c.left, c.right, 0, 0);
       }
       compose_platform::ProcessPendingMessages();
-      if (RunEnding()) break;
+      if (run.Stopping()) break;
     }
   }
-  if (!RunEnding()) history.FinishScreen(count);
+  if (!run.Stopping()) history.FinishScreen(count);
 }
 
 }  // namespace kelv

@@ -12,10 +12,7 @@
 namespace kelv {
 
 class TBitmap;
-
-// The run is ending (a stop was requested): composing stops early and the history is
-// left as it is.
-bool RunEnding();
+struct RunFlags;
 
 struct LoadResult {
   // The picture's own size when it was drawn; both negative when the size filter
@@ -39,7 +36,8 @@ void DrawPicture(TBitmap& target, const TBitmap& source);
 
 // Fills `next` (the run's next-picture bitmap) with the next screen: one picture, or a
 // grid or pair of cells each filled by the display order; a replayed screen from the
-// history when the show cycle asks for one. Updates the history unless the run ends.
-void ComposeScreen(TBitmap& next);
+// history when the show cycle asks for one. Stops early when the run stops, and then
+// leaves the history as it is.
+void ComposeScreen(TBitmap& next, const RunFlags& run);
 
 }  // namespace kelv

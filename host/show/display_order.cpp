@@ -145,7 +145,7 @@ void EndDisplayOrderRun() {
 
 void FilterOut(int32_t index, const std::string& name) { FilterOutPicture(index, name, false); }
 
-void NextPicture(TBitmap& target) {
+void NextPicture(TBitmap& target, const RunFlags& run) {
   DisplayOrderState& st = TheDisplayOrder();
   const Settings& s = TheSettings();
   TPicList& catalogue = TheCatalogue();
@@ -169,7 +169,7 @@ void NextPicture(TBitmap& target) {
   for (bool retry = false;; retry = true) {
     // Skipping through many missing or unreadable files (a vanished drive) must not hold
     // up the end of the run.
-    if (retry && services.runEnding && services.runEnding()) {
+    if (retry && run.EndRequested) {
       target.Clear();
       return;
     }
@@ -197,7 +197,7 @@ void NextPicture(TBitmap& target) {
           break;
       }
     }
-    if (!RunEnding()) history.Record(i);
+    if (!run.Stopping()) history.Record(i);
     if (count >= 1 && (i < 0 || i >= count)) {
       throw Exception("incorrect picNumber, " + std::to_string(i) + ", " + std::to_string(count));
     }
@@ -212,7 +212,7 @@ void NextPicture(TBitmap& target) {
     ++st.statistics.tried;
     if (r.width > 0 && r.height > 0) {
       ++st.statistics.shown;
-      services.caption(target, i);
+      services.caption(target, i, run.FullScreen);
     }
 
     if (r.width == 0 || r.height == 0) {
@@ -251,9 +251,10 @@ DisplayOrderServices DefaultDisplayOrderServices() {
   services.load = [](TBitmap& target, const std::string& fileName) {
     return LoadPicture(target, fileName);
   };
-  services.caption = [](TBitmap& target, int32_t index) { DrawCaption(target, index); };
+  services.caption = [](TBitmap& target, int32_t index, bool fullScreen) {
+    DrawCaption(target, index, fullScreen);
+  };
   services.message = [](TBitmap& target, const std::string& text) { DrawMessage(target, text); };
-  services.runEnding = [] { return EndRequested.load(); };
   return services;
 }
 

@@ -12,6 +12,7 @@
 namespace kelv {
 
 class TBitmap;
+struct RunFlags;
 class RegistryStore;
 struct LoadResult;
 
@@ -44,7 +45,7 @@ void EndDisplayOrderRun();
 // Chooses the next picture and loads it into the target (or draws one of the display
 // order's messages there when nothing can be shown). Records the choice in the screen
 // history unless the run is ending.
-void NextPicture(TBitmap& target);
+void NextPicture(TBitmap& target, const RunFlags& run);
 
 // Takes picture `index` (exactly `name`) out of the show after the size filter rejected
 // it, and repairs the order's state for the smaller catalogue. Raises "ind<>PicShowed" or
@@ -63,11 +64,9 @@ int32_t LoadResumePoint(RegistryStore& registry);
 // (entry and position within it; empty unless a preview runs inside the dialog).
 struct DisplayOrderServices {
   std::function<LoadResult(TBitmap& target, const std::string& fileName)> load;
-  std::function<void(TBitmap& target, int32_t index)> caption;
+  std::function<void(TBitmap& target, int32_t index, bool fullScreen)> caption;
   std::function<void(TBitmap& target, const std::string& text)> message;
   std::function<void(int32_t entry, int32_t position)> filteredInDialog;
-  // The run is ending: skipping unreadable or filtered pictures stops at once.
-  std::function<bool()> runEnding;
 };
 // The program's own services (LoadPicture, DrawCaption, DrawMessage, no dialog update).
 DisplayOrderServices DefaultDisplayOrderServices();

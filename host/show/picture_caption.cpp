@@ -5,13 +5,12 @@
 #include "catalogue/pic_list.hpp"
 #include "imaging/caption.hpp"
 #include "settings/settings.hpp"
-#include "show/run_flags.hpp"
 
 namespace kelv {
 
-void DrawCaption(TBitmap& target, int32_t index) {
+void DrawCaption(TBitmap& target, int32_t index, bool fullScreen) {
   const Settings& s = TheSettings();
-  if (!FullScreen || !s.ShowFileName) return;
+  if (!fullScreen || !s.ShowFileName) return;
   const std::string name = TheCatalogue().PictureName(index);
   if (name.empty()) return;
   DrawText(target, CaptionText(name, s.IncludePath, s.IncludeExtension, s.IncludeFolder),

@@ -9,6 +9,6 @@ class TBitmap;
 
 // The caption of global picture `index` at "TextPos" in the caption font and colour, when
 // "TextFileName" asks for captions and the run is full screen.
-void DrawCaption(TBitmap& target, int32_t index);
+void DrawCaption(TBitmap& target, int32_t index, bool fullScreen);
 
 }  // namespace kelv

@@ -3,15 +3,16 @@
 #include "kelv_effectmodule.h"
 #include "plugins/plugin_host.hpp"
 #include "show/show_effects.hpp"
+#include "show/run_flags.hpp"
 #include "show/show_navigation.hpp"
 #include "show/show_wait.hpp"
 
 namespace kelv {
 
 ShowMachine::ShowMachine(ShowPlatform& platform, const std::vector<EffectModule>& modules,
-                         EffectTableState& table, ShowNavigation& navigation, ShowSignals signals,
-                         ShowTiming timing)
-    : platform_(platform), modules_(modules), table_(table), nav_(navigation), signals_(signals), timing_(timing) {}
+                         EffectTableState& table, ShowNavigation& navigation, RunFlags& run,
+                         const int32_t& delay)
+    : platform_(platform), modules_(modules), table_(table), nav_(navigation), run_(run), delay_(delay) {}
 
 uint8_t ShowMachine::Flags(int32_t index) const {
   if (index < 0 || index >= table_.Count()) return 0;
@@ -34,9 +35,9 @@ void ShowMachine::ShowPrepared() {
 }
 
 void ShowMachine::ClearInterrupt() {
-  signals_.stop = 0;
+  run_.StopRequested = 0;
   // RequestEnd raises the end flag before the stop flag: seen here, the stop is put back.
-  if (signals_.end) signals_.stop = 1;
+  if (run_.EndRequested) run_.StopRequested = 1;
 }
 
 void ShowMachine::ChooseFirst() {
@@ -67,11 +68,11 @@ void ShowMachine::Transition() {
   // Only in-place effects: the new picture comes by a cut, then the effect animates it.
   if (table_.allInPlace && runsSinceBuild_ > 0) ShowPrepared();
   platform_.LockSurface();
-  platform_.RunEffect(e, signals_.testFailureRequested.exchange(false));
+  platform_.RunEffect(e, run_.TestFailureRequested.exchange(false));
   ++runsSinceBuild_;
   // A transition cut short by a stop leaves the old screen partly drawn: the next screen
   // counts as seen only when its transition ran to the end.
-  if (signals_.stop == 0) {
+  if (run_.StopRequested == 0) {
     platform_.Present();
     seen_ = composed_;
   }
@@ -94,19 +95,19 @@ void ShowMachine::PrepareFollowingScreen() {
 }
 
 void ShowMachine::Step() {
-  if (signals_.end) return;
+  if (run_.EndRequested) return;
 
   // The delay clock stands still while paused.
-  if (signals_.paused && !timing_.effectPreview) {
+  if (run_.Paused && !run_.EffectPreview) {
     const uint32_t elapsed = platform_.Ticks() - showStart_;
-    while (signals_.stop == 0 && signals_.paused) platform_.Sleep(kPauseSlice);
+    while (run_.StopRequested == 0 && run_.Paused) platform_.Sleep(kPauseSlice);
     showStart_ = platform_.Ticks() - elapsed;
   }
   // Without any effect no transition ever runs: the test failure is raised at once.
-  if (table_.Count() == 0 && signals_.testFailureRequested.exchange(false)) platform_.RaiseTestFailure();
+  if (table_.Count() == 0 && run_.TestFailureRequested.exchange(false)) platform_.RaiseTestFailure();
 
   const int64_t shown = static_cast<uint32_t>(platform_.Ticks() - showStart_);
-  if (shown <= *timing_.delay && !nav_.stepPending) return;
+  if (shown <= delay_ && !nav_.stepPending) return;
 
   // The screen for a navigation step: the prepared one, or one composed now when nothing
   // is prepared (an in-place effect came next, or a transition was cut short).
@@ -120,7 +121,7 @@ void ShowMachine::Step() {
   // A navigation step changes the screen at once, without an effect. Another arrow key
   // that arrived meanwhile leaves the step pending for the next pass.
   const bool skip = nav_.stepPending;
-  if (!(nav_.stepPending && signals_.stop != 0)) nav_.stepPending = false;
+  if (!(nav_.stepPending && run_.StopRequested != 0)) nav_.stepPending = false;
   nav_.keepPrepared = false;
   nav_.nextPrepared = false;
 
@@ -131,14 +132,14 @@ void ShowMachine::Step() {
   showStart_ = platform_.Ticks();
 
   // A stop ends the cycle, unless it only interrupted the change for a step.
-  if (signals_.stop != 0) {
-    if (!nav_.stepPending || signals_.end) return;
+  if (run_.StopRequested != 0) {
+    if (!nav_.stepPending || run_.EndRequested) return;
     ClearInterrupt();
   }
   PrepareFollowingScreen();
 }
 
-bool ShowMachine::Finished() const { return signals_.end || (signals_.stop != 0 && !nav_.stepPending); }
+bool ShowMachine::Finished() const { return run_.EndRequested || (run_.StopRequested != 0 && !nav_.stepPending); }
 
 void ShowMachine::Run() {
   do {

@@ -15,6 +15,7 @@ namespace kelv {
 struct EffectModule;
 struct EffectTableState;
 struct ShowNavigation;
+struct RunFlags;
 
 // 48 hours: the first screen's display time is taken as long over, so the first change
 // starts as soon as the first screen is composed.
@@ -51,24 +52,11 @@ public:
   virtual void VisibilityCheck() = 0;
 };
 
-// The flags the show shares with the window's input handling on the main thread.
-struct ShowSignals {
-  std::atomic<int32_t>& stop;  // StopRequested: the effect modules read it too
-  std::atomic<bool>& end;      // EndRequested: the stop is for good
-  std::atomic<bool>& paused;
-  std::atomic<bool>& testFailureRequested;
-};
-
-// The settings the cycle reads at every pass.
-struct ShowTiming {
-  const int32_t* delay = nullptr;  // "Delay": ms a screen stays after its change
-  bool effectPreview = false;      // the settings dialog's effect preview: no delay pause
-};
-
 class ShowMachine {
 public:
+  // `delay` is the "Delay" setting (ms a screen stays after its change), read at every pass.
   ShowMachine(ShowPlatform& platform, const std::vector<EffectModule>& modules, EffectTableState& table,
-              ShowNavigation& navigation, ShowSignals signals, ShowTiming timing);
+              ShowNavigation& navigation, RunFlags& run, const int32_t& delay);
 
   // The start of a run: nothing run since the table was built, nothing seen.
   void Start();
@@ -97,8 +85,8 @@ private:
   const std::vector<EffectModule>& modules_;
   EffectTableState& table_;
   ShowNavigation& nav_;
-  ShowSignals signals_;
-  ShowTiming timing_;
+  RunFlags& run_;
+  const int32_t& delay_;
 
   uint32_t showStart_ = 0;       // when the current screen's display time began
   int32_t runsSinceBuild_ = 0;   // transitions run since the effect table was built

@@ -19,7 +19,7 @@
 #include "common/random.hpp"
 #include "imaging/bitmap.hpp"
 #include "plugins/plugin_host.hpp"
-#include "saver/run_state.hpp"
+#include "show/run_flags.hpp"
 #include "settings/settings.hpp"
 #include "show/compose.hpp"
 #include "show/compose_history.hpp"
@@ -156,7 +156,8 @@ int main(int argc, char** argv) {
     catalogue.Item(0)->Pictures->assign(files);
 
     kelv::SeedRandom(seed);
-    kelv::FullScreen = true;
+    kelv::RunFlags run;
+    run.FullScreen = true;
     kelv::SaverRunActive = true;
     kelv::StartDisplayOrderRun();
     kelv::TheHistory().Reset();
@@ -176,7 +177,7 @@ int main(int argc, char** argv) {
     next->Crop = s.crop;
     next->RandomPos = s.RandomPos;
     for (int k = 0; k < count; ++k) {
-      kelv::ComposeScreen(*next);
+      kelv::ComposeScreen(*next, run);
       const std::string out = prefix + std::to_string(k) + ".bmp";
       if (!WriteBmp(out, *next)) {
         std::printf("cannot write %s\n", out.c_str());

@@ -21,8 +21,8 @@
 #include "app/program_settings.hpp"
 #include "imaging/presentation.hpp"
 #include "saver/run_saver.hpp"
-#include "saver/run_state.hpp"
-#include "saver/show_cycle.hpp"
+#include "saver/run_show_win.hpp"
+#include "saver/saver_run_win.hpp"
 #include "settings/settings.hpp"
 
 namespace {
@@ -83,14 +83,15 @@ long CountThreads() {
 // presented or DirectDraw was given up (or, on the plain path, a second after set-up).
 std::atomic<bool> g_presentationEvent{false};
 
-DWORD WINAPI ReportPresentation(void*) {
-  for (int i = 0; i < 600 && (!kelv::SaverWindow.load() || kelv::PaintSuppressed); ++i) Sleep(50);
+DWORD WINAPI ReportPresentation(void* param) {
+  const kelv::SaverRun& run = *static_cast<kelv::SaverRun*>(param);
+  for (int i = 0; i < 600 && (!run.SaverWindow.load() || run.PaintSuppressed); ++i) Sleep(50);
   for (int i = 0; i < 400 && kelv::UseDirectDraw && !g_presentationEvent; ++i) Sleep(50);
   Sleep(kelv::UseDirectDraw ? 200 : 1000);
   std::printf("presentation: ddraw=%d primary=%d\n", kelv::UseDirectDraw.load() ? 1 : 0,
               kelv::DrawingToPrimary() ? 1 : 0);
   // The moves the system reported while the window appeared have been counted by now.
-  std::printf("mouse countdown: %d\n", kelv::MouseMoveCountdown.load());
+  std::printf("mouse countdown: %d\n", run.MouseMoveCountdown.load());
   std::fflush(stdout);
   return 0;
 }
@@ -127,7 +128,8 @@ void CALLBACK HideHost(HWND, UINT, UINT_PTR id, DWORD) {
 
 int DialogPreviews(int runs) {
   g_host = CreateHost("Kelvora dialog host", 40, 40, 360, 280, GRAY_BRUSH);
-  kelv::DialogPreview = true;
+  kelv::RunOptions options;
+  options.dialogPreview = true;
 
   // The counting method must see objects come and go, or its numbers prove nothing.
   const long before = CountGdiObjects();
@@ -146,7 +148,10 @@ int DialogPreviews(int runs) {
     UpdateWindow(g_host);
     SetTimer(nullptr, 0, 400, HideHost);
     const long threadsBefore = CountThreads();
-    kelv::RunSaver(reinterpret_cast<uintptr_t>(g_host), &kelv::LoadProgramSettings);
+    {
+      kelv::SaverRun run(g_host, options);
+      run.Run();
+    }
     // The show thread ends right after the run has returned.
     for (int wait = 0; wait < 100 && CountThreads() > threadsBefore; ++wait) Sleep(20);
     const long now[2] = {CountGdiObjects(), CountThreads()};
@@ -184,13 +189,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   listener.fellBack = FellBack;
   kelv::SetPresentationListener(listener);
   kelv::SetPresentationObserver(listener);
-  CloseHandle(CreateThread(nullptr, 0, ReportPresentation, nullptr, 0, nullptr));
   if (mode == "/hosted") {
     g_host = CreateHost("Kelvora preview host", 600, 400, 320, 240, WHITE_BRUSH);
     UpdateWindow(g_host);
     SetTimer(nullptr, 0, static_cast<UINT>(parent), HideHost);
     parent = reinterpret_cast<uintptr_t>(g_host);
   }
-  kelv::RunSaver(parent, &kelv::LoadProgramSettings);
+  // The settings were loaded above; the run does not load them again.
+  kelv::SaverRun run(reinterpret_cast<HWND>(parent), kelv::RunOptions{});
+  CloseHandle(CreateThread(nullptr, 0, ReportPresentation, &run, 0, nullptr));
+  run.Run();
   return 0;
 }

@@ -10,7 +10,6 @@
 #include "imaging/caption_platform.hpp"
 #include "settings/settings.hpp"
 #include "show/picture_caption.hpp"
-#include "show/run_flags.hpp"
 
 namespace kelv {
 namespace {
@@ -66,25 +65,23 @@ protected:
     TheSettings() = Settings{};
     caption_platform::Recorded().clear();
     target = TBitmap::Create(200, 100);
-    FullScreen = true;
     TPicList& c = TheCatalogue();
     c.Clear();
     c.AddFolder("Root");
     c.Item(0)->Pictures->assign({"C:\\Photos\\Trip\\beach.jpg"});
   }
-  void TearDown() override { FullScreen = false; }
   std::unique_ptr<TBitmap> target;
 };
 
 TEST_F(DrawTextTest, CaptionsOnlyWhenAskedForAndFullScreen) {
-  DrawCaption(*target, 0);
+  DrawCaption(*target, 0, true);
   EXPECT_TRUE(caption_platform::Recorded().empty());  // "TextFileName" bit 0 off
 
   TheSettings().ShowFileName = true;
   TheSettings().IncludeFolder = true;
   TheSettings().TextPos = TextPosTop;
   TheSettings().Textbg = true;
-  DrawCaption(*target, 0);
+  DrawCaption(*target, 0, true);
   ASSERT_EQ(caption_platform::Recorded().size(), 1u);
   const auto& r = caption_platform::Recorded()[0];
   EXPECT_EQ(r.slot, caption_platform::FontSlot::Caption);
@@ -95,8 +92,7 @@ TEST_F(DrawTextTest, CaptionsOnlyWhenAskedForAndFullScreen) {
   EXPECT_EQ(r.lines[0].text, "Trip\\beach");
   EXPECT_EQ(r.lines[0].y, 5);
 
-  FullScreen = false;
-  DrawCaption(*target, 0);
+  DrawCaption(*target, 0, false);  // a preview
   EXPECT_EQ(caption_platform::Recorded().size(), 1u);
 }
 

@@ -276,7 +276,6 @@ protected:
   void SetUp() override {
     TheSettings() = Settings{};
     TheSettings().StartFromPrevious = false;
-    StopRequested = 0;
     TheHistory().Reset();
     StartDisplayOrderRun();
     TPicList& c = TheCatalogue();
@@ -296,7 +295,7 @@ protected:
       r.height = 10;
       return r;
     };
-    TheDisplayOrderServices().caption = [](TBitmap&, int32_t) {};
+    TheDisplayOrderServices().caption = [](TBitmap&, int32_t, bool) {};
     TheDisplayOrderServices().message = [this](TBitmap&, const std::string& text) { messages.push_back(text); };
   }
   void TearDown() override {
@@ -305,13 +304,14 @@ protected:
   }
   std::vector<std::pair<int32_t, int32_t>> cellSizes;
   std::vector<std::string> messages;
+  RunFlags run;
 };
 
 TEST_F(ComposeTest, GridCellsAreFilledInOrderAndRemembered) {
   TheSettings().Screens = 9;
   TheSettings().Order = OrderSequential;
   auto next = TBitmap::Create(100, 50);
-  ComposeScreen(*next);
+  ComposeScreen(*next, run);
   ASSERT_EQ(cellSizes.size(), 9u);
   EXPECT_EQ(cellSizes[0], (std::pair<int32_t, int32_t>{33, 16}));
   EXPECT_EQ(cellSizes[2], (std::pair<int32_t, int32_t>{34, 16}));
@@ -341,14 +341,14 @@ TEST_F(ComposeTest, ReplayShowsTheSameScreenAgain) {
   auto next = TBitmap::Create(60, 40);
   std::vector<std::vector<uint32_t>> shown;
   for (int k = 0; k < 3; ++k) {
-    ComposeScreen(*next);
+    ComposeScreen(*next, run);
     shown.emplace_back(static_cast<uint32_t*>(next->Bits), static_cast<uint32_t*>(next->Bits) + 60 * 40);
   }
   ScreenHistory& h = TheHistory();
   h.replay = 0;
   h.replaying = true;
   for (int k = 0; k < 3; ++k) {
-    ComposeScreen(*next);
+    ComposeScreen(*next, run);
     EXPECT_EQ(std::vector<uint32_t>(static_cast<uint32_t*>(next->Bits), static_cast<uint32_t*>(next->Bits) + 60 * 40), shown[k]) << k;
   }
   EXPECT_FALSE(h.replaying.load());
@@ -361,20 +361,20 @@ TEST_F(ComposeTest, EmptyCatalogueAndStoppedRuns) {
   TheCatalogue().Clear();
   TheCatalogue().AddFolder("Root");
   caption_platform::Recorded().clear();
-  ComposeScreen(*next);
+  ComposeScreen(*next, run);
   ASSERT_EQ(caption_platform::Recorded().size(), 1u);
   EXPECT_EQ(caption_platform::Recorded()[0].lines[0].text, kNoPicturesMessage);
   EXPECT_EQ(TheHistory().current.load(), 0);
 
   TheCatalogue().Item(0)->Pictures->assign({"C:\\p\\0", "C:\\p\\1"});
   TheDisplayOrderServices().load = [this](TBitmap&, const std::string&) {
-    StopRequested = 1;  // input ends the run while the first cell is loading
+    run.RequestEnd();  // input ends the run while the first cell is loading
     LoadResult r;
     r.width = r.height = 5;
     cellSizes.push_back({0, 0});
     return r;
   };
-  ComposeScreen(*next);
+  ComposeScreen(*next, run);
   EXPECT_EQ(cellSizes.size(), 1u);
   EXPECT_EQ(TheHistory().current.load(), 0);
   EXPECT_EQ(TheHistory().At(0).pictures[0], 0);  // nothing recorded while stopping

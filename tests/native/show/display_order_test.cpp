@@ -31,7 +31,6 @@ protected:
   void SetUp() override {
     TheSettings() = Settings{};
     TheSettings().StartFromPrevious = false;
-    StopRequested = 0;
     TheHistory().Reset();
     StartDisplayOrderRun();
     EndDisplayOrderRun();
@@ -45,10 +44,9 @@ protected:
       r.height = 80;
       return r;
     };
-    TheDisplayOrderServices().caption = [this](TBitmap&, int32_t index) { captions.push_back(index); };
+    TheDisplayOrderServices().caption = [this](TBitmap&, int32_t index, bool) { captions.push_back(index); };
     TheDisplayOrderServices().message = [this](TBitmap&, const std::string& text) { messages.push_back(text); };
     TheDisplayOrderServices().filteredInDialog = nullptr;
-    TheDisplayOrderServices().runEnding = nullptr;
     target = TBitmap::Create(8, 8);
   }
   void TearDown() override {
@@ -71,7 +69,7 @@ protected:
   // Index of the last shown picture in the original numbering (p<k>.jpg).
   int32_t Step() {
     const size_t before = loaded.size();
-    NextPicture(*target);
+    NextPicture(*target, run);
     if (loaded.size() == before) return -1;
     const std::string& n = loaded.back();
     return std::stoi(n.substr(n.find('p', 4) + 1));
@@ -90,6 +88,7 @@ protected:
   }
 
   std::unique_ptr<TBitmap> target;
+  RunFlags run;
   std::vector<std::string> loaded;
   std::vector<int32_t> captions;
   std::vector<std::string> messages;
@@ -182,8 +181,8 @@ TEST_F(DisplayOrderTest, EmptyCatalogueShowsTheMessageInEveryOrder) {
     TheSettings().Order = order;
     StartDisplayOrderRun();
     messages.clear();
-    NextPicture(*target);
-    NextPicture(*target);
+    NextPicture(*target, run);
+    NextPicture(*target, run);
     EXPECT_EQ(messages, (std::vector<std::string>{kNoPicturesMessage, kNoPicturesMessage})) << order;
   }
   EXPECT_TRUE(loaded.empty());
@@ -203,7 +202,7 @@ TEST_F(DisplayOrderTest, UnreadablePicturesAreSkippedAndCounted) {
   Unreadable(0);
   Unreadable(2);
   loaded.clear();
-  NextPicture(*target);
+  NextPicture(*target, run);
   EXPECT_EQ(messages, std::vector<std::string>{kCantReadMessage});
   EXPECT_EQ(loaded.size(), 5u);
   EXPECT_EQ(TheDisplayOrder().statistics.tried, 8);
@@ -215,10 +214,10 @@ TEST_F(DisplayOrderTest, UnreadablePicturesAreSkippedAndCounted) {
   loaded.clear();
   TheDisplayOrderServices().load = [this](TBitmap&, const std::string& name) {
     loaded.push_back(name);
+    if (loaded.size() == 3) run.RequestEnd();
     return LoadResult{};
   };
-  TheDisplayOrderServices().runEnding = [this] { return loaded.size() >= 3; };
-  NextPicture(*target);
+  NextPicture(*target, run);
   EXPECT_EQ(loaded.size(), 3u);
   EXPECT_TRUE(messages.empty());
 }
@@ -277,7 +276,7 @@ TEST_F(DisplayOrderTest, AllFilteredEndsWithTheMessageAndEveryPictureFiltered) {
     TheSettings().Order = order;
     for (int k = 0; k < 4; ++k) Filter(k);
     messages.clear();
-    NextPicture(*target);
+    NextPicture(*target, run);
     EXPECT_EQ(messages, std::vector<std::string>{kAllFilteredMessage}) << order;
     EXPECT_EQ(TheCatalogue().PictureCount(), 0);
     EXPECT_EQ(TheCatalogue().Item(1)->Filtered->size(), 4u);
@@ -301,7 +300,7 @@ TEST_F(DisplayOrderTest, BrokenStateRaises) {
   TheSettings().Order = OrderSequential;
   TheDisplayOrder().current = 10;
   try {
-    NextPicture(*target);
+    NextPicture(*target, run);
     FAIL();
   } catch (const Exception& e) {
     EXPECT_STREQ(e.what(), "incorrect picNumber, 11, 3");
@@ -347,9 +346,9 @@ TEST_F(DisplayOrderTest, ReplayedScreensTakeTheirPicturesFromTheHistory) {
 TEST_F(DisplayOrderTest, StoppingRunDoesNotTouchTheHistory) {
   TheSettings().Order = OrderSequential;
   TheHistory().SetCell(0);
-  StopRequested = 1;
+  run.StopRequested = 1;
   Step();
-  StopRequested = 0;
+  run.StopRequested = 0;
   EXPECT_EQ(TheHistory().At(0).pictures[0], 0);
   Step();
   EXPECT_EQ(TheHistory().At(0).pictures[0], 1);
@@ -421,11 +420,11 @@ TEST_F(ResumePointTest, RunsResumeAfterTheStoredPicture) {
   TheSettings().StartFromPrevious = true;
   TheSettings().StartFromRandom = true;  // the resume point wins
   TheSettings().Order = OrderSequential;
-  NextPicture(*target);
+  NextPicture(*target, run);
   EXPECT_EQ(loaded.back(), "c:\\x6.jpg");
   StartDisplayOrderRun();
   TheSettings().Order = OrderReverse;
-  NextPicture(*target);
+  NextPicture(*target, run);
   EXPECT_EQ(loaded.back(), "c:\\x4.jpg");
   // Random order ignores "Prev" (and draws from the start of the permutation).
   StartDisplayOrderRun();
@@ -434,7 +433,7 @@ TEST_F(ResumePointTest, RunsResumeAfterTheStoredPicture) {
   SeedRandom(11);
   const int32_t expected = static_cast<int32_t>(Round((12 - 4 - 0.002) * RandomReal() - 0.499));
   SeedRandom(11);
-  NextPicture(*target);
+  NextPicture(*target, run);
   EXPECT_EQ(loaded.back(), TheCatalogue().PictureName(expected));
   key->SetString("Prev", "");
 }

@@ -15,6 +15,7 @@
 #include "show/fake_effect_module.hpp"
 #include "show/show_effects.hpp"
 #include "show/show_machine.hpp"
+#include "show/run_flags.hpp"
 #include "show/show_navigation.hpp"
 
 namespace kelv {
@@ -101,14 +102,13 @@ struct Show {
   std::vector<EffectModule> modules;
   EffectTableState table;
   ShowNavigation nav;
-  std::atomic<int32_t> stop{0};
-  std::atomic<bool> end{false};
-  std::atomic<bool> paused{false};
-  std::atomic<bool> testFailure{false};
+  RunFlags run;
+  std::atomic<int32_t>& stop = run.StopRequested;
+  std::atomic<bool>& paused = run.Paused;
+  std::atomic<bool>& testFailure = run.TestFailureRequested;
   std::mutex navLock;
   int32_t delay = 1000;
-  ShowMachine machine{platform, modules, table, nav, ShowSignals{stop, end, paused, testFailure},
-                      ShowTiming{&delay, false}};
+  ShowMachine machine{platform, modules, table, nav, run, delay};
 
   // flags: one byte per effect of a single one-group module; empty: no effect at all.
   explicit Show(std::vector<uint8_t> flags, FakeModule* keep) {
@@ -121,10 +121,7 @@ struct Show {
     machine.Start();
     machine.ChooseFirst();
   }
-  void RequestEnd() {
-    end = true;
-    stop = 1;
-  }
+  void RequestEnd() { run.RequestEnd(); }
   void Right() { StepNext(nav, platform.history, stop, navLock); }
   void Left() { StepPrevious(nav, platform.history, stop, navLock); }
   // Runs the show until `ms` have passed, then ends it; false when it did not end.
@@ -134,7 +131,7 @@ struct Show {
     int32_t guard = 0;
     platform.onSleep = [&, script] {
       if (script) script();
-      if (platform.now - start >= ms && !end) RequestEnd();
+      if (platform.now - start >= ms && !run.EndRequested) RequestEnd();
       if (++guard > 100000) RequestEnd();  // the test's own safety net
     };
     machine.Run();
