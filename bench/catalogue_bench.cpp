@@ -23,7 +23,7 @@ using Clock = std::chrono::steady_clock;
 double Ms(Clock::time_point since) { return std::chrono::duration<double, std::milli>(Clock::now() - since).count(); }
 double CpuMs(std::clock_t since) { return 1000.0 * static_cast<double>(std::clock() - since) / CLOCKS_PER_SEC; }
 
-// The documented walk: running sum over the entries up to the one holding g.
+// The plain walk: a running sum over the entries up to the one holding g.
 std::string WalkName(const kelv::TPicList& list, int32_t g) {
   int64_t s = 0;
   for (int32_t i = 0; i < list.Count(); ++i) {

@@ -105,7 +105,8 @@ void FallBack() {
   if (S().listener.fellBack) S().listener.fellBack();
 }
 
-// Steps 1 to 6 of the set-up; false when DirectDraw cannot be used.
+// DirectDraw object, exclusive full-screen mode, primary surface, its pixel format and
+// the off-screen surface; false when DirectDraw cannot be used.
 bool CreateSurfaces(HWND window, int32_t width, int32_t height) {
   State& s = S();
   DirectDrawCreateFn create = DirectDrawCreateEntry();

@@ -13,106 +13,113 @@ namespace {
 
 int32_t RoundTo32(double x) { return static_cast<int32_t>(Round(x)); }
 
-}  // namespace
+struct Size {
+  int32_t width;
+  int32_t height;
+};
 
-PicturePlacement PlacePicture(int32_t pw, int32_t ph, const PlacementOptions& o, int32_t qw,
-                              int32_t qh, double (*random)()) {
-  PicturePlacement p;
-  float sx = static_cast<float>(qw) / static_cast<float>(pw);
-  float sy = static_cast<float>(qh) / static_cast<float>(ph);
-  int32_t wx = 0, wy = 0, w = qw, h = qh;
-
-  // Crop to the target's aspect when the two aspects differ by less than a factor 1.4.
-  if (o.crop && (sx > 1.0f || sy > 1.0f || o.enlarge)) {
-    const float r = sx / sy;
-    if (r > 0.7 && r < 1.4) {
-      const float s = std::min(sx, sy);
+// The source window: the whole picture, or with crop on the centre part of the picture
+// that has the target's aspect, when the two aspects differ by less than a factor 1.4.
+// Sets the window and the window-to-target scale of `p`.
+void ChooseWindow(PicturePlacement& p, Size target, const PlacementOptions& o, Size picture) {
+  float scaleX = static_cast<float>(picture.width) / static_cast<float>(target.width);
+  float scaleY = static_cast<float>(picture.height) / static_cast<float>(target.height);
+  int32_t left = 0, top = 0, width = picture.width, height = picture.height;
+  if (o.crop && (scaleX > 1.0f || scaleY > 1.0f || o.enlarge)) {
+    const float aspects = scaleX / scaleY;
+    if (aspects > 0.7 && aspects < 1.4) {
+      const float s = std::min(scaleX, scaleY);
       if (s > 1.0f || o.enlarge) {
-        // pw * s is exact in double: the product of a 32-bit integer and a float.
-        w = RoundTo32(static_cast<double>(pw) * s);
-        h = RoundTo32(static_cast<double>(ph) * s);
+        // target.width * s is exact in double: the product of a 32-bit integer and a float.
+        width = RoundTo32(static_cast<double>(target.width) * s);
+        height = RoundTo32(static_cast<double>(target.height) * s);
       }
-      if (!(w == qw && h == qh && s > 1.0f)) {
-        if (w > qw && h <= qh) w = qw;
-        if (h > qh && w <= qw) h = qh;
-        wx = (qw - w) / 2;
-        wy = (qh - h) / 2;
-        sx = static_cast<float>(w) / static_cast<float>(pw);
-        sy = static_cast<float>(h) / static_cast<float>(ph);
+      if (!(width == picture.width && height == picture.height && s > 1.0f)) {
+        if (width > picture.width && height <= picture.height) width = picture.width;
+        if (height > picture.height && width <= picture.width) height = picture.height;
+        left = (picture.width - width) / 2;
+        top = (picture.height - height) / 2;
+        scaleX = static_cast<float>(width) / static_cast<float>(target.width);
+        scaleY = static_cast<float>(height) / static_cast<float>(target.height);
       }
     }
   }
-  p.windowX = wx;
-  p.windowY = wy;
-  p.windowW = w;
-  p.windowH = h;
-  p.scaleX = sx;
-  p.scaleY = sy;
-  p.copyX = wx;
-  p.copyY = wy;
+  p.windowX = left;
+  p.windowY = top;
+  p.windowW = width;
+  p.windowH = height;
+  p.scaleX = scaleX;
+  p.scaleY = scaleY;
+  p.copyX = left;
+  p.copyY = top;
+}
 
-  if (sx == 1.0f && sy == 1.0f) {
-    p.exactFit = true;
-    p.destW = w;
-    p.destH = h;
-    return p;
+// An unscaled window: centred (or at a random place) where it is smaller than the target,
+// cut to the target's size where it is larger.
+void PlaceUnscaled(PicturePlacement& p, Size target, const PlacementOptions& o, double (*random)()) {
+  const auto offset = [&](int32_t room) { return o.randomPos ? RoundTo32(random() * room) : room / 2; };
+  const int32_t width = p.windowW, height = p.windowH;
+  const bool wider = width > target.width;
+  const bool taller = height > target.height;
+  p.overflow = wider || taller;
+  p.destW = wider ? target.width : width;
+  p.destH = taller ? target.height : height;
+  if (wider && taller) {
+    p.copyX = p.windowX + offset(width - target.width);
+    p.copyY = p.windowY + offset(height - target.height);
+    return;
   }
+  p.destX = wider ? 0 : offset(target.width - width);
+  p.destY = taller ? 0 : offset(target.height - height);
+}
 
-  const bool smallerBoth = w < pw && h < ph;
-  bool scaled = true;
-  if (!smallerBoth || !o.enlarge) {
-    if ((w <= pw && h <= ph) || !o.shrink) scaled = false;
-  }
-
-  if (!scaled) {
-    const auto offset = [&](int32_t room) {
-      return o.randomPos ? RoundTo32(random() * room) : room / 2;
-    };
-    const bool wider = w > pw;
-    const bool taller = h > ph;
-    p.overflow = wider || taller;
-    if (!wider && !taller) {
-      p.destW = w;
-      p.destH = h;
-      p.destX = offset(pw - w);
-      p.destY = offset(ph - h);
-    } else if (wider && !taller) {
-      p.destW = pw;
-      p.destH = h;
-      p.destX = 0;
-      p.destY = offset(ph - h);
-    } else if (!wider && taller) {
-      p.destW = w;
-      p.destH = ph;
-      p.destX = offset(pw - w);
-      p.destY = 0;
-    } else {
-      p.destW = pw;
-      p.destH = ph;
-      p.copyX = wx + offset(w - pw);
-      p.copyY = wy + offset(h - ph);
-    }
-    return p;
-  }
-
+// A scaled window fills the target along the axis that limits it and is centred along
+// the other one; the resampler draws it unless it is tiny or the quality is Quick.
+void PlaceScaled(PicturePlacement& p, Size target, const PlacementOptions& o, Size picture) {
+  const float scaleX = p.scaleX, scaleY = p.scaleY;
   p.scaled = true;
-  if (sx > sy) {
-    const double height = static_cast<double>(h) / sx;
-    p.destW = pw;
+  if (scaleX > scaleY) {
+    const double height = static_cast<double>(p.windowH) / scaleX;
+    p.destW = target.width;
     p.destH = RoundTo32(height);
     p.destX = 0;
-    p.destY = RoundTo32(static_cast<double>(ph) - height) / 2;
+    p.destY = RoundTo32(static_cast<double>(target.height) - height) / 2;
   } else {
-    const double width = static_cast<double>(w) / sy;
+    const double width = static_cast<double>(p.windowW) / scaleY;
     p.destW = RoundTo32(width);
-    p.destH = ph;
-    p.destX = RoundTo32(static_cast<double>(pw) - width) / 2;
+    p.destH = target.height;
+    p.destX = RoundTo32(static_cast<double>(target.width) - width) / 2;
     p.destY = 0;
   }
   p.resample = (o.quality == ResizeGood || o.quality == ResizeBest) &&
-               (sx >= 1.0f || sy >= 1.0f || qw >= 50 || qh >= 50) && w >= 11 && h >= 11 &&
-               p.destW >= 11 && p.destH >= 11;
+               (scaleX >= 1.0f || scaleY >= 1.0f || picture.width >= 50 || picture.height >= 50) &&
+               p.windowW >= 11 && p.windowH >= 11 && p.destW >= 11 && p.destH >= 11;
   p.filter = o.quality == ResizeBest ? FilterForBestQuality : FilterForGoodQuality;
+}
+
+}  // namespace
+
+PicturePlacement PlacePicture(int32_t targetW, int32_t targetH, const PlacementOptions& options,
+                              int32_t pictureW, int32_t pictureH, double (*random)()) {
+  const Size target{targetW, targetH};
+  const Size picture{pictureW, pictureH};
+  PicturePlacement p;
+  ChooseWindow(p, target, options, picture);
+
+  if (p.scaleX == 1.0f && p.scaleY == 1.0f) {
+    p.exactFit = true;
+    p.destW = p.windowW;
+    p.destH = p.windowH;
+    return p;
+  }
+
+  // A window larger than the target is shrunk (when Shrink is on); one smaller in both
+  // directions is enlarged only with Enlarge.
+  const bool fits = p.windowW <= targetW && p.windowH <= targetH;
+  const bool smallerBoth = p.windowW < targetW && p.windowH < targetH;
+  const bool scaled = (smallerBoth && options.enlarge) || !(fits || !options.shrink);
+  if (scaled) PlaceScaled(p, target, options, picture);
+  else PlaceUnscaled(p, target, options, random);
   return p;
 }
 

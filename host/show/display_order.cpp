@@ -121,6 +121,40 @@ void FilterOutPicture(int32_t i, const std::string& name, bool replayed) {
   }
 }
 
+// The first choice of a run starts after a random picture or after the resume point
+// (the resume point wins when both are set); the random order has a start of its own.
+void ChooseStartPoint(DisplayOrderState& st, int32_t count) {
+  const Settings& s = TheSettings();
+  if (s.Order == OrderRandom) return;
+  if (s.StartFromRandom) st.current = static_cast<int32_t>(Round((count - 0.002) * RandomReal() - 0.499));
+  if (s.StartFromPrevious) st.current = LoadResumePoint();
+}
+
+// The next global index in the configured order.
+int32_t StepInOrder(DisplayOrderState& st, int32_t count) {
+  switch (TheSettings().Order) {
+    case OrderSequential:
+      return st.current + 1 == count ? 0 : st.current + 1;
+    case OrderReverse:
+      return st.current < 1 ? count - 1 : st.current - 1;
+    case OrderRandom:
+      return RandomStep(st, count);
+    default:
+      return 0;
+  }
+}
+
+// The run statistics of one attempt: tried, and shown, filtered or why it failed.
+void CountAttempt(DisplayStatistics& counts, const LoadResult& r) {
+  ++counts.tried;
+  if (r.width > 0 && r.height > 0) ++counts.shown;
+  else if (r.width < 0 && r.height < 0) ++counts.filtered;
+  else if (r.width != 0 && r.height != 0) return;  // sizes of mixed signs: no verdict
+  else if (r.fileMissing) ++counts.missing;
+  else if (r.fileUnopenable) ++counts.unopenable;
+  else ++counts.failed;
+}
+
 }  // namespace
 
 DisplayOrderState& TheDisplayOrder() {
@@ -147,20 +181,10 @@ void FilterOut(int32_t index, const std::string& name) { FilterOutPicture(index,
 
 void NextPicture(TBitmap& target, const RunFlags& run) {
   DisplayOrderState& st = TheDisplayOrder();
-  const Settings& s = TheSettings();
   TPicList& catalogue = TheCatalogue();
   DisplayOrderServices& services = TheDisplayOrderServices();
   ScreenHistory& history = TheHistory();
-  const int32_t order = s.Order;
-
-  if (st.current == -1 && order != OrderRandom) {
-    if (s.StartFromRandom) {
-      st.current = static_cast<int32_t>(
-          Round((catalogue.PictureCount() - 0.002) * RandomReal() - 0.499));
-    }
-    // The resume point wins over the random start when both are set.
-    if (s.StartFromPrevious) st.current = LoadResumePoint();
-  }
+  if (st.current == -1) ChooseStartPoint(st, catalogue.PictureCount());
 
   int32_t failures = 0;
   // A replayed screen takes its picture from the history; when that picture cannot be
@@ -178,25 +202,7 @@ void NextPicture(TBitmap& target, const RunFlags& run) {
     // An index recorded before pictures left the catalogue may lie beyond its end now.
     const bool replayed = recorded >= 0 && recorded < count;
     fromHistory = false;
-    int32_t i = 0;
-    if (replayed) {
-      i = recorded;
-    } else {
-      switch (order) {
-        case OrderSequential:
-          i = st.current + 1 == count ? 0 : st.current + 1;
-          break;
-        case OrderReverse:
-          i = st.current < 1 ? count - 1 : st.current - 1;
-          break;
-        case OrderRandom:
-          i = RandomStep(st, count);
-          break;
-        default:
-          i = 0;
-          break;
-      }
-    }
+    const int32_t i = replayed ? recorded : StepInOrder(st, count);
     if (!run.Stopping()) history.Record(i);
     if (count >= 1 && (i < 0 || i >= count)) {
       throw Exception("incorrect picNumber, " + std::to_string(i) + ", " + std::to_string(count));
@@ -209,29 +215,12 @@ void NextPicture(TBitmap& target, const RunFlags& run) {
     }
     const std::string name = catalogue.PictureName(i);
     const LoadResult r = services.load(target, name);
-    ++st.statistics.tried;
+    CountAttempt(st.statistics, r);
     if (r.width > 0 && r.height > 0) {
-      ++st.statistics.shown;
       services.caption(target, i, run.FullScreen);
-    }
-
-    if (r.width == 0 || r.height == 0) {
-      if (r.fileMissing) {
-        ++st.statistics.missing;
-      } else if (r.fileUnopenable) {
-        ++st.statistics.unopenable;
-      } else {
-        ++st.statistics.failed;
-      }
-      if (count < failures) {
-        services.message(target, kCantReadMessage);
-        return;
-      }
-      ++failures;
-      continue;
+      return;
     }
     if (r.width < 0 && r.height < 0) {
-      ++st.statistics.filtered;
       FilterOutPicture(i, name, replayed);
       // Filtered pictures have left the catalogue, so only the unreadable ones still
       // stand among what is left: the attempt ends when every remaining picture failed
@@ -242,7 +231,13 @@ void NextPicture(TBitmap& target, const RunFlags& run) {
       }
       continue;
     }
-    return;
+    // Sizes of mixed signs come from no decoder: the target is taken as it is.
+    if (r.width != 0 && r.height != 0) return;
+    if (count < failures) {
+      services.message(target, kCantReadMessage);
+      return;
+    }
+    ++failures;
   }
 }
 

@@ -20,7 +20,8 @@ void Fill(TPicList& list, const std::vector<Strings>& entries) {
   }
 }
 
-// The documented walk over the entries, as the reference for the fast index.
+// The plain walk over the entries (a running sum of their sizes), as the reference for
+// the fast index.
 std::string WalkName(const TPicList& list, int32_t g) {
   int64_t s = 0;
   for (int32_t i = 0; i < list.Count(); ++i) {
