@@ -277,7 +277,7 @@ void ChooseFirstEffects() {
     }
   }
   nav.nextPrepared = true;
-  g_showStart = GetTickCount();
+  g_showStart = GetTickCount() - 172800000u;  // 48 h back: the first transition starts at once
 }
 
 void ShowFirstScreen() {
