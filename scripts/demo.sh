@@ -27,10 +27,10 @@ fi
 # ---- sample pictures ---------------------------------------------------------------
 samples="$build/samples"
 mkdir -p "$samples"
-font=$(find /usr/share/fonts -name 'DejaVuSans-Bold.ttf' 2>/dev/null | head -n 1)
-[ -n "$font" ] || font=$(find /usr/share/fonts -name '*.ttf' 2>/dev/null | head -n 1)
-font_args=()
-[ -n "$font" ] && font_args=(-font "$font")
+# The font file the tests draw with too (tests/wine/pictures.py; scripts/install-deps.sh
+# installs its package): ImageMagick's default font is not installed.
+font=$(python3 tests/wine/pictures.py font)
+font_args=(-font "$font")
 
 # sample <file> <width> <height> <colour from> <colour to> <shape> <number>
 # A diagonal gradient with a glow, a translucent shape and a big outlined number.

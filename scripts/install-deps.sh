@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need.
-# Packages already present are left alone; apt is only asked when something is missing.
+# Installs the Debian packages that building, running and testing need: every build,
+# test, fuzz run, benchmark comparison and the demo uses only these and what a fresh
+# Debian 12 has. Packages already present are left alone; apt is only asked when
+# something is missing. Installs are --no-install-recommends, so whatever a tool only
+# recommends (fonts above all) is named here itself.
 set -euo pipefail
 
 packages=(
@@ -9,9 +12,17 @@ packages=(
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix
   nasm
   googletest libgtest-dev libbenchmark-dev libjpeg62-turbo-dev
-  wine64 xvfb xauth x11-utils xdotool imagemagick
+  wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick
   libjpeg-turbo-progs libimage-exiftool-perl
+  # The one font file every text the tests and the demo draw names
+  # (tests/wine/pictures.py); ImageMagick's default font needs Ghostscript's fonts.
+  fonts-dejavu-core
+  # The outside tools the benchmark comparisons run (bench/README.md).
+  python3-pil libvips-tools
 )
+
+# Other builds on this machine may run apt at the same time: wait for its lock.
+apt_opts=(-o DPkg::Lock::Timeout=600)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -23,10 +34,11 @@ sudo_cmd=()
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get "${apt_opts[@]}" update -qq
   # wine32 must stay away: this machine cannot run 32-bit code, and with it the wine
   # wrapper would pick the 32-bit loader. We always call the 64-bit loader directly.
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # fonts-wine is only recommended by Wine: without it Wine has no fonts of its own.
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get "${apt_opts[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 # The Windows libjpeg is cross-built from Debian's own source package, which needs a
@@ -38,5 +50,5 @@ if ! apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null | grep -q '^Sourc
   elif [ -f /etc/apt/sources.list ]; then
     grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/kelvora-deb-src.list >/dev/null
   fi
-  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get "${apt_opts[@]}" update -qq
 fi

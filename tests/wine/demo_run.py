@@ -13,7 +13,7 @@ import subprocess
 import time
 from pathlib import Path
 
-from winebench import PRODUCT_KEY, WINE, WINESERVER, Bench, reg_text
+from winebench import PRODUCT_KEY, Bench, reg_text
 
 
 class DisplayBench(Bench):
@@ -41,20 +41,6 @@ def display_works(display: str) -> bool:
                               stderr=subprocess.DEVNULL, timeout=20).returncode == 0
     except (OSError, subprocess.TimeoutExpired):
         return False
-
-
-def prepare_prefix(bench: Bench):
-    """Creates the Wine prefix once and starts a persistent wineserver (on a display of
-    the user's, Bench.setup would start Xvfb, so this does the rest of its work)."""
-    if not (bench.prefix / "system.reg").exists():
-        bench.prefix.mkdir(parents=True, exist_ok=True)
-        subprocess.run([WINE, "wineboot", "-i"], env=bench.env(), stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300, check=False)
-        bench.wait_server()
-    subprocess.Popen([WINESERVER, "-p"], env=bench.env(), stdout=subprocess.DEVNULL,
-                     stderr=subprocess.DEVNULL, start_new_session=True)
-    time.sleep(0.5)
-    bench.run("cmd", ["/c", "exit"], timeout=120)
 
 
 def configure(bench: Bench, samples: Path):
@@ -89,7 +75,8 @@ def main():
         print(f"running on a private Xvfb display :{bench.display}")
     else:
         bench = DisplayBench(display)
-        prepare_prefix(bench)
+        # On a display of the user's, Bench.setup would start Xvfb: this does the rest of it.
+        server = bench.start_prefix()
         print(f"running on DISPLAY {display}")
 
     saver = None
@@ -119,8 +106,7 @@ def main():
         if own_xvfb:
             bench.teardown()  # wineserver and Xvfb
         else:
-            subprocess.run([WINESERVER, "-k"], env=bench.env(), stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=60, check=False)
+            bench.stop_prefix(server)
 
 
 if __name__ == "__main__":

@@ -1,7 +1,39 @@
-"""Reading the pictures the tests look at: screenshots and reference pictures as binary
-PPM files (the screenshot tool writes 16-bit samples unless told otherwise), and the
-24-bit bottom-up BMP files the Windows test programs write."""
+"""The pictures the tests make and look at: the font file every drawn text names,
+numbered test pictures, screenshots and reference pictures as binary PPM files (the
+screenshot tool writes 16-bit samples unless told otherwise), and the 24-bit bottom-up BMP
+files the Windows test programs write.
+
+`python3 pictures.py font` prints the font file (scripts/demo.sh draws with it too)."""
+import subprocess
+import sys
 from pathlib import Path
+
+# Every text that the tests and the demo draw with ImageMagick names this font file:
+# ImageMagick's default font is Ghostscript's Helvetica, which a machine installed without
+# recommended packages does not have. The file comes from the Debian package below, which
+# scripts/install-deps.sh installs.
+FONT_FILE = Path("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf")
+FONT_PACKAGE = "fonts-dejavu-core"
+
+
+def font_file() -> Path:
+    if not FONT_FILE.is_file():
+        raise FileNotFoundError(f"no font file {FONT_FILE}: install the Debian package {FONT_PACKAGE} "
+                                "(scripts/install-deps.sh does)")
+    return FONT_FILE
+
+
+def font_args() -> list:
+    """The ImageMagick arguments that select the font for -annotate, -draw text and labels."""
+    return ["-font", str(font_file())]
+
+
+def numbered_picture(target: str, width: int, height: int, rgb, number: str, pointsize: int):
+    """A picture of one solid colour with a big white number in the middle; `target` may
+    carry an ImageMagick format prefix such as BMP3:."""
+    subprocess.run(["convert", "-size", f"{width}x{height}", f"xc:rgb{tuple(rgb)}", *font_args(),
+                    "-fill", "white", "-pointsize", str(pointsize), "-gravity", "center",
+                    "-annotate", "0", number, str(target)], check=True, timeout=60)
 
 
 class Ppm:
@@ -78,3 +110,9 @@ def read_bmp24(path: Path):
 def count_matching(rows, expected) -> int:
     """How many pixels equal expected(x, y)."""
     return sum(1 for y, row in enumerate(rows) for x, p in enumerate(row) if p == expected(x, y))
+
+
+if __name__ == "__main__":
+    if sys.argv[1:] != ["font"]:
+        sys.exit("usage: pictures.py font")
+    print(font_file())

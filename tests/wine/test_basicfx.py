@@ -8,7 +8,7 @@ import shutil
 import subprocess
 import unittest
 
-from pictures import count_matching, read_bmp24
+from pictures import count_matching, font_args, read_bmp24
 from winebench import Bench
 
 W, H = 320, 200
@@ -64,7 +64,7 @@ class BasicFxDll(unittest.TestCase):
                         self.assertGreater(old, W * H // 10)
                         self.assertGreater(new, W * H // 10)
         sheet = self.frames / "halfway.png"
-        subprocess.run(["montage", "-label", "%t", *map(str, names), "-tile", "6x",
+        subprocess.run(["montage", *font_args(), "-label", "%t", *map(str, names), "-tile", "6x",
                         "-geometry", "+4+4", str(sheet)], check=False, timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 

@@ -4,11 +4,9 @@ the registry, and the browser start.
 
 KELVORA_TEST_FAULT makes the chosen mode fail at its start ("exception", "foreign" or
 "access"). Wine has no web browser here, so the "explorer.exe <report>" the program starts
-stays behind; the tests end those processes (found by the report path on their command
-line) by process id.
+stays behind; the tests end those processes (found in the bench's prefix by the report
+path on their command line) by process id.
 """
-import os
-import signal
 import time
 import unittest
 from pathlib import Path
@@ -28,27 +26,16 @@ def report_folder(bench: Bench) -> Path:
     raise RuntimeError("no AppData folder in the prefix")
 
 
-def browser_pids():
-    """Process ids of the browser starts the reports made."""
-    pids = []
-    for proc in Path("/proc").iterdir():
-        if not proc.name.isdigit():
-            continue
-        try:
-            cmd = (proc / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
-        except OSError:
-            continue
-        if "explorer.exe" in cmd and "BugReport" in cmd:
-            pids.append(int(proc.name))
-    return pids
+BROWSER = ("explorer.exe", "BugReport")
 
 
-def end_browsers():
-    for pid in browser_pids():
-        try:
-            os.kill(pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
+def browser_pids(bench: Bench):
+    """Process ids of the browser starts the reports made in the bench's prefix."""
+    return bench.prefix_processes(*BROWSER)
+
+
+def end_browsers(bench: Bench):
+    bench.end_prefix_processes(*BROWSER)
 
 
 class CrashReport(unittest.TestCase):
@@ -62,7 +49,7 @@ class CrashReport(unittest.TestCase):
         if self.folder.exists():
             for f in self.folder.glob("BugReport*.html"):
                 f.unlink()
-        self.addCleanup(end_browsers)
+        self.addCleanup(end_browsers, self.bench)
 
     def fail_mode(self, args, fault, timeout=40):
         t0 = time.time()
@@ -147,9 +134,9 @@ class CrashReport(unittest.TestCase):
         code, out, _ = self.fail_mode(["/c"], "exception")
         self.assertEqual(code, 217, out)
         end = time.time() + 10
-        while time.time() < end and not browser_pids():
+        while time.time() < end and not browser_pids(self.bench):
             time.sleep(0.2)
-        pids = browser_pids()
+        pids = browser_pids(self.bench)
         self.assertTrue(pids, "no explorer.exe started with the report")
         cmd = Path(f"/proc/{pids[0]}/cmdline").read_bytes().replace(b"\0", b" ").decode()
         self.assertIn("BugReport.html", cmd)
@@ -170,15 +157,15 @@ class CrashReport(unittest.TestCase):
             time.sleep(0.5)
             self.bench.xdotool("key", "F11")
             end = time.time() + 20
-            while time.time() < end and not browser_pids():
+            while time.time() < end and not browser_pids(self.bench):
                 time.sleep(0.2)
-            self.assertTrue(browser_pids(), "no browser start")
+            self.assertTrue(browser_pids(self.bench), "no browser start")
             # A full-screen run waits for the browser start to end.
             time.sleep(2)
             self.assertIsNone(saver.poll(), "the run did not wait for the browser")
             shot = self.bench.screenshot("crash-fullscreen-waiting.png")
             self.assertTrue(shot.exists())
-            end_browsers()
+            end_browsers(self.bench)
             code, out = self.bench.finish(saver, timeout=10)
         finally:
             if saver.poll() is None:

@@ -9,7 +9,7 @@ import shutil
 import subprocess
 import unittest
 
-from pictures import count_matching, read_bmp24
+from pictures import count_matching, font_args, read_bmp24
 from winebench import Bench
 
 MODULES = {"divingfx": 8, "stamp": 9}
@@ -60,7 +60,7 @@ class DivingStampDll(unittest.TestCase):
                         self.assertGreater(old, w * h // 50)
                         self.assertGreater(new, w * h // 10)
         sheet = self.frames / "halfway.png"
-        subprocess.run(["montage", "-label", "%t", *map(str, names), "-tile", "8x",
+        subprocess.run(["montage", *font_args(), "-label", "%t", *map(str, names), "-tile", "8x",
                         "-geometry", "+4+4", str(sheet)], check=False, timeout=120,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 

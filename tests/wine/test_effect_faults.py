@@ -17,7 +17,7 @@ import unittest
 from pathlib import Path
 
 from test_crash_report import browser_pids, end_browsers, report_folder
-from pictures import near, pixel, read_ppm
+from pictures import near, numbered_picture, pixel, read_ppm
 from winebench import PRODUCT_KEY, Bench, reg_text
 
 SAVER_TITLE = "Tarnwick Kelvora"
@@ -39,9 +39,7 @@ class EffectFaults(unittest.TestCase):
         cls.pictures = out / "fault_pictures"
         cls.pictures.mkdir(exist_ok=True)
         for number, rgb in PICTURES:
-            subprocess.run(["convert", "-size", "1024x768", f"xc:rgb{rgb}", "-fill", "white",
-                            "-pointsize", "200", "-gravity", "center", "-annotate", "0", number,
-                            f"BMP3:{cls.pictures / ('pic' + number + '.bmp')}"], check=True, timeout=60)
+            numbered_picture(f"BMP3:{cls.pictures / ('pic' + number + '.bmp')}", 1024, 768, rgb, number, 200)
         # The installation folder: the faulting module is the only effect module.
         cls.dist = out / "fault_dist"
         shutil.rmtree(cls.dist, ignore_errors=True)
@@ -77,7 +75,7 @@ class EffectFaults(unittest.TestCase):
         if self.folder.exists():
             for f in self.folder.glob("BugReport*.html"):
                 f.unlink()
-        self.addCleanup(end_browsers)
+        self.addCleanup(end_browsers, bench)
 
     # ---- helpers ---------------------------------------------------------------------
     def run_show(self, fault, name, at=None, hold=False):
@@ -113,9 +111,9 @@ class EffectFaults(unittest.TestCase):
                 go.write_bytes(b"go")
             # A full-screen run waits for the browser start the report makes.
             end = time.time() + 30
-            while time.time() < end and not browser_pids() and proc.poll() is None:
+            while time.time() < end and not browser_pids(bench) and proc.poll() is None:
                 time.sleep(0.2)
-            end_browsers()
+            end_browsers(bench)
             code, out = bench.finish(proc, timeout=30)
         finally:
             if proc.poll() is None:

@@ -8,17 +8,9 @@ tables it got to a report file.
 """
 import shutil
 import subprocess
-import time
 import unittest
-from pathlib import Path
 
 from winebench import Bench
-
-
-def colours(png: Path, geometry: str) -> int:
-    r = subprocess.run(["convert", str(png), "-crop", geometry, "+repage", "-format", "%k", "info:"],
-                       capture_output=True, text=True, timeout=60, check=True)
-    return int(r.stdout.strip())
 
 
 class PluginLoading(unittest.TestCase):
@@ -65,18 +57,15 @@ class PluginLoading(unittest.TestCase):
         return path.read_text(errors="replace").splitlines() if path.exists() else []
 
     def answer_message_box(self, proc, shot_name):
-        """Waits for the message box, photographs it, presses OK; returns the screenshot,
-        the geometry of the box and the program's exit code and output."""
-        window = self.bench.wait_window("Kelvora", timeout=30)
-        self.assertIsNotNone(window, "no message box")
-        time.sleep(1.0)
-        shot = self.bench.screenshot(shot_name)
-        geometry = self.bench.xdotool("getwindowgeometry", "--shell", window)
-        g = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
-        self.bench.xdotool("windowactivate", "--sync", window)
-        self.bench.xdotool("key", "--window", window, "Return")
+        """Waits for the message box, photographs it once painted, presses OK; returns the
+        number of colours in the box's area and the program's exit code and output."""
+        box = self.bench.wait_message_box(timeout=30)
+        self.assertIsNotNone(box, "no message box")
+        window, geometry = box
+        _, colours = self.bench.wait_painted(geometry, shot_name)
+        self.assertTrue(self.bench.press_key_in(window, "Return"), "the message box did not close on Return")
         code, output = self.bench.finish(proc, timeout=60)
-        return shot, g, code, output
+        return colours, code, output
 
     # ---- tests -------------------------------------------------------------------
     def test_loading_order_versions_and_release(self):
@@ -134,10 +123,10 @@ class PluginLoading(unittest.TestCase):
                                         "tooold.dll": self.fakes / "tooold.dll",
                                         "z.dll": self.fakes / "fxmod.dll"})
         proc, report, log = self.start_probe(folder, "tooold")
-        shot, g, code, output = self.answer_message_box(proc, "plugins-tooold.png")
+        colours, code, output = self.answer_message_box(proc, "plugins-tooold.png")
         self.assertEqual(code, 0)
         self.assertIn("tooold plugin is too old. Please download new version", output)
-        self.assertGreater(colours(shot, f"{g['WIDTH']}x{g['HEIGHT']}+{g['X']}+{g['Y']}"), 2)
+        self.assertGreater(colours, 2)
         lines = self.read(report)
         self.assertFalse(any(l.startswith("libraries") for l in lines))  # ended inside LoadPlugins
         calls = self.read(log)
@@ -147,10 +136,10 @@ class PluginLoading(unittest.TestCase):
     def test_missing_memory_manager_ends_program(self):
         folder = self.folder("nofastmm", {"a.dll": self.fakes / "release.dll"}, memory_manager=False)
         proc, report, log = self.start_probe(folder, "nofastmm")
-        shot, g, code, output = self.answer_message_box(proc, "plugins-nofastmm.png")
+        colours, code, output = self.answer_message_box(proc, "plugins-nofastmm.png")
         self.assertEqual(code, 0)
         self.assertIn('Can\'t load \\"fastmm.dll\\". Please reinstall Kelvora. Error 0, 126', output)
-        self.assertGreater(colours(shot, f"{g['WIDTH']}x{g['HEIGHT']}+{g['X']}+{g['Y']}"), 2)
+        self.assertGreater(colours, 2)
         self.assertEqual(self.read(log), [])  # no plug-in was touched
 
     def test_library_that_cannot_load_raises(self):

@@ -6,37 +6,31 @@ The runs are driven by saver_run.exe, which calls the saver run of the program w
 input settings given on its command line. Wine on Xvfb runs without a window manager, so
 the tests switch Wine's X11 driver to unmanaged windows: otherwise every hidden full-screen
 window waits two seconds for a window manager that never answers.
+
+A run's first transition starts as soon as its first screen is composed, from the captured
+desktop. The only effect these runs have is basicfx's bottom-to-top wipe, slowed down to
+ten minutes (768 rows in 600 s, about a row in 0.8 s): everything above the bottom rows of
+the screen stays the captured desktop while a test looks at it. A preview notices that its
+window was hidden only between transitions, so the preview tests shorten the wipe.
 """
-import os
-import signal
 import time
 import unittest
 from pathlib import Path
 
 from pictures import pixel, read_ppm
-from winebench import PRODUCT_KEY, Bench
+from test_crash_report import end_browsers
+from test_show import BASICFX_GROUPS, effect_bits
+from winebench import PRODUCT_KEY, Bench, reg_text
 
 MAGENTA = (255, 0, 255)
 BLACK = (0, 0, 0)
 SAVER_TITLE = "Tarnwick Kelvora"
 WINE_X11_KEY = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
-
-
-def end_report_browsers():
-    """Ends the browser the crash report starts with its page (a window on the desktop
-    that later screenshots would show)."""
-    for proc in Path("/proc").iterdir():
-        if not proc.name.isdigit():
-            continue
-        try:
-            cmd = (proc / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
-        except OSError:
-            continue
-        if "explorer.exe" in cmd and "BugReport" in cmd:
-            try:
-                os.kill(int(proc.name), signal.SIGKILL)
-            except ProcessLookupError:
-                pass
+PLUGINS_KEY = PRODUCT_KEY + "\\Plugins"
+# basicfx's group 2 (Wipe), effect 1 (Bottom-Top), as the show's trace names it.
+WIPE_GROUP, WIPE_EFFECT = 2, 1
+WIPE_TRACE = "effect=basicfx.dll 2.1 Bottom-Top"
+SLOW = {"Delay": "600000", "Convert": "600000"}
 
 
 class SaverRunTest(unittest.TestCase):
@@ -44,19 +38,28 @@ class SaverRunTest(unittest.TestCase):
     def setUpClass(cls):
         cls.bench = Bench()
         cls.bench.reg_add(WINE_X11_KEY, "Managed", "N")
-        # The run loads the settings from the registry: the installation folder, and a
-        # delay long enough that the captured desktop stays on screen during every test.
-        cls.bench.reg_add(PRODUCT_KEY, "Path", cls.bench.windows_path(cls.bench.dist))
-        cls.bench.reg_add(PRODUCT_KEY, "Delay", "600000")
+        # The run loads the settings from the registry: the installation folder, the slow
+        # timing and the one effect (the other effect modules switched off).
+        wipe = effect_bits(BASICFX_GROUPS, lambda g, e: (g, e) == (WIPE_GROUP, WIPE_EFFECT))
+        cls.bench.reg_import(
+            f"[{PRODUCT_KEY}]\n\"Path\"={reg_text(cls.bench.windows_path(cls.bench.dist))}\n"
+            + "".join(f"\"{k}\"=\"{v}\"\n" for k, v in SLOW.items())
+            + f"\n[{PLUGINS_KEY}]\n\"basicfx.dll\"=hex:{wipe}\n\"divingfx.dll\"=hex:00\n\"stamp.dll\"=hex:00\n")
 
     @classmethod
     def tearDownClass(cls):
         # Other tests of the run share the prefix and may rely on managed windows.
         cls.bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
-        for name in ("Delay", "Convert"):
+        for name in SLOW:
             cls.bench.run("reg", ["delete", PRODUCT_KEY, "/v", name, "/f"], timeout=60)
+        cls.bench.reg_delete_key(PLUGINS_KEY)
 
     # ---- helpers -----------------------------------------------------------------
+    def set_convert(self, ms):
+        """Another length of the wipe for the runs started from now on in this test."""
+        self.bench.reg_add(PRODUCT_KEY, "Convert", str(ms))
+        self.addCleanup(self.bench.reg_add, PRODUCT_KEY, "Convert", SLOW["Convert"])
+
     def start_marker(self, name, x, y, w, h, rgb, hide_ms, live_ms=30000):
         """A coloured window on the desktop; returns (process, window handle)."""
         handle_file = self.bench.out / f"{name}.handle"
@@ -123,10 +126,15 @@ class SaverRunTest(unittest.TestCase):
     # ---- full screen -------------------------------------------------------------
     def test_full_screen_shows_captured_desktop_and_a_key_ends_it(self):
         # The marker hides itself once the saver window exists: what is left on screen at
-        # its place is the saver's copy of the desktop.
+        # its place is the saver's copy of the desktop, which the first transition (the
+        # slow wipe, under way at once) starts from.
+        trace = self.bench.out / "fs_gdi_trace.txt"
+        if trace.exists():
+            trace.unlink()
         self.start_marker("fs_marker", 100, 100, 300, 200, "FF00FF", -1)
         self.bench.xdotool("mousemove", 0, 0)
-        saver = self.start_saver("fs_gdi", ["/s", "DDraw=0"])
+        saver = self.start_saver("fs_gdi", ["/s", "DDraw=0"],
+                                 env={"KELVORA_TEST_TRACE": self.bench.windows_path(trace)})
         time.sleep(1.0)
         shot = self.shot("saver_fullscreen_gdi")
         self.assertEqual(pixel(shot, 250, 200), MAGENTA)
@@ -134,6 +142,8 @@ class SaverRunTest(unittest.TestCase):
         self.assertEqual(pixel(shot, 99, 99), BLACK)
         self.assertEqual(pixel(shot, 700, 500), BLACK)
         self.assertIn("presentation: ddraw=0", self.presentation_report(saver))
+        effects = [l for l in trace.read_text().splitlines() if l.startswith("effect=")] if trace.exists() else []
+        self.assertEqual(effects, [WIPE_TRACE], "the first transition is the only one, under way")
 
         self.bench.xdotool("key", "a")
         code, took = self.ended_in(saver, 10)
@@ -195,9 +205,10 @@ class SaverRunTest(unittest.TestCase):
     def test_f12_then_f11_reaches_the_crash_report(self):
         # The test failure is raised with the next transition: a short delay brings it.
         self.bench.reg_add(PRODUCT_KEY, "Delay", "300")
-        self.bench.reg_add(PRODUCT_KEY, "Convert", "300")
-        self.addCleanup(self.bench.reg_add, PRODUCT_KEY, "Delay", "600000")
-        self.addCleanup(end_report_browsers)
+        self.addCleanup(self.bench.reg_add, PRODUCT_KEY, "Delay", SLOW["Delay"])
+        self.set_convert(300)
+        # The report's browser is a window on the desktop that later screenshots would show.
+        self.addCleanup(end_browsers, self.bench)
         self.bench.xdotool("mousemove", 0, 0)
         saver = self.start_saver("testfailure", ["/s", "DDraw=0"])
         self.key("F12")
@@ -223,6 +234,8 @@ class SaverRunTest(unittest.TestCase):
         code, _ = self.ended_in(saver, 15)
         self.assertEqual(code, 0)
 
+        # The preview's wipe is over long before its window is hidden.
+        self.set_convert(2000)
         host, handle = self.start_marker("prog_host", 600, 400, 320, 240, "00FF00", 6000)
         preview = self.bench.start("kelvsaver.scr", ["/p", str(handle)], log_name="prog_p.log")
         self.addCleanup(self._end, preview)
@@ -273,6 +286,7 @@ class SaverRunTest(unittest.TestCase):
 
     # ---- previews ----------------------------------------------------------------
     def test_preview_inside_another_programs_window_ends_when_it_is_hidden(self):
+        self.set_convert(2000)  # the wipe is over long before the window is hidden
         host, handle = self.start_marker("pv_host", 600, 400, 320, 240, "00FF00", 8000)
         saver = self.start_saver("preview", ["/p", handle, "DDraw=1"], wait_title=False)
         time.sleep(1.0)
@@ -287,6 +301,9 @@ class SaverRunTest(unittest.TestCase):
     def test_preview_shows_the_whole_screen_shrunk_into_its_window(self):
         # Wine draws a child window only inside its own process, so this preview's host
         # window belongs to saver_run itself (a white 320 x 240 window at 600, 400).
+        # A 12 s wipe of the preview's 240 rows: it reaches row 121, the lowest checked
+        # below, after 6 s, and it is over 6 s after the host window was hidden.
+        self.set_convert(12000)
         self.start_marker("pvs_marker", 0, 0, 512, 384, "FF00FF", 0)
         saver = self.start_saver("preview_shown", ["/hosted", 6000, "DDraw=1"], wait_title=False)
         self.presentation_report(saver)

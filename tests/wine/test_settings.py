@@ -176,13 +176,11 @@ class SettingsStoreTest(unittest.TestCase):
             log.unlink()
         proc = self.bench.start("settings_roundtrip.exe", [self.bench.windows_path(log)])
         try:
-            window = self.bench.wait_window("Kelvora", timeout=30)
-            self.assertIsNotNone(window, "no message box")
-            self.assertEqual(self.bench.xdotool("getwindowname", window).strip(), "Kelvora")
-            shot = self.bench.screenshot("settings_corrupted_registry.png")
-            self.bench.xdotool("windowactivate", "--sync", window)
-            self.bench.xdotool("key", "--window", window, "Return")
-            self.bench.xdotool("key", "Return")
+            box = self.bench.wait_message_box(timeout=30)
+            self.assertIsNotNone(box, "no message box")
+            window, geometry = box
+            shot, _ = self.bench.wait_painted(geometry, "settings_corrupted_registry.png")
+            self.assertTrue(self.bench.press_key_in(window, "Return"), "the message box did not close on Return")
         finally:
             code, output = self.bench.finish(proc, timeout=30)
         self.assertEqual(code, 0, output)

@@ -4,20 +4,23 @@ and the arrow keys stepping forward and back through the screens.
 
 The screenshots are classified by the colour of a set of sample points away from the
 numbers: a screenshot where every point shows one picture's colour shows that picture;
-anything else is a transition (or the captured desktop before the first change).
+anything else is a transition (or the captured desktop, which the first change starts from
+as soon as the show is set up, whatever the "Delay").
 """
 import subprocess
 import time
 import unittest
 from pathlib import Path
 
-from pictures import near, pixel, read_ppm
+from pictures import near, numbered_picture, pixel, read_ppm
 from winebench import PRODUCT_KEY, Bench, reg_text
 
 SAVER_TITLE = "Tarnwick Kelvora"
 WINE_X11_KEY = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
 PICTURES = (("1", (255, 0, 0)), ("2", (0, 160, 0)), ("3", (0, 0, 255)), ("4", (255, 255, 0)))
-SAMPLES = [(x, y) for x in (40, 140, 880, 980) for y in (40, 200, 380, 560, 720)]
+# Points of both parities (x + y even and odd): a transition frame that mixes two screens
+# pixel by pixel in a checkerboard never shows one screen at all of them.
+SAMPLES = [(x, y) for x in (40, 141, 880, 981) for y in (40, 201, 380, 561, 720)]
 
 
 def classify(shot):
@@ -34,17 +37,24 @@ def classify(shot):
 BASICFX_GROUPS = (2, 4, 4, 3, 2, 2, 2, 2, 4, 4)
 
 
-def enable_bits(groups, disabled):
+def effect_bits(groups, enabled):
     """The "\\Plugins" value of a module: its flag, then per group a 4-bit count and one
-    bit per effect (count 0 for a disabled group), least significant bit first."""
+    bit per effect (count 0 for a group with no effect on), least significant bit first;
+    `enabled(group, effect)` tells which effects are on."""
     bits = [1]
     for g, count in enumerate(groups):
-        n = 0 if g in disabled else count
-        bits += [(n >> b) & 1 for b in range(4)] + [1] * n
+        on = [1 if enabled(g, e) else 0 for e in range(count)]
+        n = count if any(on) else 0
+        bits += [(n >> b) & 1 for b in range(4)] + on[:n]
     data = bytearray((len(bits) + 7) // 8)
     for i, bit in enumerate(bits):
         data[i // 8] |= bit << (i % 8)
     return ",".join(f"{b:02x}" for b in data)
+
+
+def enable_bits(groups, disabled):
+    """The "\\Plugins" value of a module with the groups `disabled` switched off."""
+    return effect_bits(groups, lambda g, e: g not in disabled)
 
 
 class ShowRuns:
@@ -99,9 +109,7 @@ class ShowTest(ShowRuns, unittest.TestCase):
         cls.pictures = cls.bench.out / "show_pictures"
         cls.pictures.mkdir(exist_ok=True)
         for number, rgb in PICTURES:
-            subprocess.run(["convert", "-size", "1024x768", f"xc:rgb{rgb}", "-fill", "white",
-                            "-pointsize", "360", "-gravity", "center", "-annotate", "0", number,
-                            f"BMP3:{cls.pictures / ('pic' + number + '.bmp')}"], check=True, timeout=60)
+            numbered_picture(f"BMP3:{cls.pictures / ('pic' + number + '.bmp')}", 1024, 768, rgb, number, 360)
 
     @classmethod
     def tearDownClass(cls):
@@ -192,14 +200,41 @@ class ShowTest(ShowRuns, unittest.TestCase):
         self.assertIsNone(proc.poll(), "space ended the show")
         self.end_with_key(proc)
 
+    def wait_for_picture(self, name, number, timeout):
+        """Screenshots until picture `number` is on screen; returns the seconds that took
+        and the classification of every screenshot, or None and those when it never came."""
+        start = time.time()
+        seen = []
+        while time.time() - start < timeout:
+            seen.append(classify(self.shot(name)))
+            if seen[-1] == number:
+                return time.time() - start, seen
+        return None, seen
+
+    def test_first_picture_comes_at_once_even_with_a_long_delay(self):
+        # A minute's delay, and only effects that bring a new picture: the first one starts
+        # as soon as the first screen is composed, so picture 1 and not the captured
+        # desktop is on screen after a change of one second.
+        self.configure(delay=60000, convert=1000, keep_picture_effects=False)
+        proc = self.start_show("show_first")
+        took, seen = self.wait_for_picture("show_first", "1", timeout=10)
+        self.assertIsNotNone(took, f"picture 1 did not come within 10 s: {seen}")
+        print(f"picture 1 on screen {took:.1f} s after the saver window appeared")
+        self.keep_png("show_first")
+        self.assertIsNone(proc.poll(), "the show ended by itself")
+        self.end_with_key(proc)
+
     def test_arrows_step_forward_and_back_without_effect(self):
         # An effect that keeps the picture on screen makes the next step show the same
-        # picture again: those are switched off here.
+        # picture again: those are switched off here. The long delay keeps each picture on
+        # screen: only the first comes by itself, at once.
         self.configure(delay=600000, convert=1000, keep_picture_effects=False)
         proc = self.start_show("show_nav")
-        time.sleep(2.0)
-        steps = (("Left", None), ("Right", "1"), ("Right", "2"), ("Right", "3"),
-                 ("Left", "2"), ("Left", "1"), ("Right", "2"))
+        took, seen = self.wait_for_picture("show_nav_start", "1", timeout=15)
+        self.assertIsNotNone(took, f"picture 1 did not come: {seen}")
+        # Nothing is before the first picture; the arrows then walk the display order.
+        steps = (("Left", "1"), ("Right", "2"), ("Right", "3"), ("Right", "4"),
+                 ("Left", "3"), ("Left", "2"), ("Right", "3"))
         for k, (key, expected) in enumerate(steps):
             self.bench.xdotool("key", key)
             time.sleep(1.2)

@@ -14,7 +14,7 @@ import time
 import unittest
 from pathlib import Path
 
-from pictures import read_ppm, read_ppm8
+from pictures import numbered_picture, read_ppm, read_ppm8
 from test_show import BASICFX_GROUPS, PICTURES, WINE_X11_KEY, ShowRuns, classify
 from winebench import PRODUCT_KEY, SCREEN, Bench
 
@@ -70,9 +70,7 @@ class ShowPicturesTest(ShowRuns, unittest.TestCase):
         for number, rgb in PICTURES:
             target = cls.solids / f"pic{number}.bmp"
             if not target.exists():
-                subprocess.run(["convert", "-size", "1024x768", f"xc:rgb{rgb}", "-fill", "white",
-                                "-pointsize", "360", "-gravity", "center", "-annotate", "0", number,
-                                f"BMP3:{target}"], check=True, timeout=60)
+                numbered_picture(f"BMP3:{target}", 1024, 768, rgb, number, 360)
 
     @classmethod
     def tearDownClass(cls):

@@ -7,22 +7,13 @@ KELVORA_TEST_TRACE ("mode=... param=... parent=..." and "dispatch=..."), so thes
 not have to guess the mode from windows. KELVORA_TEST_FAULT makes the chosen mode fail at
 its start ("exception", "foreign" or "access").
 """
-import subprocess
 import time
 import unittest
-from pathlib import Path
 
 import test_crash_report
 from winebench import PRODUCT_KEY, PRODUCT_KEY_LM, Bench
 
 SCR = "kelvsaver.scr"
-
-
-def unique_colours(png: Path, geometry: str) -> int:
-    """Number of distinct colours inside `geometry` (WxH+X+Y) of a screenshot."""
-    r = subprocess.run(["convert", str(png), "-crop", geometry, "+repage", "-format", "%k", "info:"],
-                       capture_output=True, text=True, timeout=60, check=True)
-    return int(r.stdout.strip())
 
 
 class Startup(unittest.TestCase):
@@ -57,18 +48,14 @@ class Startup(unittest.TestCase):
     def close_message_box(self, shot: str | None = None, timeout=20.0) -> bool:
         """Finds the message box titled "Kelvora", checks that it shows something (a frame,
         text and a button give many colours), screenshots it and closes it with Return."""
-        wid = self.bench.wait_window("^Kelvora$", timeout=timeout)
-        if not wid:
+        box = self.bench.wait_message_box(timeout=timeout)
+        if not box:
             return False
-        time.sleep(0.5)  # let it paint
+        window, geometry = box
         if shot:
-            png = self.bench.screenshot(shot)
-            geo = self.bench.xdotool("getwindowgeometry", "--shell", wid)
-            g = dict(line.split("=", 1) for line in geo.split() if "=" in line)
-            area = f"{g['WIDTH']}x{g['HEIGHT']}+{g['X']}+{g['Y']}"
-            self.assertGreaterEqual(unique_colours(png, area), 3, f"message box area {area} is blank")
-        self.bench.xdotool("windowfocus", "--sync", wid)
-        self.bench.xdotool("key", "--window", wid, "Return")
+            _, colours = self.bench.wait_painted(geometry, shot)
+            self.assertGreaterEqual(colours, 3, f"message box area {geometry} is blank")
+        self.assertTrue(self.bench.press_key_in(window, "Return"), "the message box did not close on Return")
         return True
 
     def run_to_message_box(self, args, shot=None):
@@ -216,7 +203,7 @@ class Startup(unittest.TestCase):
     def test_failures_end_with_the_bug_report(self):
         # Each report opens a browser window (Wine's explorer); it must not stay in the way
         # of the later tests.
-        self.addCleanup(test_crash_report.end_browsers)
+        self.addCleanup(test_crash_report.end_browsers, self.bench)
         cases = [
             # (args, fault, expected lines of the report)
             (["/c"], "exception", ["Exception: Test failure", "Exception class: Exception",

@@ -2,13 +2,19 @@
 private Xvfb display, imports and reads back registry values, takes screenshots and sends
 keys and mouse moves.
 
-State shared between the tests of one run (display number, Xvfb pid) lives in
-<build>/wine/state.json; `winebench.py setup` and `winebench.py teardown` start and stop
-the display and the wineserver around the run (CTest fixtures call them).
+State shared between the tests of one run (display number, Xvfb and wineserver pids)
+lives in <build>/wine/state.json; `winebench.py setup` and `winebench.py teardown` start
+and stop the display and the wineserver around the run (CTest fixtures call them).
 
 Wine's helper processes inherit the standard output of the first program started in a
 prefix and outlive it, so program output always goes to a file, never to a pipe.
+
+The bench ends only processes it started, by their process ids: the programs it started
+(each Windows program is the process of the wine64 loader that the bench started), the
+Xvfb and wineserver of its run, and processes of its own private prefix (see
+prefix_processes); `wineserver -k` ends the rest of that prefix's processes.
 """
+import atexit
 import json
 import os
 import shutil
@@ -47,6 +53,8 @@ class Bench:
         self.display = None
         if self.state_file.exists():
             self.display = json.loads(self.state_file.read_text()).get("display")
+        self.started = []  # the programs start() started that finish() has not collected
+        atexit.register(self.end_started)
 
     # ---- environment -------------------------------------------------------------
     def env(self) -> dict:
@@ -68,29 +76,42 @@ class Bench:
     # ---- start and stop ----------------------------------------------------------
     def setup(self):
         self.display = self._start_xvfb()
+        # Written at once too, so that a teardown after a failed start still ends the Xvfb.
         self.state_file.write_text(json.dumps({"display": self.display, "xvfb_pid": self._xvfb_pid}))
+        server = self.start_prefix()
+        self.state_file.write_text(json.dumps({"display": self.display, "xvfb_pid": self._xvfb_pid,
+                                               "wineserver_pid": server}))
+
+    def start_prefix(self) -> int:
+        """Creates the prefix when it is not there yet, starts the persistent wineserver
+        and brings up the prefix's services; returns the wineserver's process id."""
         if not (self.prefix / "system.reg").exists():
             self.prefix.mkdir(parents=True, exist_ok=True)
             subprocess.run([WINE, "wineboot", "-i"], env=self.env(), stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=300, check=False)
             self.wait_server()
         # Keep one wineserver for the whole run: each program then starts quickly.
-        subprocess.Popen([WINESERVER, "-p"], env=self.env(), stdout=subprocess.DEVNULL,
-                         stderr=subprocess.DEVNULL, start_new_session=True)
+        server = subprocess.Popen([WINESERVER, "-p"], env=self.env(), stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL, start_new_session=True)
         time.sleep(0.5)
         # A first program start brings up the prefix's services (explorer, winedevice).
         self.run("cmd", ["/c", "exit"], timeout=120)
+        return server.pid
 
-    def teardown(self):
+    def stop_prefix(self, server_pid: int | None = None):
+        """Ends every process of this bench's private prefix (`wineserver -k` acts on the
+        prefix of its environment only), then the wineserver it started, by its pid."""
         subprocess.run([WINESERVER, "-k"], env=self.env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60, check=False)
+        if server_pid:
+            end_process(server_pid, "wineserver", wait=10)
+
+    def teardown(self):
+        state = json.loads(self.state_file.read_text()) if self.state_file.exists() else {}
+        self.stop_prefix(state.get("wineserver_pid"))
+        if state.get("xvfb_pid"):
+            end_process(state["xvfb_pid"], "Xvfb", wait=10)
         if self.state_file.exists():
-            pid = json.loads(self.state_file.read_text()).get("xvfb_pid")
-            if pid:
-                try:
-                    os.kill(pid, signal.SIGTERM)
-                except ProcessLookupError:
-                    pass
             self.state_file.unlink()
 
     def wait_server(self):
@@ -133,6 +154,7 @@ class Bench:
                                 stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
         proc.log_path = log
         proc.log_handle = fh
+        self.started.append(proc)
         return proc
 
     def finish(self, proc, timeout: float):
@@ -144,15 +166,50 @@ class Bench:
             proc.kill()
             proc.wait()
         proc.log_handle.close()
+        if proc in self.started:
+            self.started.remove(proc)
         return code, Path(proc.log_path).read_text(errors="replace")
 
     def run(self, program: str, args=(), timeout: float = 60, env_extra=None):
         proc = self.start(program, args, env_extra=env_extra)
         return self.finish(proc, timeout)
 
-    def kill_windows_programs(self, name: str):
-        """Ends leftover Windows processes of the given image name."""
-        subprocess.run(["pkill", "-f", name], check=False)
+    def end_started(self):
+        """Ends the programs this bench started that are still running, by their process
+        ids (also run when the test process exits)."""
+        for proc in list(self.started):
+            if proc.poll() is None:
+                proc.kill()
+            proc.wait()
+            if not proc.log_handle.closed:
+                proc.log_handle.close()
+            self.started.remove(proc)
+
+    def prefix_processes(self, *words: str) -> list:
+        """Process ids of the processes that run in this bench's private prefix (their
+        WINEPREFIX is it) and whose command line holds every one of `words`: what the
+        bench's programs started in turn, such as the browser a bug report opens."""
+        wanted = b"WINEPREFIX=" + str(self.prefix).encode()
+        pids = []
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                environ = (entry / "environ").read_bytes().split(b"\0")
+                cmd = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace")
+            except OSError:
+                continue
+            if wanted in environ and all(w in cmd for w in words):
+                pids.append(int(entry.name))
+        return pids
+
+    def end_prefix_processes(self, *words: str):
+        """Ends the processes prefix_processes(*words) finds, by their process ids."""
+        for pid in self.prefix_processes(*words):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
 
     # ---- registry ----------------------------------------------------------------
     def reg_import(self, text: str):
@@ -198,6 +255,14 @@ class Bench:
                            text=True, timeout=30)
         return r.stdout
 
+    def xdotool_ok(self, *args, timeout: float = 10) -> bool:
+        """Whether an xdotool command succeeded within `timeout` seconds."""
+        try:
+            return subprocess.run(["xdotool", *map(str, args)], env=self.env(), capture_output=True,
+                                  timeout=timeout).returncode == 0
+        except subprocess.TimeoutExpired:
+            return False
+
     def wait_window(self, title: str, timeout: float = 20) -> str | None:
         end = time.time() + timeout
         while time.time() < end:
@@ -206,6 +271,98 @@ class Bench:
                 return ids[0]
             time.sleep(0.2)
         return None
+
+    def window_geometry(self, window: str) -> dict | None:
+        """{"X", "Y", "WIDTH", "HEIGHT"} of a window in screen pixels; None when the window
+        is gone."""
+        fields = dict(line.split("=", 1) for line in
+                      self.xdotool("getwindowgeometry", "--shell", window).split() if "=" in line)
+        try:
+            return {k: int(fields[k]) for k in ("X", "Y", "WIDTH", "HEIGHT")}
+        except (KeyError, ValueError):
+            return None
+
+    def wait_message_box(self, title: str = "^Kelvora$", timeout: float = 20):
+        """(window id, geometry) of the first window named `title` (a regular expression)
+        that is mapped and has a size, or None when none comes within `timeout` seconds.
+        The poll looks again while the window is not mapped yet or is gone before its
+        geometry is read: Wine may replace a window's X window while it shows it."""
+        end = time.monotonic() + timeout
+        while True:
+            for window in self.xdotool("search", "--onlyvisible", "--name", title).split():
+                geometry = self.window_geometry(window)
+                if geometry and geometry["WIDTH"] > 0 and geometry["HEIGHT"] > 0:
+                    return window, geometry
+            if time.monotonic() >= end:
+                return None
+            time.sleep(0.1)
+
+    def area_colours(self, png: Path, geometry: dict) -> int:
+        """The number of distinct colours inside `geometry` of a screenshot."""
+        crop = f"{geometry['WIDTH']}x{geometry['HEIGHT']}+{geometry['X']}+{geometry['Y']}"
+        r = subprocess.run(["convert", str(png), "-crop", crop, "+repage", "-format", "%k", "info:"],
+                           capture_output=True, text=True, timeout=60, check=True)
+        return int(r.stdout.strip())
+
+    def wait_painted(self, geometry: dict, name: str, colours: int = 3, timeout: float = 10):
+        """Screenshots the display (as `name`) until the area of `geometry` shows at least
+        `colours` colours (a message box's frame, text and button give many) or `timeout`
+        seconds have passed; returns the last screenshot and its colour count there."""
+        end = time.monotonic() + timeout
+        while True:
+            png = self.screenshot(name)
+            count = self.area_colours(png, geometry)
+            if count >= colours or time.monotonic() >= end:
+                return png, count
+            time.sleep(0.1)
+
+    def press_key_in(self, window: str, key: str, title: str = "^Kelvora$", timeout: float = 10) -> bool:
+        """Gives `window` the keyboard focus and presses `key` until the window (named
+        `title`) is gone; False when it is still there after `timeout` seconds.
+
+        The key goes to the focused window through the XTEST extension (`xdotool key`
+        without --window): a key sent to a window id fails half-way when the press closes
+        that window, and the key then stays down and repeats into the next window."""
+        end = time.monotonic() + timeout
+        def there() -> bool:
+            return window in self.xdotool("search", "--onlyvisible", "--name", title).split()
+        while there():
+            if time.monotonic() >= end:
+                return False
+            # No key without the focus: it would go to whatever window has it.
+            if self.xdotool_ok("windowfocus", "--sync", window, timeout=5):
+                self.xdotool("key", key)
+            for _ in range(10):
+                if not there():
+                    return True
+                time.sleep(0.1)
+        return True
+
+
+def end_process(pid: int, name: str, wait: float):
+    """Ends the process `pid` that the bench started as `name` (a program name its
+    command line holds): SIGTERM, then SIGKILL when it is still there after `wait`
+    seconds. A pid that now belongs to another program is left alone."""
+    def running() -> bool:
+        try:
+            cmd = Path(f"/proc/{pid}/cmdline").read_bytes()
+            state = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0]
+        except OSError:
+            return False
+        return name.encode() in cmd and state != "Z"
+    def send(sig):
+        try:
+            os.kill(pid, sig)
+        except ProcessLookupError:
+            pass
+    if not running():
+        return
+    send(signal.SIGTERM)
+    end = time.monotonic() + wait
+    while running() and time.monotonic() < end:
+        time.sleep(0.1)
+    if running():
+        send(signal.SIGKILL)
 
 
 def reg_text(value: str) -> str:
