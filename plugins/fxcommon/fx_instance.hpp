@@ -50,9 +50,9 @@ private:
   PixelWrapper screen_;
   PixelWrapper next_;
   int32_t stride_ = 0;  // 0: never set
-  Block nextRows_;
-  Block screenRows_;
-  Block scratchRows_;
+  plugin::HeapBlock nextRows_;
+  plugin::HeapBlock screenRows_;
+  plugin::HeapBlock scratchRows_;
   uint32_t tableLength_ = 0;
   volatile int32_t* stopFlag_ = nullptr;
   KelvWaitProc wait_ = nullptr;
