@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii_case.hpp"
 #include "kelv_inmodule.h"
 
 namespace kelv {
@@ -18,9 +19,6 @@ inline constexpr uint32_t kEffectModuleVersion = 0x00010400u;
 
 // File names are kept to this many characters.
 inline constexpr size_t kModuleFileNameLimit = 100;
-
-// Lower-cases A-Z only.
-std::string LowerAscii(std::string text);
 
 // The extension of a path's file name, from its last dot, dot included; empty when the
 // name has no dot.
