@@ -3,17 +3,9 @@
 #include <cstdint>
 #include <limits>
 
-namespace kelv {
+#include "common/ascii_case.hpp"
 
-namespace {
-// Only ASCII letters change: the switches are ASCII and other ANSI bytes stay as they are.
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-}  // namespace
+namespace kelv {
 
 uintptr_t ParseWindowHandle(const std::string& text) {
   size_t i = 0;

@@ -14,6 +14,7 @@
 
 #include "catalogue/catalogue_fs.hpp"
 #include "catalogue/name_compare.hpp"
+#include "common/ascii_case.hpp"
 
 namespace kelv {
 
@@ -148,8 +149,6 @@ public:
   void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 };
 
-unsigned char LowerAscii(unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c; }
-
 }  // namespace
 
 CatalogueFileSystem& SystemFileSystem() {
@@ -160,8 +159,8 @@ CatalogueFileSystem& SystemFileSystem() {
 int CompareNames(const std::string& a, const std::string& b) {
   size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    unsigned char x = LowerAscii(static_cast<unsigned char>(a[i]));
-    unsigned char y = LowerAscii(static_cast<unsigned char>(b[i]));
+    unsigned char x = static_cast<unsigned char>(LowerAscii(a[i]));
+    unsigned char y = static_cast<unsigned char>(LowerAscii(b[i]));
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;

@@ -4,17 +4,12 @@
 #include <exception>
 
 #include "catalogue/name_compare.hpp"
+#include "common/ascii_case.hpp"
 #include "settings/registry.hpp"
 
 namespace kelv {
 
 namespace {
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  return text;
-}
 
 }  // namespace
 

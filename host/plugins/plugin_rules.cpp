@@ -4,12 +4,6 @@
 
 namespace kelv {
 
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 std::string FileNameOnly(const std::string& path) {
   size_t cut = path.find_last_of("\\/:");
   return cut == std::string::npos ? path : path.substr(cut + 1);

@@ -8,19 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii_case.hpp"
+#include "kelv_effectmodule.h"
 #include "kelv_inmodule.h"
 
 namespace kelv {
 
 // Interface versions a module must report exactly.
 inline constexpr uint32_t kInModuleVersion = KELV_INMODULE_VERSION;
-inline constexpr uint32_t kEffectModuleVersion = 0x00010400u;
+inline constexpr uint32_t kEffectModuleVersion = KELV_EFFECTMODULE_VERSION;
 
 // File names are kept to this many characters.
 inline constexpr size_t kModuleFileNameLimit = 100;
-
-// Lower-cases A-Z only.
-std::string LowerAscii(std::string text);
 
 // The extension of a path's file name, from its last dot, dot included; empty when the
 // name has no dot.

@@ -12,8 +12,8 @@ namespace kelv::basicfx {
 // What an instance keeps between calls: the old picture saved by the prepare step of
 // "Fade in/out" and the two colour-picture slots of "Gray to Color".
 struct InstanceStore {
-  fx::Block fadeSaved;
-  std::array<fx::Block, 2> graySlots;
+  plugin::HeapBlock fadeSaved;
+  std::array<plugin::HeapBlock, 2> graySlots;
   int32_t grayCurrent = 0;
   bool grayOverflow = false;
 };

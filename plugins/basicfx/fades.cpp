@@ -11,8 +11,8 @@ size_t PictureBytes(const fx::EffectRun& run) {
 }
 
 // The screen copied into a new W x H block (stride W); empty when memory is short.
-fx::Block CopyOfScreen(const fx::EffectRun& run) {
-  fx::Block copy = run.Allocate(PictureBytes(run));
+plugin::HeapBlock CopyOfScreen(const fx::EffectRun& run) {
+  plugin::HeapBlock copy = run.Allocate(PictureBytes(run));
   if (!copy) return copy;
   const size_t rowBytes = static_cast<size_t>(run.Width()) * 4;
   for (int32_t y = 0; y < run.Height(); ++y)
@@ -29,7 +29,7 @@ void Cut(fx::EffectRun& run, const uint32_t* picture) {
 }
 
 // A block saved by an earlier call fits only while the picture size is unchanged.
-bool Fits(const fx::Block& b, const fx::EffectRun& run) {
+bool Fits(const plugin::HeapBlock& b, const fx::EffectRun& run) {
   return b && b.Size() == PictureBytes(run);
 }
 
@@ -43,14 +43,14 @@ void PrepareFadeInOut(fx::EffectRun& run, InstanceStore& store) {
 void RunFadeInOut(fx::EffectRun& run, InstanceStore& store) {
   // Run without its prepare step (or after a size change): the picture on screen now
   // is the old picture.
-  fx::Block old = std::move(store.fadeSaved);
+  plugin::HeapBlock old = std::move(store.fadeSaved);
   if (!Fits(old, run)) old = CopyOfScreen(run);
   if (!old) return Cut(run, run.NextPixels());
   if (BlendLevels(run, run.NextPixels(), old.As<uint32_t>())) run.Finish();
 }
 
 void RunColorFade(fx::EffectRun& run) {
-  fx::Block old = CopyOfScreen(run);
+  plugin::HeapBlock old = CopyOfScreen(run);
   if (!old) return Cut(run, run.NextPixels());
   if (run.RestartClock()) return;
 
@@ -85,7 +85,7 @@ void RunColorFade(fx::EffectRun& run) {
 }
 
 void RunColorToGray(fx::EffectRun& run) {
-  fx::Block colour = CopyOfScreen(run);
+  plugin::HeapBlock colour = CopyOfScreen(run);
   uint32_t* next = run.NextPixels();
   const size_t count = static_cast<size_t>(run.Width()) * static_cast<size_t>(run.Height());
   if (!colour) {
@@ -100,7 +100,7 @@ void RunColorToGray(fx::EffectRun& run) {
 }
 
 void PreStepGrayToColor(fx::EffectRun& run, InstanceStore& store) {
-  fx::Block colour = run.Allocate(PictureBytes(run));
+  plugin::HeapBlock colour = run.Allocate(PictureBytes(run));
   if (!colour) return;  // the run then degrades to "Color to Gray"
   uint32_t* next = run.NextPixels();
   const size_t count = static_cast<size_t>(run.Width()) * static_cast<size_t>(run.Height());
@@ -124,9 +124,9 @@ void RunGrayToColor(fx::EffectRun& run, InstanceStore& store) {
   auto& slots = store.graySlots;
   int32_t& current = store.grayCurrent;
   if (store.grayOverflow && !slots[current]) current = 1 - current;
-  fx::Block colour = std::move(slots[current]);
+  plugin::HeapBlock colour = std::move(slots[current]);
   if (!Fits(colour, run)) return RunColorToGray(run);
-  fx::Block gray = CopyOfScreen(run);
+  plugin::HeapBlock gray = CopyOfScreen(run);
   if (!gray) return Cut(run, colour.As<uint32_t>());
   if (BlendLevels(run, colour.As<uint32_t>(), gray.As<uint32_t>())) run.Finish();
 }

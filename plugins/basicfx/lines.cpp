@@ -18,8 +18,8 @@ uint32_t DrawWithoutReplacement(fx::EffectRun& run, uint32_t* p, uint32_t& count
   return taken;
 }
 
-fx::Block Sequence(fx::EffectRun& run, uint32_t n) {
-  fx::Block b = run.Allocate(size_t{n} * sizeof(uint32_t));
+plugin::HeapBlock Sequence(fx::EffectRun& run, uint32_t n) {
+  plugin::HeapBlock b = run.Allocate(size_t{n} * sizeof(uint32_t));
   if (b)
     for (uint32_t i = 0; i < n; ++i) b.As<uint32_t>()[i] = i;
   return b;
@@ -27,7 +27,7 @@ fx::Block Sequence(fx::EffectRun& run, uint32_t n) {
 
 void RunHorizontal(fx::EffectRun& run) {
   const uint32_t h = static_cast<uint32_t>(run.Height());
-  fx::Block rows = Sequence(run, h);
+  plugin::HeapBlock rows = Sequence(run, h);
   if (!rows) {
     run.RevealAll();
     return run.Finish();
@@ -43,8 +43,8 @@ void RunHorizontal(fx::EffectRun& run) {
 void RunCross(fx::EffectRun& run) {
   const uint32_t h = static_cast<uint32_t>(run.Height());
   const uint32_t w = static_cast<uint32_t>(run.Width());
-  fx::Block rows = Sequence(run, h);
-  fx::Block columns = Sequence(run, w);
+  plugin::HeapBlock rows = Sequence(run, h);
+  plugin::HeapBlock columns = Sequence(run, w);
   if (!rows || !columns) {
     run.RevealAll();
     return run.Finish();
@@ -88,8 +88,8 @@ public:
   }
 
 private:
-  fx::Block items_;
-  fx::Block places_;
+  plugin::HeapBlock items_;
+  plugin::HeapBlock places_;
   uint32_t count_ = 0;
 };
 

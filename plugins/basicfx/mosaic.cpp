@@ -48,7 +48,7 @@ void RunMosaic(fx::EffectRun& run, int32_t effect) {
   const uint32_t n = columns * rows;
   const uint32_t every = effect == 0 ? 200 : 20;
 
-  fx::Block order = run.Allocate(size_t{n} * sizeof(uint32_t));
+  plugin::HeapBlock order = run.Allocate(size_t{n} * sizeof(uint32_t));
   if (!order) {
     run.RevealAll();
     return run.Finish();

@@ -18,39 +18,10 @@ void ModuleAllocator::UseHostHeap(KelvGetMemProc getMem, KelvFreeMemProc freeMem
   hostFree_ = freeMem;
 }
 
-Block ModuleAllocator::Allocate(size_t bytes) const noexcept {
-  Block b;
-  if (bytes == 0 || bytes > 0xFFFFFFF0u) return b;
-  if (hostGet_ != nullptr) {
-    b.data_ = hostGet_(static_cast<uint32_t>(bytes));
-    if (b.data_ != nullptr) b.hostFree_ = hostFree_;
-  } else {
-    b.data_ = std::malloc(bytes);
-  }
-  if (b.data_ != nullptr) b.size_ = bytes;
-  return b;
-}
-
-Block& Block::operator=(Block&& other) noexcept {
-  if (this != &other) {
-    Reset();
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    hostFree_ = std::exchange(other.hostFree_, nullptr);
-  }
-  return *this;
-}
-
-void Block::Reset() noexcept {
-  if (data_ != nullptr) {
-    if (hostFree_ != nullptr)
-      hostFree_(data_);
-    else
-      std::free(data_);
-  }
-  data_ = nullptr;
-  size_ = 0;
-  hostFree_ = nullptr;
+plugin::HeapBlock ModuleAllocator::Allocate(size_t bytes) const noexcept {
+  if (bytes == 0 || bytes > 0xFFFFFFF0u) return {};
+  if (hostGet_ != nullptr) return plugin::HeapBlock(hostGet_(static_cast<uint32_t>(bytes)), bytes, hostFree_);
+  return plugin::HeapBlock(std::malloc(bytes), bytes, nullptr);
 }
 
 }  // namespace kelv::fx

@@ -1,17 +1,15 @@
 // The module's memory: either its own heap or the host's three routines, as the last
-// Setup chose. Every block remembers the routine that must free it, so a block made
-// before a switch of allocator is still returned to the heap it came from.
+// Setup chose. Its blocks free themselves through the heap they came from, also after a
+// switch of allocator.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
 #include "kelv_callconv.h"
+#include "plugincommon/heap_block.hpp"
 
 namespace kelv::fx {
-
-class Block;
 
 class ModuleAllocator {
 public:
@@ -22,35 +20,11 @@ public:
   bool UsesHostHeap() const noexcept { return hostGet_ != nullptr; }
 
   // An empty block when the size does not fit 32 bits or the heap has no memory.
-  Block Allocate(size_t bytes) const noexcept;
+  plugin::HeapBlock Allocate(size_t bytes) const noexcept;
 
 private:
   KelvGetMemProc hostGet_ = nullptr;
   KelvFreeMemProc hostFree_ = nullptr;
-};
-
-// An owned memory block; frees itself through the routine of the heap it came from.
-class Block {
-public:
-  Block() noexcept = default;
-  Block(Block&& other) noexcept { *this = std::move(other); }
-  Block& operator=(Block&& other) noexcept;
-  Block(const Block&) = delete;
-  Block& operator=(const Block&) = delete;
-  ~Block() { Reset(); }
-
-  void Reset() noexcept;
-  void* Get() const noexcept { return data_; }
-  template <class T>
-  T* As() const noexcept { return static_cast<T*>(data_); }
-  size_t Size() const noexcept { return size_; }
-  explicit operator bool() const noexcept { return data_ != nullptr; }
-
-private:
-  friend class ModuleAllocator;
-  void* data_ = nullptr;
-  size_t size_ = 0;
-  KelvFreeMemProc hostFree_ = nullptr;  // nil: the module's own heap
 };
 
 }  // namespace kelv::fx

@@ -17,8 +17,8 @@ struct PixelWrapper {
   uint8_t* bits = nullptr;
 };
 
-// Outcome of Setup. The two errors are the module's run-time errors 1001 and 1002;
-// the platform entry turns them into the documented failure.
+// Outcome of Setup. The two errors are the module's run-time errors 1001 and 1002; the
+// platform entry raises them as the structured exception KELV_FX_RUNTIME_ERROR_EXCEPTION.
 enum class SetupStatus { Rejected, Accepted, ShortRecord, MissingBits };
 
 class Instance {
@@ -39,7 +39,9 @@ public:
   // Both buffers present with equal sizes and row tables covering them.
   bool Ready() const noexcept;
 
-  // Setup steps 2 to 7 for this instance (the allocator is already chosen).
+  // Takes the record's fields for this instance: picture wrappers, stop flag, Wait
+  // callback and stride as far as the record sets them, then grows the row tables from
+  // `allocator` (already chosen for this record) and rebuilds them.
   SetupStatus Apply(const TEffectSetup& record, const ModuleAllocator& allocator) noexcept;
 
 private:
@@ -50,9 +52,9 @@ private:
   PixelWrapper screen_;
   PixelWrapper next_;
   int32_t stride_ = 0;  // 0: never set
-  Block nextRows_;
-  Block screenRows_;
-  Block scratchRows_;
+  plugin::HeapBlock nextRows_;
+  plugin::HeapBlock screenRows_;
+  plugin::HeapBlock scratchRows_;
   uint32_t tableLength_ = 0;
   volatile int32_t* stopFlag_ = nullptr;
   KelvWaitProc wait_ = nullptr;

@@ -62,7 +62,9 @@ public:
   // heap and seeds the random generator.
   TEffectModule* Open(uint32_t seed, KelvAboutProc about, KelvEffectSetupProc setup) noexcept;
 
-  // Setup steps 1 to 9; the two run-time errors come back as a status.
+  // Takes one set-up record: rejects a missing or empty record and a bad instance
+  // number, picks the heap the record names, hands the record to its instance and, once
+  // accepted, publishes the group entries. The two run-time errors come back as a status.
   SetupStatus Setup(const TEffectSetup* record) noexcept;
 
   // A group entry: runs when the instance is complete, else returns at once.

@@ -41,7 +41,7 @@ public:
     if (lastFraction_ < 1.0 || waits_ == 0) Step(1.0);
   }
 
-  Block Allocate(size_t bytes) const noexcept { return allocator_.Allocate(bytes); }
+  plugin::HeapBlock Allocate(size_t bytes) const noexcept { return allocator_.Allocate(bytes); }
   ModuleRandom& Random() noexcept { return random_; }
   uint32_t Random(uint32_t n) noexcept { return random_.Below(n); }
   double RandomReal() noexcept { return random_.Real(); }

@@ -37,7 +37,7 @@ constexpr auto kEntries = fx::MakeGroupEntries<&Module>(std::make_index_sequence
 struct StampModule {
   fx::EffectModule module{kDefinition, kEntries.data(), &RunGroup};
   // Each instance's mask: made on its first run, kept until the library goes.
-  std::array<fx::Block, KELV_FX_INSTANCES> masks{};
+  std::array<plugin::HeapBlock, KELV_FX_INSTANCES> masks{};
 };
 
 StampModule& State() {
@@ -47,7 +47,7 @@ StampModule& State() {
 
 void RunGroup(fx::EffectRun& run, int32_t group, int32_t command) {
   if (group != 0 || command < 0 || command >= kEffectCount) return;
-  fx::Block& mask = State().masks[run.InstanceIndex()];
+  plugin::HeapBlock& mask = State().masks[run.InstanceIndex()];
   if (!mask) mask = run.Allocate(kMaskBytes);
   RunStamp(run, mask.As<uint8_t>(), command);
 }

@@ -57,7 +57,7 @@ private:
 void RunStamp(fx::EffectRun& run, uint8_t* mask, int32_t shape) {
   const int32_t w = run.Width(), h = run.Height();
   const uint64_t n = uint64_t{static_cast<uint32_t>(w)} * static_cast<uint32_t>(h);
-  fx::Block order, place, cellBlock;
+  plugin::HeapBlock order, place, cellBlock;
   // Both arrays must be addressable in one block of this process (a 32-bit size_t).
   const uint64_t bytes = n * sizeof(uint32_t);
   if (mask != nullptr && n < kRevealed && bytes <= SIZE_MAX) {

@@ -83,9 +83,9 @@ void BmpReader::prepare() {
   const uint64_t total = rowBytes_ * static_cast<uint64_t>(height_);
   // The file must hold every row before anything the size of the picture is allocated.
   if (total > src_.remaining() || total > SIZE_MAX) throw DecodeError(kPrematureEnd);
-  pixels_ = HeapBlock(static_cast<size_t>(total));
-  ReadOrFail(src_, pixels_.data(), pixels_.size());
-  row_ = HeapBlock(static_cast<size_t>(width_) * 3);
+  pixels_ = NewHeapBlock(static_cast<size_t>(total));
+  ReadOrFail(src_, pixels_.As<uint8_t>(), pixels_.Size());
+  row_ = NewHeapBlock(static_cast<size_t>(width_) * 3);
   nextRow_ = 0;
 }
 
@@ -93,8 +93,8 @@ const uint8_t* BmpReader::nextRow() {
   if (nextRow_ >= height_) throw DecodeError("Row requested past the end of the image");
   const uint64_t fileRow = static_cast<uint64_t>(height_ - 1 - nextRow_);
   ++nextRow_;
-  const uint8_t* in = pixels_.data() + fileRow * rowBytes_;
-  uint8_t* out = row_.data();
+  const uint8_t* in = pixels_.As<uint8_t>() + fileRow * rowBytes_;
+  uint8_t* out = row_.As<uint8_t>();
   if (bitsPerPixel_ == 8) {
     for (int32_t c = 0; c < width_; ++c, out += 3) {
       const uint8_t* rgb = palette_ + in[c] * 3;
@@ -109,7 +109,7 @@ const uint8_t* BmpReader::nextRow() {
       out[2] = in[0];
     }
   }
-  return row_.data();
+  return row_.As<uint8_t>();
 }
 
 }  // namespace stdformats

@@ -20,7 +20,7 @@ size_t BufferedFileSource::read(void* dst, size_t n) {
     if (pos_ >= bufferStart_ && pos_ < bufferStart_ + bufferLength_) {
       const size_t offset = static_cast<size_t>(pos_ - bufferStart_);
       const size_t count = std::min(n, bufferLength_ - offset);
-      std::memcpy(out, buffer_.data() + offset, count);
+      std::memcpy(out, buffer_.As<uint8_t>() + offset, count);
       out += count;
       n -= count;
       total += count;
@@ -28,7 +28,7 @@ size_t BufferedFileSource::read(void* dst, size_t n) {
       continue;
     }
     if (pos_ >= size_) break;
-    if (n >= buffer_.size()) {
+    if (n >= buffer_.Size()) {
       // Large reads (BMP pixel data, JPEG chunks) go straight to the file.
       const size_t count = readAt(pos_, out, n);
       total += count;
@@ -36,7 +36,7 @@ size_t BufferedFileSource::read(void* dst, size_t n) {
       break;
     }
     bufferStart_ = pos_;
-    bufferLength_ = readAt(pos_, buffer_.data(), buffer_.size());
+    bufferLength_ = readAt(pos_, buffer_.As<uint8_t>(), buffer_.Size());
     if (bufferLength_ == 0) break;
   }
   return total;

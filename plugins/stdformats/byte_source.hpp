@@ -56,7 +56,7 @@ public:
   uint64_t size() const override { return size_; }
 
 protected:
-  BufferedFileSource() : buffer_(kBufferSize) {}
+  BufferedFileSource() : buffer_(NewHeapBlock(kBufferSize)) {}
   void setSize(uint64_t size) { size_ = size; }
   // Reads up to n bytes at pos; returns what was read (0 at the end or on an error).
   virtual size_t readAt(uint64_t pos, void* dst, size_t n) = 0;

@@ -133,14 +133,14 @@ void DecodeJpeg(ByteSource& src, const DecodeContext& context, const DecodeArgs&
   *args.wantH = static_cast<int32_t>(swap ? out.width : out.height);
   CheckBufferFits(out.width, out.height);
 
-  HeapBlock row(static_cast<size_t>(out.width) * static_cast<size_t>(out.components));
+  HeapBlock row = NewHeapBlock(static_cast<size_t>(out.width) * static_cast<size_t>(out.components));
   // Gray pictures never go to the sink: its rows are colour triplets.
   if (out.components == 3 && context.rowSink &&
       context.rowSink(orientation, KELV_ROWSINK_HEADER, static_cast<int32_t>(out.width),
                       static_cast<int32_t>(out.height)) != 0) {
     for (uint32_t r = 0; r < out.height; ++r) {
-      jpeg.readRow(row.data());
-      context.rowSink(reinterpret_cast<intptr_t>(row.data()), static_cast<int32_t>(r),
+      jpeg.readRow(row.As<uint8_t>());
+      context.rowSink(reinterpret_cast<intptr_t>(row.As<uint8_t>()), static_cast<int32_t>(r),
                       static_cast<int32_t>(out.width), static_cast<int32_t>(out.height));
     }
   } else {
@@ -148,8 +148,8 @@ void DecodeJpeg(ByteSource& src, const DecodeContext& context, const DecodeArgs&
     // From here a failure must leave the buffer argument nil again.
     *args.buffer = bitmap;
     for (uint32_t r = 0; r < out.height; ++r) {
-      jpeg.readRow(row.data());
-      PlacePixels(bitmap, row.data(), out.components, orientation, out.width, out.height, r);
+      jpeg.readRow(row.As<uint8_t>());
+      PlacePixels(bitmap, row.As<uint8_t>(), out.components, orientation, out.width, out.height, r);
     }
   }
   jpeg.finish();

@@ -4,6 +4,7 @@
 #include "decode.hpp"
 #include "decode_error.hpp"
 #include "module_heap.hpp"
+#include "plugincommon/in_module_descriptor.hpp"
 
 namespace stdformats {
 
@@ -98,18 +99,14 @@ TInModule* DescribeModule() {
   g_allocBuffer = nullptr;
   UseOwnHeap();
   UseDecoders(false);
-  g_module.interfaceVersion = KELV_INMODULE_VERSION;
-  g_module.moduleVersion = kModuleVersion;
-  g_module.name = kName;
-  g_module.flags = kModuleFlags;
-  g_module.about = &ShowAbout;
-  g_module.description = kDescription;
-  g_module.formatCount = kFormatCount;
-  g_module.extensions = kExtensions;
-  g_module.formatNames = kFormatNames;
-  g_module.decoders = g_decoders;
-  g_module.setOptions = &SetOptions;
-  return &g_module;
+  return kelv::plugin::FillInModule(g_module,
+                                    {.moduleVersion = kModuleVersion,
+                                     .name = kName,
+                                     .flags = kModuleFlags,
+                                     .about = &ShowAbout,
+                                     .description = kDescription,
+                                     .setOptions = &SetOptions},
+                                    kExtensions, kFormatNames, g_decoders);
 }
 
 int32_t KELV_CDECL SetOptions(TInModuleOptions* options) {

@@ -42,34 +42,12 @@ void HeapFree(void* block) noexcept {
     std::free(block);
 }
 
-HeapBlock::HeapBlock(size_t size) {
-  // Remember which heap gave the block, so that a heap change cannot mismatch the free.
-  hostFree_ = g_freeMem;
-  data_ = static_cast<uint8_t*>(HeapGet(size));
-  if (!data_) throw std::bad_alloc();
-  size_ = size;
-}
-
-HeapBlock& HeapBlock::operator=(HeapBlock&& other) noexcept {
-  if (this != &other) {
-    reset();
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    hostFree_ = std::exchange(other.hostFree_, nullptr);
-  }
-  return *this;
-}
-
-void HeapBlock::reset() noexcept {
-  if (data_) {
-    if (hostFree_)
-      hostFree_(data_);
-    else
-      std::free(data_);
-  }
-  data_ = nullptr;
-  size_ = 0;
-  hostFree_ = nullptr;
+HeapBlock NewHeapBlock(size_t size) {
+  // The block remembers which heap gave it, so that a heap change cannot mismatch the free.
+  const KelvFreeMemProc hostFree = g_freeMem;
+  void* data = HeapGet(size);
+  if (!data) throw std::bad_alloc();
+  return HeapBlock(data, size, hostFree);
 }
 
 }  // namespace stdformats

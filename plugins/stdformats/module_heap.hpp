@@ -5,9 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
 #include "kelv_callconv.h"
+#include "plugincommon/heap_block.hpp"
 
 namespace stdformats {
 
@@ -19,26 +19,11 @@ bool UsingHostHeap();
 void* HeapGet(size_t size) noexcept;
 void HeapFree(void* block) noexcept;
 
-// One block of the module heap, freed through the heap that gave it.
-class HeapBlock {
-public:
-  HeapBlock() = default;
-  explicit HeapBlock(size_t size);  // throws std::bad_alloc
-  HeapBlock(HeapBlock&& other) noexcept { *this = std::move(other); }
-  HeapBlock& operator=(HeapBlock&& other) noexcept;
-  HeapBlock(const HeapBlock&) = delete;
-  HeapBlock& operator=(const HeapBlock&) = delete;
-  ~HeapBlock() { reset(); }
+// Blocks of the module heap free themselves through the heap that gave them.
+using kelv::plugin::HeapBlock;
 
-  uint8_t* data() const { return data_; }
-  size_t size() const { return size_; }
-  void reset() noexcept;
-
-private:
-  uint8_t* data_ = nullptr;
-  size_t size_ = 0;
-  KelvFreeMemProc hostFree_ = nullptr;
-};
+// A block of `size` bytes from the module heap; throws std::bad_alloc when HeapGet fails.
+HeapBlock NewHeapBlock(size_t size);
 
 }  // namespace stdformats
 

@@ -62,30 +62,30 @@ void PpmReader::prepare() {
   const uint64_t needed = samplesPerRow * static_cast<uint64_t>(height_) * bytesPerSample;
   if (needed > src_.remaining()) throw DecodeError(kPrematureEnd);
   if (maxValue_ != 255) {
-    rescale_ = HeapBlock(maxValue_ + 1);
+    rescale_ = NewHeapBlock(maxValue_ + 1);
     const uint32_t half = maxValue_ / 2;
     for (uint32_t v = 0; v <= maxValue_; ++v)
-      rescale_.data()[v] = static_cast<uint8_t>((v * 255u + half) / maxValue_);
+      rescale_.As<uint8_t>()[v] = static_cast<uint8_t>((v * 255u + half) / maxValue_);
   }
-  if (!text_) raw_ = HeapBlock(static_cast<size_t>(samplesPerRow * bytesPerSample));
-  row_ = HeapBlock(static_cast<size_t>(samplesPerRow));
+  if (!text_) raw_ = NewHeapBlock(static_cast<size_t>(samplesPerRow * bytesPerSample));
+  row_ = NewHeapBlock(static_cast<size_t>(samplesPerRow));
 }
 
 // Samples above the maximum value (a lying header) count as the maximum.
 uint8_t PpmReader::scale(uint32_t sample) const {
   if (sample > maxValue_) sample = maxValue_;
-  return maxValue_ == 255 ? static_cast<uint8_t>(sample) : rescale_.data()[sample];
+  return maxValue_ == 255 ? static_cast<uint8_t>(sample) : rescale_.As<uint8_t>()[sample];
 }
 
 const uint8_t* PpmReader::nextRow() {
-  uint8_t* out = row_.data();
-  const size_t samples = row_.size();
+  uint8_t* out = row_.As<uint8_t>();
+  const size_t samples = row_.Size();
   if (text_) {
     for (size_t i = 0; i < samples; ++i) out[i] = scale(readInteger());
     return out;
   }
-  if (!src_.readExact(raw_.data(), raw_.size())) throw DecodeError(kPrematureEnd);
-  const uint8_t* in = raw_.data();
+  if (!src_.readExact(raw_.As<uint8_t>(), raw_.Size())) throw DecodeError(kPrematureEnd);
+  const uint8_t* in = raw_.As<uint8_t>();
   if (maxValue_ > 255) {
     for (size_t i = 0; i < samples; ++i) out[i] = scale((in[2 * i] << 8) | in[2 * i + 1]);
   } else {

@@ -1,14 +1,10 @@
 #include "gdiplus_search.hpp"
 
+#include "plugincommon/ascii_case.hpp"
+
 namespace sysformats {
 
 namespace {
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 // Junctions can make a folder tree endless; no framework installation nests this deep.
 constexpr int kMaxDepth = 32;
@@ -20,7 +16,7 @@ std::optional<std::string> WalkFor(SearchPlatform& platform, const std::string& 
     std::string path = folder + entry.name;
     if (entry.isFolder) {
       if (auto found = WalkFor(platform, path + "\\", depth + 1)) return found;
-    } else if (LowerAscii(entry.name) == kImagingLibrary) {
+    } else if (kelv::plugin::LowerAscii(entry.name) == kImagingLibrary) {
       if (void* library = platform.Load(path)) {
         platform.Free(library);
         return path;

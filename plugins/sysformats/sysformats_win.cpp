@@ -8,6 +8,7 @@
 
 #include "gdiplus_search.hpp"
 #include "kelv_inmodule.h"
+#include "plugincommon/in_module_descriptor.hpp"
 #include "sysformats_decode.hpp"
 
 namespace {
@@ -336,18 +337,16 @@ KELV_EXTERN_C KELV_EXPORT TInModule* KELV_CDECL GetInModule() {
   }
   g_module.options = {};
   FillDecoders();
-  g_descriptor.interfaceVersion = available ? KELV_INMODULE_VERSION : KELV_INMODULE_VERSION_UNAVAILABLE;
-  g_descriptor.moduleVersion = 0x01000008;
-  g_descriptor.name = "GDI+ image formats";
-  g_descriptor.flags = KELV_IN_HAS_OPTIONS | KELV_IN_RESERVED_8 | KELV_IN_OPENS_BY_NAME;
-  g_descriptor.about = &About;
-  g_descriptor.description = kDescription;
-  g_descriptor.formatCount = kFormatCount;
-  g_descriptor.extensions = kExtensions;
-  g_descriptor.formatNames = kFormatNames;
-  g_descriptor.decoders = g_decoders;
-  g_descriptor.setOptions = &SetOptions;
-  return &g_descriptor;
+  return kelv::plugin::FillInModule(
+      g_descriptor,
+      {.interfaceVersion = available ? KELV_INMODULE_VERSION : KELV_INMODULE_VERSION_UNAVAILABLE,
+       .moduleVersion = 0x01000008,
+       .name = "GDI+ image formats",
+       .flags = KELV_IN_HAS_OPTIONS | KELV_IN_RESERVED_8 | KELV_IN_OPENS_BY_NAME,
+       .about = &About,
+       .description = kDescription,
+       .setOptions = &SetOptions},
+      kExtensions, kFormatNames, g_decoders);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

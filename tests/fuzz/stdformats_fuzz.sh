@@ -12,7 +12,7 @@ cd "$out"
 core=(byte_source.cpp bmp_reader.cpp decode.cpp exif_orientation.cpp module_heap.cpp
       ppm_reader.cpp size_rules.cpp)
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-       -I"$top/plugins/stdformats" -I"$top/plugin-api" -I"$top/host")
+       -I"$top/plugins/stdformats" -I"$top/plugins" -I"$top/plugin-api" -I"$top/host")
 clang -O1 -g -fsanitize=fuzzer-no-link,address -I"$top/plugins/stdformats" \
   -c "$top/plugins/stdformats/jpeg_glue.c" -o jpeg_glue.o
 objs=(jpeg_glue.o)
@@ -20,8 +20,9 @@ for f in "${core[@]}" ; do
   clang++ "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$top/plugins/stdformats/$f" -o "${f%.cpp}.o"
   objs+=("${f%.cpp}.o")
 done
+clang++ "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$top/plugins/plugincommon/heap_block.cpp" -o heap_block.o
 clang++ "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$top/host/common/exception.cpp" -o exception.o
-objs+=(exception.o)
+objs+=(heap_block.o exception.o)
 
 # Seeds: the committed corpus of small pictures of every accepted variant (the first
 # byte of a BMP, PPM or JPEG seed is the target's option byte).

@@ -69,7 +69,7 @@ TEST_P(DivingStampDll, HostCopyOfTheDescriptor) {
   std::memcpy(copy, d, sizeof copy);  // what the host keeps
   TEffectModule m;
   std::memcpy(&m, copy, sizeof m);
-  EXPECT_EQ(m.interfaceVersion, 0x00010400u);
+  EXPECT_EQ(m.interfaceVersion, KELV_EFFECTMODULE_VERSION);
   EXPECT_EQ(m.moduleVersion, e.version);
   EXPECT_STREQ(m.name, e.name);
   EXPECT_EQ(m.reserved, 0);

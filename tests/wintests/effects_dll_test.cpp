@@ -133,7 +133,7 @@ TEST_F(BasicFxDll, HostCopyOfTheDescriptorHasTheDocumentedLayout) {
   std::memcpy(copy, d, sizeof copy);  // what the host keeps
   auto u32 = [&](size_t at) { uint32_t v; std::memcpy(&v, copy + at, 4); return v; };
   auto ptr = [&](size_t at) { void* v; std::memcpy(&v, copy + at, sizeof v); return v; };
-  EXPECT_EQ(u32(0), 0x00010400u);
+  EXPECT_EQ(u32(0), KELV_EFFECTMODULE_VERSION);
   EXPECT_EQ(u32(4), 0x01000205u);
   EXPECT_STREQ(static_cast<const char*>(ptr(layout.name)), "Default Effects");
   EXPECT_EQ(u32(layout.reserved), 0u);

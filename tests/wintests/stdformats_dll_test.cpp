@@ -251,7 +251,7 @@ protected:
 }  // namespace
 
 TEST_F(StdFormatsDll, DescriptorAndOptions) {
-  EXPECT_EQ(module_->interfaceVersion, 0x00010302u);
+  EXPECT_EQ(module_->interfaceVersion, KELV_INMODULE_VERSION);
   EXPECT_EQ(module_->moduleVersion, 0x01000708u);
   EXPECT_EQ(module_->flags, 0x00010001u);
   EXPECT_STREQ(module_->name, "Standard image formats");

@@ -18,7 +18,7 @@ namespace bfx = kelv::basicfx;
 
 TEST(BasicFxDescriptor, AnnouncesTenGroupsAndKeepsTheTwoHiddenRows) {
   const TEffectModule* d = bfx::OpenModule(1, nullptr);
-  EXPECT_EQ(d->interfaceVersion, 0x00010400u);
+  EXPECT_EQ(d->interfaceVersion, KELV_EFFECTMODULE_VERSION);
   EXPECT_EQ(d->moduleVersion, 0x01000205u);
   EXPECT_STREQ(d->name, "Default Effects");
   EXPECT_EQ(std::string(d->description).rfind("Default effects plugin ver 1.0.2.5\r\n", 0), 0u);

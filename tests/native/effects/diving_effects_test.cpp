@@ -36,7 +36,7 @@ int Revealed(const FakeHost& host) {
 
 TEST(DivingFxDescriptor, OneGroupOfEightEffects) {
   const TEffectModule* d = dfx::OpenModule(1, nullptr);
-  EXPECT_EQ(d->interfaceVersion, 0x00010400u);
+  EXPECT_EQ(d->interfaceVersion, KELV_EFFECTMODULE_VERSION);
   EXPECT_EQ(d->moduleVersion, 0x01000001u);
   EXPECT_STREQ(d->name, "Diving Effects");
   EXPECT_EQ(std::string(d->description).rfind("Diving Effects plugin ver 1.0.0.1\r\n", 0), 0u);

@@ -47,7 +47,7 @@ int Revealed(const FakeHost& host) {
 
 TEST(StampDescriptor, OneGroupOfNineShapes) {
   const TEffectModule* d = st::OpenModule(1, nullptr);
-  EXPECT_EQ(d->interfaceVersion, 0x00010400u);
+  EXPECT_EQ(d->interfaceVersion, KELV_EFFECTMODULE_VERSION);
   EXPECT_EQ(d->moduleVersion, 0x01000007u);
   EXPECT_STREQ(d->name, "Stamp Effects");
   EXPECT_EQ(std::string(d->description).rfind("Stamp Effects plugin ver 1.0.0.7\r\n", 0), 0u);

@@ -111,7 +111,7 @@ TEffectModule* KELV_CDECL FakeGetEffectModule() { return &g_effect; }
 
 void ResetEffect() {
   g_effect = TEffectModule{};
-  g_effect.interfaceVersion = 0x00010400;
+  g_effect.interfaceVersion = KELV_EFFECTMODULE_VERSION;
   g_effect.moduleVersion = 0x01000205;
   g_effect.name = "Fake Effects";
   g_effect.groupCount = 2;

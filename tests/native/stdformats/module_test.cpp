@@ -96,7 +96,7 @@ protected:
 }  // namespace
 
 TEST_F(StdModule, DescriptorNamesTheFourFormats) {
-  EXPECT_EQ(module_->interfaceVersion, 0x00010302u);
+  EXPECT_EQ(module_->interfaceVersion, KELV_INMODULE_VERSION);
   EXPECT_EQ(module_->moduleVersion, 0x01000708u);
   EXPECT_STREQ(module_->name, "Standard image formats");
   EXPECT_EQ(module_->flags, 0x00010001u);
@@ -223,6 +223,26 @@ TEST_F(StdModule, OnlyAFullRecordHandsOverTheHostHeap) {
   ASSERT_EQ(sizes[0], 20);
   EXPECT_GT(g_hostGets, 0);
   EXPECT_EQ(g_hostGets, g_hostFrees);  // nothing of the module outlives the decode
+}
+
+TEST_F(StdModule, HeapBlocksGoBackToTheHeapThatGaveThemAcrossASwitch) {
+  stdformats::HeapBlock own = stdformats::NewHeapBlock(16);
+  TInModuleOptions o = Options(sizeof(TInModuleOptions), 0);
+  ASSERT_EQ(module_->setOptions(&o), 1);
+  stdformats::HeapBlock host = stdformats::NewHeapBlock(0);
+  EXPECT_EQ(g_hostGets, 1);
+  EXPECT_TRUE(host);  // a zero-byte request still gives a block
+  EXPECT_EQ(host.Size(), 0u);
+
+  stdformats::HeapBlock moved = std::move(host);
+  EXPECT_FALSE(host);
+  stdformats::DescribeModule();  // back to the module's own heap
+  own.Reset();                   // made before the switch: not a host block
+  EXPECT_EQ(g_hostFrees, 0);
+  moved = stdformats::NewHeapBlock(8);  // the host block it held goes back to the host
+  EXPECT_EQ(g_hostFrees, 1);
+  EXPECT_EQ(g_hostGets, 1);
+  EXPECT_EQ(moved.Size(), 8u);
 }
 
 TEST_F(StdModule, FailuresClearEverySizeAndTheBuffer) {
