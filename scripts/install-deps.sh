@@ -32,9 +32,25 @@ done
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
+# DPkg::Lock::Timeout makes an install wait for another apt's lock, but an update takes
+# the package lists' lock, which it does not cover: an update that finds that lock taken
+# is tried again, for up to 10 minutes.
+apt_update() {
+  local out end=$((SECONDS + 600))
+  until out=$("${sudo_cmd[@]}" env LC_ALL=C apt-get "${apt_opts[@]}" update -qq 2>&1); do
+    if ! grep -q 'Could not get lock' <<<"$out" || [ "$SECONDS" -ge "$end" ]; then
+      printf '%s\n' "$out" >&2
+      return 1
+    fi
+    echo "apt-get update: the package lists are locked by another apt; trying again"
+    sleep 5
+  done
+  [ -z "$out" ] || printf '%s\n' "$out"
+}
+
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get "${apt_opts[@]}" update -qq
+  apt_update
   # wine32 must stay away: this machine cannot run 32-bit code, and with it the wine
   # wrapper would pick the 32-bit loader. We always call the 64-bit loader directly.
   # fonts-wine is only recommended by Wine: without it Wine has no fonts of its own.
@@ -50,5 +66,5 @@ if ! apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null | grep -q '^Sourc
   elif [ -f /etc/apt/sources.list ]; then
     grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/kelvora-deb-src.list >/dev/null
   fi
-  "${sudo_cmd[@]}" apt-get "${apt_opts[@]}" update -qq
+  apt_update
 fi
