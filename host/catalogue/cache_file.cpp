@@ -99,6 +99,20 @@ void NormaliseFiltered(const std::vector<std::string>& pictures, std::vector<std
     std::stable_sort(filtered.begin(), filtered.end(), NameLess());
 }
 
+// Removes the temporary files that saves cut short (by a crash or a power failure) left in
+// the folder; files of any other name are not touched. A save under way in another process
+// keeps its temporary file open without sharing while it writes, so that file cannot be
+// removed; should it go in the moment between that save's closing and moving it, the
+// attempt fails and the save's next attempt writes a new one.
+void RemoveStaleTempFiles(const std::string& folder, CatalogueFileSystem& fs) {
+  const std::string dir = folder.empty() ? std::string(".") : folder;
+  std::vector<std::string> stale;
+  fs.Search(dir + "\\*.*", [&](const std::string& name, uint32_t attributes) {
+    if (!(attributes & FileAttrDirectory) && IsReplaceTempName(name)) stale.push_back(name);
+  });
+  for (const std::string& name : stale) fs.RemoveFile(dir + "\\" + name);
+}
+
 [[noreturn]] void RaiseWriteFailure(const std::string& path, uint32_t error) {
   throw EInOutError("Unable to write file \"" + path + "\", Error = " + std::to_string(error));
 }
@@ -218,13 +232,16 @@ void SaveCatalogue(const TPicList& list, const std::string& path, CatalogueFileS
 
   const std::vector<uint8_t> data = EncodeCatalogue(list);
   uint32_t error = fs.ReplaceFile(path, data);
-  if (error == 0) return;
-  fs.Sleep(300);
-  error = fs.ReplaceFile(path, data);
-  if (error == 0) return;
-  fs.Sleep(500);
-  error = fs.ReplaceFile(path, data);
+  if (error != 0) {
+    fs.Sleep(300);
+    error = fs.ReplaceFile(path, data);
+  }
+  if (error != 0) {
+    fs.Sleep(500);
+    error = fs.ReplaceFile(path, data);
+  }
   if (error != 0) RaiseWriteFailure(path, error);
+  RemoveStaleTempFiles(folder, fs);
 }
 
 bool LoadCatalogue(TPicList& list, const std::string& path, CatalogueFileSystem& fs) {

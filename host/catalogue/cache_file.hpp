@@ -38,7 +38,8 @@ void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list);
 
 // Writes the whole catalogue to path, creating its folder when missing. The old file is
 // replaced only by a completely written new one. Raises EInOutError "Unable to write file
-// "path", Error = n" after three attempts.
+// "path", Error = n" after three attempts. A successful save removes the temporary files
+// that earlier saves cut short left in the folder.
 void SaveCatalogue(const TPicList& list, const std::string& path, CatalogueFileSystem& fs = SystemFileSystem());
 
 // Appends the entries of the file at path to list; true when the file could be opened.

@@ -19,6 +19,14 @@ enum : uint32_t {
   FileAttrSystem = 0x4,
   FileAttrDirectory = 0x10,
   FileAttrNormal = 0x80,
+  FileAttrReparsePoint = 0x400,  // a junction or symbolic link (with FileAttrDirectory: to a folder)
+};
+
+// What tells one folder from every other while a scan runs, whatever path reached it.
+struct FolderIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  auto operator<=>(const FolderIdentity&) const = default;
 };
 
 // System error codes the cache reader tells apart.
@@ -34,6 +42,14 @@ public:
   // calls `found` for every entry in the order the file system returns them, "." and ".."
   // included. False when the search finds nothing at all.
   virtual bool Search(const std::string& pattern, const FoundEntry& found) = 0;
+  // The same search stopped at its first entry: true when it finds anything at all.
+  virtual bool HasMatch(const std::string& pattern) = 0;
+  // The identity of the folder at path (links followed); false when the platform cannot
+  // tell it, for example when the folder cannot be opened.
+  virtual bool IdentifyFolder(const std::string& path, FolderIdentity& identity) = 0;
+  // True when the byte starts a double-byte character in the code page of the 8-bit
+  // paths, so that the byte after it (which may be 0x5C) is not a separator.
+  virtual bool IsLeadByte(uint8_t byte) const = 0;
 
   // Last-write time as a 64-bit file time; 0 when the file cannot be opened or its time
   // cannot be read.
@@ -42,6 +58,7 @@ public:
   virtual bool FolderExists(const std::string& path) = 0;
   // Creates one folder level (its parent must exist).
   virtual bool CreateFolder(const std::string& path) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
 
   // Opens the file for reading while denying other writers and reads it whole, at most
   // `maxBytes`. 0 when the file was opened (then `data` holds what could be read), else
@@ -50,7 +67,8 @@ public:
 
   // Writes `data` to a new temporary file in path's folder and replaces path with it only
   // once it is completely written and flushed, so a failure at any point leaves the old
-  // file as it was. 0 on success, else the system error code.
+  // file as it was. 0 on success, else the system error code. The temporary file's name
+  // is kReplaceTempPrefix, one to four hex digits and ".tmp" (see IsReplaceTempName).
   virtual uint32_t ReplaceFile(const std::string& path, const std::vector<uint8_t>& data) = 0;
 
   virtual void Sleep(uint32_t milliseconds) = 0;
@@ -61,5 +79,14 @@ CatalogueFileSystem& SystemFileSystem();
 
 // The folder part of a path (before the last backslash or slash); empty when none.
 std::string FolderOfPath(const std::string& path);
+
+// The path without one trailing backslash. The string is walked from its start, character
+// by character, so that a double-byte character whose second byte is 0x5C stays whole.
+std::string WithoutTrailingBackslash(std::string path, const CatalogueFileSystem& fs);
+
+inline constexpr char kReplaceTempPrefix[] = "kvc";
+// The name is one ReplaceFile gives its temporary files (letters in any case): such a file
+// left in the folder is the remains of a save that was cut short.
+bool IsReplaceTempName(const std::string& name);
 
 }  // namespace kelv

@@ -3,11 +3,14 @@
 // place of the user-locale comparison.
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -48,36 +51,25 @@ struct Fd {
 class PosixCatalogueFileSystem final : public CatalogueFileSystem {
 public:
   bool Search(const std::string& pattern, const FoundEntry& found) override {
-    std::string native = NativePath(pattern);
-    size_t slash = native.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : native.substr(0, slash);
-    if (dir.empty()) dir = "/";
-    std::string mask = slash == std::string::npos ? native : native.substr(slash + 1);
-    bool all = mask == "*" || mask == "*.*";
-
-    std::error_code ec;
-    fs::directory_iterator it(dir, ec);
-    if (ec) return false;
-    bool any = false;
-    auto report = [&](const std::string& name, uint32_t attributes) {
-      if (!all && fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD) != 0) return;
-      any = true;
+    return List(pattern, [&](const std::string& name, uint32_t attributes) {
       found(name, attributes);
-    };
-    report(".", FileAttrDirectory);
-    report("..", FileAttrDirectory);
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-      if (ec) break;
-      std::string name = it->path().filename().string();
-      // Links to folders are not followed, so a link loop cannot make the scan endless.
-      bool folder = it->is_directory(ec) && !it->is_symlink(ec);
-      uint32_t attributes = folder ? uint32_t{FileAttrDirectory} : 0u;
-      if (!name.empty() && name[0] == '.') attributes |= FileAttrHidden;
-      if (attributes == 0) attributes = FileAttrNormal;
-      report(name, attributes);
-    }
-    return any;
+      return true;
+    });
   }
+
+  bool HasMatch(const std::string& pattern) override {
+    return List(pattern, [](const std::string&, uint32_t) { return false; });
+  }
+
+  bool IdentifyFolder(const std::string& path, FolderIdentity& identity) override {
+    struct stat info;
+    if (::stat(NativePath(path).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    return true;
+  }
+
+  // UTF-8 and the single-byte code pages never use 0x5C inside a character.
+  bool IsLeadByte(uint8_t) const override { return false; }
 
   uint64_t LastWriteTime(const std::string& path) override {
     std::error_code ec;
@@ -100,6 +92,8 @@ public:
     std::error_code ec;
     return fs::create_directory(NativePath(path), ec);
   }
+
+  bool RemoveFile(const std::string& path) override { return ::unlink(NativePath(path).c_str()) == 0; }
 
   uint32_t ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& data) override {
     data.clear();
@@ -125,8 +119,8 @@ public:
   uint32_t ReplaceFile(const std::string& path, const std::vector<uint8_t>& data) override {
     std::string target = NativePath(path);
     std::string folder = FolderOfPath(target);
-    std::string temp = (folder.empty() ? std::string(".") : folder) + "/kvcXXXXXX";
-    Fd file{::mkstemp(temp.data())};
+    std::string temp;
+    Fd file{CreateTempFile(folder.empty() ? std::string(".") : folder, temp)};
     if (file.fd < 0) return ErrorCode(errno);
     int error = 0;
     size_t written = 0;
@@ -147,6 +141,58 @@ public:
   }
 
   void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+private:
+  // Calls `found` for the entries matching the pattern until it returns false. Links to
+  // folders are followed and reported as reparse points, as Windows reports junctions.
+  template <typename Found>
+  static bool List(const std::string& pattern, Found&& found) {
+    std::string native = NativePath(pattern);
+    size_t slash = native.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : native.substr(0, slash);
+    if (dir.empty()) dir = "/";
+    std::string mask = slash == std::string::npos ? native : native.substr(slash + 1);
+    bool all = mask == "*" || mask == "*.*";
+
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec);
+    if (ec) return false;
+    bool any = false;
+    bool more = true;
+    auto report = [&](const std::string& name, uint32_t attributes) {
+      if (!all && fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD) != 0) return;
+      any = true;
+      more = found(name, attributes);
+    };
+    report(".", FileAttrDirectory);
+    if (more) report("..", FileAttrDirectory);
+    for (; more && it != fs::directory_iterator(); it.increment(ec)) {
+      if (ec) break;
+      std::string name = it->path().filename().string();
+      uint32_t attributes = it->is_directory(ec) ? uint32_t{FileAttrDirectory} : 0u;
+      if (it->is_symlink(ec)) attributes |= FileAttrReparsePoint;
+      if (!name.empty() && name[0] == '.') attributes |= FileAttrHidden;
+      if (attributes == 0) attributes = FileAttrNormal;
+      report(name, attributes);
+    }
+    return any;
+  }
+
+  // A new file named as the Windows build names its temporary files: the prefix, a
+  // number of one to four hex digits and ".tmp"; -1 with errno when none can be made.
+  static int CreateTempFile(const std::string& folder, std::string& path) {
+    static std::atomic<uint32_t> next{static_cast<uint32_t>(::getpid())};
+    for (uint32_t attempt = 0; attempt < 0xFFFF; ++attempt) {
+      uint32_t unique = next.fetch_add(1) % 0xFFFF + 1;
+      char name[16];
+      std::snprintf(name, sizeof name, "%s%X.tmp", kReplaceTempPrefix, unique);
+      path = folder + "/" + name;
+      int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+  }
 };
 
 }  // namespace

@@ -55,6 +55,31 @@ public:
     return true;
   }
 
+  bool HasMatch(const std::string& pattern) override {
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindClose(h);
+    return true;
+  }
+
+  bool IdentifyFolder(const std::string& path, FolderIdentity& identity) override {
+    // A folder opens only with backup semantics; no access right is needed to read its
+    // identity, and opening follows junctions and links to their target.
+    FileHandle folder(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder.valid()) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(folder.h, &info)) return false;
+    // File systems without file numbers (some network shares) give 0: not an identity.
+    if (info.nFileIndexHigh == 0 && info.nFileIndexLow == 0) return false;
+    identity = {info.dwVolumeSerialNumber,
+                (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+    return true;
+  }
+
+  bool IsLeadByte(uint8_t byte) const override { return IsDBCSLeadByte(byte) != 0; }
+
   uint64_t LastWriteTime(const std::string& path) override {
     FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -75,6 +100,8 @@ public:
   }
 
   bool CreateFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
 
   uint32_t ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& data) override {
     data.clear();
@@ -105,7 +132,7 @@ public:
     std::string folder = FolderOfPath(path);
     if (folder.empty()) folder = ".";
     char temp[MAX_PATH];
-    if (!GetTempFileNameA(folder.c_str(), "kvc", 0, temp)) return LastError();
+    if (!GetTempFileNameA(folder.c_str(), kReplaceTempPrefix, 0, temp)) return LastError();
     TempFile guard{temp};
     {
       FileHandle file(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

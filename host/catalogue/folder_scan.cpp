@@ -1,7 +1,9 @@
 #include "catalogue/folder_scan.hpp"
 
 #include <algorithm>
+#include <deque>
 #include <exception>
+#include <set>
 
 #include "catalogue/name_compare.hpp"
 #include "common/ascii_case.hpp"
@@ -25,24 +27,57 @@ bool FolderScanner::IsPictureName(const std::string& name) const {
   return std::find(Extensions.begin(), Extensions.end(), extension) != Extensions.end();
 }
 
-bool FolderScanner::FolderHasEntries(const std::string& pattern) {
-  return fs_.Search(pattern, [](const std::string&, uint32_t) {});
-}
+bool FolderScanner::FolderHasEntries(const std::string& pattern) { return fs_.HasMatch(pattern); }
+
+// A junction or link may lead back into the tree being scanned (endlessly, until the path
+// grows too long) or to a folder scanned elsewhere in it. Not following links at all would
+// lose the pictures of a linked folder kept outside the tree, so every folder's identity
+// is noted and a folder already seen is not scanned again. The plain folders of the tree
+// are scanned before any link is followed, so that a folder keeps its own path whatever
+// order the file system lists links in. A folder whose identity cannot be told is still
+// scanned when the tree itself holds it (plain folders cannot form a loop), but not when a
+// link leads to it.
+struct FolderScanner::TreeWalk {
+  std::vector<std::string>& list;
+  std::set<FolderIdentity> visited;
+  std::deque<std::string> links;  // links met and not yet followed
+};
 
 void FolderScanner::ScanFolder(const std::string& dir, std::vector<std::string>& list) {
+  TreeWalk walk{list, {}, {}};
+  ScanTree(dir, false, walk);
+  while (!walk.links.empty()) {
+    std::string link = std::move(walk.links.front());
+    walk.links.pop_front();
+    ScanTree(link, true, walk);
+  }
+}
+
+void FolderScanner::ScanTree(const std::string& dir, bool throughLink, TreeWalk& walk) {
+  FolderIdentity identity;
+  if (fs_.IdentifyFolder(dir, identity)) {
+    if (!walk.visited.insert(identity).second) return;
+  } else if (throughLink) {
+    return;
+  }
   fs_.Search(dir + "\\*.*", [&](const std::string& name, uint32_t attributes) {
     if (name == "." || name == "..") return;
     if (!(attributes & FileAttrDirectory)) {
-      if (IsPictureName(name)) list.push_back(dir + "\\" + name);
+      if (IsPictureName(name)) walk.list.push_back(dir + "\\" + name);
     } else if (IncludeSubdirs) {
-      ScanFolder(dir + "\\" + name, list);
+      if (attributes & FileAttrReparsePoint)
+        walk.links.push_back(dir + "\\" + name);
+      else
+        ScanTree(dir + "\\" + name, false, walk);
     }
   });
 }
 
 void FolderScanner::RefreshFolder(std::string path, bool append) {
   if (!append) ScanResult.clear();
-  if (!path.empty() && path.back() == '\\') path.pop_back();
+  path = WithoutTrailingBackslash(std::move(path), fs_);
+  // "" + "\\*.*" would search the root of the current drive.
+  if (path.empty()) return;
   if (!FolderHasEntries(path + "\\*.*")) return;
   {
     std::lock_guard<std::mutex> lock(rootLock_);
@@ -104,7 +139,9 @@ void BuildCatalogue(TPicList& list, FolderScanner& scanner, std::vector<std::str
 void RefreshAutoFolders(TPicList& list, FolderScanner& scanner) {
   for (int32_t i = 1; i < list.Count(); ++i) {
     TFolderItem& item = *list.Item(i);
-    if (!item.AutoRefresh) continue;
+    // An entry without a path (only a damaged cache file holds one) names no folder to
+    // scan: it is kept as it was stored.
+    if (!item.AutoRefresh || WithoutTrailingBackslash(item.Path, scanner.FileSystem()).empty()) continue;
     scanner.IncludeSubdirs = item.IncludeSubdirs;
     scanner.RefreshFolder(item.Path, false);
     list.Modified = true;

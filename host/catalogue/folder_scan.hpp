@@ -33,10 +33,11 @@ public:
 
   // Fills ScanResult with the sorted pictures under path (emptied first unless append).
   // One trailing backslash is removed from path. A missing or unreadable folder adds
-  // nothing.
+  // nothing, and neither does an empty path (it would name the root of the current drive).
   void RefreshFolder(std::string path, bool append);
   // Appends the pictures of dir (and, with IncludeSubdirs, of its subfolders) to list in
-  // the order the file system returns them.
+  // the order the file system returns them. Each folder is scanned once, however many
+  // junctions or links lead to it.
   void ScanFolder(const std::string& dir, std::vector<std::string>& list);
   // A search for the pattern finds at least one entry.
   bool FolderHasEntries(const std::string& pattern);
@@ -47,6 +48,9 @@ public:
   CatalogueFileSystem& FileSystem() const { return fs_; }
 
 private:
+  struct TreeWalk;
+  void ScanTree(const std::string& dir, bool throughLink, TreeWalk& walk);
+
   CatalogueFileSystem& fs_;
   mutable std::mutex rootLock_;
   std::string root_;

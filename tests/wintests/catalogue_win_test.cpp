@@ -27,8 +27,12 @@ public:
   bool Search(const std::string& p, const FoundEntry& f) override { return real.Search(p, f); }
   uint64_t LastWriteTime(const std::string& p) override { return real.LastWriteTime(p); }
   bool FileExists(const std::string& p) override { return real.FileExists(p); }
+  bool HasMatch(const std::string& p) override { return real.HasMatch(p); }
+  bool IdentifyFolder(const std::string& p, FolderIdentity& i) override { return real.IdentifyFolder(p, i); }
+  bool IsLeadByte(uint8_t b) const override { return real.IsLeadByte(b); }
   bool FolderExists(const std::string& p) override { return real.FolderExists(p); }
   bool CreateFolder(const std::string& p) override { return real.CreateFolder(p); }
+  bool RemoveFile(const std::string& p) override { return real.RemoveFile(p); }
   uint32_t ReadWholeFile(const std::string& p, size_t m, std::vector<uint8_t>& d) override {
     return real.ReadWholeFile(p, m, d);
   }
@@ -41,6 +45,64 @@ struct Handle {
   ~Handle() {
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   }
+};
+
+// A link to a folder, removed again when it goes. Windows makes a directory symbolic link
+// (where the account may). Wine's CreateSymbolicLink only claims success, so under Wine
+// the link is a Unix symbolic link, which Wine lists as a directory reparse point and
+// follows as Windows follows a link; Wine cannot remove one either, so Unix "rm" does.
+class FolderLink {
+public:
+  FolderLink(const std::string& link, const std::string& target) : link_(link) {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    spawn_ = reinterpret_cast<Spawn>(GetProcAddress(ntdll, "__wine_unix_spawnvp"));
+    auto unixName = reinterpret_cast<UnixName>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+    if (spawn_ && unixName) {
+      std::string folder = UnixPath(unixName, link.substr(0, link.rfind('\\')));
+      unixLink_ = folder + link.substr(link.rfind('\\')).replace(0, 1, "/");
+      std::string unixTarget = UnixPath(unixName, target);
+      if (folder.empty() || unixTarget.empty()) return;
+      Run({"ln", "-s", unixTarget, unixLink_});
+    } else {
+      CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2 /* unprivileged */);
+    }
+  }
+  ~FolderLink() {
+    if (!made()) return;
+    if (spawn_)
+      Run({"rm", unixLink_});
+    else
+      RemoveDirectoryA(link_.c_str());
+  }
+  FolderLink(const FolderLink&) = delete;
+  FolderLink& operator=(const FolderLink&) = delete;
+  bool made() const {
+    DWORD attributes = GetFileAttributesA(link_.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  }
+
+private:
+  using Spawn = LONG(WINAPI*)(char* const*, int);
+  using UnixName = char*(CDECL*)(const wchar_t*);
+
+  static std::string UnixPath(UnixName unixName, const std::string& path) {
+    wchar_t wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return {};
+    char* name = unixName(wide);
+    if (!name) return {};
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+  }
+  void Run(std::vector<std::string> args) const {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    spawn_(argv.data(), 1);
+  }
+
+  std::string link_, unixLink_;
+  Spawn spawn_ = nullptr;
 };
 
 class CatalogueWin : public ::testing::Test {
@@ -65,7 +127,10 @@ protected:
         if (name == "." || name == "..") continue;
         std::string path = dir + "\\" + name;
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        // A link is removed by its owner; following it could lead out of the tree.
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+          RemoveDirectoryA(path.c_str());
+        else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
           RemoveTree(path);
         else
           DeleteFileA(path.c_str());
@@ -88,11 +153,13 @@ protected:
     ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
     if (attributes) SetFileAttributesA(path.c_str(), attributes);
   }
+  // The names in a folder, sorted.
   Strings FilesIn(const std::string& dir) {
     Strings names;
     SystemFileSystem().Search(dir + "\\*.*", [&](const std::string& name, uint32_t) {
       if (name != "." && name != "..") names.push_back(name);
     });
+    std::sort(names.begin(), names.end());
     return names;
   }
 };
@@ -138,6 +205,35 @@ TEST_F(CatalogueWin, ScanFindsHiddenAndSystemFilesInLocaleOrder) {
   EXPECT_TRUE(scanner.ScanResult.empty());
   EXPECT_TRUE(scanner.FolderHasEntries(root + "\\*.jpeg"));
   EXPECT_FALSE(scanner.FolderHasEntries(root + "\\*.png"));
+
+  // An empty path is no folder; "\\*.*" would be the root of the drive that holds ours.
+  char previous[MAX_PATH];
+  ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, previous), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryA(root.c_str()));
+  scanner.IncludeSubdirs = true;
+  scanner.RefreshFolder("", false);
+  SetCurrentDirectoryA(previous);
+  EXPECT_TRUE(scanner.ScanResult.empty());
+}
+
+// A link back into the tree is not followed round (until the path grows too long);
+// a link out of the tree is, and its pictures are listed under the link's path.
+TEST_F(CatalogueWin, ScanVisitsEachFolderOnceThroughLinks) {
+  MakeFolder("Pics");
+  MakeFile("Pics\\a.jpg");
+  MakeFolder("Pics\\Sub");
+  MakeFile("Pics\\Sub\\b.jpg");
+  MakeFolder("Outside");
+  MakeFile("Outside\\c.jpg");
+  const std::string pics = root + "\\Pics";
+  FolderLink back(pics + "\\Sub\\back", pics);
+  FolderLink out(pics + "\\out", root + "\\Outside");
+  if (!back.made() || !out.made()) GTEST_SKIP() << "no folder links can be made here";
+
+  FolderScanner scanner;
+  scanner.Extensions = {".jpg"};
+  scanner.RefreshFolder(pics, false);
+  EXPECT_EQ(scanner.ScanResult, (Strings{pics + "\\a.jpg", pics + "\\out\\c.jpg", pics + "\\Sub\\b.jpg"}));
 }
 
 TEST_F(CatalogueWin, CacheFileTimeIsTheLastWriteTime) {
@@ -160,8 +256,16 @@ TEST_F(CatalogueWin, SaveReplacesTheFileWholeOrNotAtAll) {
   list.Item(e)->Pictures->assign({"C:\\P\\a.jpg", "C:\\P\\b.jpg"});
   list.Item(e)->Filtered->assign({"C:\\P\\c.jpg"});
   SaveCatalogue(list, path);  // creates the missing folder
+  // A save cut short leaves its temporary file; the next save removes it and only it.
+  char stale[MAX_PATH];
+  ASSERT_NE(GetTempFileNameA((root + "\\Kelvora").c_str(), kReplaceTempPrefix, 0, stale), 0u);
+  MakeFile("Kelvora\\kvc.tmp");
+  MakeFile("Kelvora\\kvcnotes.tmp");
   SaveCatalogue(list, path);  // and replaces an existing file
-  EXPECT_EQ(FilesIn(root + "\\Kelvora"), Strings{"piclist.dat"});
+  EXPECT_EQ(GetFileAttributesA(stale), INVALID_FILE_ATTRIBUTES) << stale;
+  EXPECT_EQ(FilesIn(root + "\\Kelvora"), (Strings{"kvc.tmp", "kvcnotes.tmp", "piclist.dat"}));
+  ASSERT_TRUE(DeleteFileA((root + "\\Kelvora\\kvc.tmp").c_str()));
+  ASSERT_TRUE(DeleteFileA((root + "\\Kelvora\\kvcnotes.tmp").c_str()));
   TPicList loaded;
   EXPECT_TRUE(LoadCatalogue(loaded, path));
   EXPECT_EQ(EncodeCatalogue(loaded), EncodeCatalogue(list));

@@ -312,6 +312,37 @@ TEST(CacheFile, SaveRetriesAndLeavesTheOldFileOnFailure) {
   EXPECT_EQ(fs.files[path], EncodeCatalogue(changed));
 }
 
+// Temporary files of saves cut short are removed by the next save; nothing else is.
+TEST(CacheFile, SaveRemovesOnlyTheRemainsOfEarlierSaves) {
+  const std::string dir = "C:\\data\\Kelvora";
+  struct Case {
+    const char* name;
+    uint32_t attributes;
+    bool stale;
+  };
+  const Case cases[] = {
+      {"kvc1A2B.tmp", FileAttrNormal, true},  {"KVC0.TMP", FileAttrHidden, true},
+      {"kvcf.tmp", FileAttrReadOnly, true},   {"kvc.tmp", FileAttrNormal, false},
+      {"kvc12345.tmp", FileAttrNormal, false}, {"kvcXY.tmp", FileAttrNormal, false},
+      {"kvc12.tmp.bak", FileAttrNormal, false}, {"xkvc12.tmp", FileAttrNormal, false},
+      {"kvc12.tm", FileAttrNormal, false},    {"notes.tmp", FileAttrNormal, false},
+      {"kvc9.tmp", FileAttrDirectory, false}, {"piclist.dat", FileAttrNormal, false},
+  };
+  FakeFileSystem fs;
+  for (const Case& c : cases) fs.Add(dir, c.name, c.attributes);
+  TPicList list;
+  Sample(list);
+  fs.writeErrors = {32, 32, 32};
+  EXPECT_THROW(SaveCatalogue(list, dir + "\\piclist.dat", fs), EInOutError);
+  EXPECT_TRUE(fs.removed.empty());  // a failed save leaves the folder alone
+
+  SaveCatalogue(list, dir + "\\piclist.dat", fs);
+  Strings stale;
+  for (const Case& c : cases)
+    if (c.stale) stale.push_back(dir + "\\" + c.name);
+  EXPECT_EQ(fs.removed, stale);
+}
+
 TEST(CacheFile, RefusesAPathItsHeadCannotHold) {
   FakeFileSystem fs;
   TPicList list;
@@ -339,6 +370,7 @@ TEST(CacheFileOnDisk, SaveLoadAndTime) {
   SaveCatalogue(list, path);
   uint64_t time = CacheFileTime(path);
   EXPECT_NE(time, 0u);
+  std::ofstream(dir / "Kelvora" / "kvc2F.tmp") << "left by a save cut short";
   TPicList smaller;
   smaller.AddFolder("Root");
   SaveCatalogue(smaller, path);

@@ -1,5 +1,6 @@
 // Test doubles for the catalogue: an in-memory file system whose searches return entries
-// in a chosen order and whose failures are scripted, and an in-memory registry.
+// in a chosen order, with links between folders, a chosen code page and scripted
+// failures, and an in-memory registry.
 #pragma once
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,8 +27,16 @@ public:
   std::map<std::string, uint64_t> times;
   // Error codes returned by the next calls (0: the call goes through).
   std::deque<uint32_t> readErrors, writeErrors;
+  // Link path -> the folder it leads to.
+  std::map<std::string, std::string> links;
+  // Folders whose identity cannot be read.
+  std::set<std::string> unidentified;
+  // Paths use a double-byte code page whose lead bytes are those of cp932.
+  bool cp932 = false;
   std::vector<uint32_t> sleeps;
-  std::vector<std::string> searches;
+  // Patterns of the full searches and of the searches stopped at their first entry.
+  std::vector<std::string> searches, probes;
+  std::vector<std::string> removed;
 
   void AddFolder(const std::string& path) { folders[path]; }
   // Adds a file (or, with FileAttrDirectory, a subfolder) to a folder.
@@ -34,18 +44,34 @@ public:
     folders[folder].push_back({name, attributes});
     if (attributes & FileAttrDirectory) folders[folder + "\\" + name];
   }
+  // Adds a junction to a folder, leading to target.
+  void AddLink(const std::string& folder, const std::string& name, const std::string& target) {
+    folders[folder].push_back({name, FileAttrDirectory | FileAttrReparsePoint});
+    links[folder + "\\" + name] = target;
+  }
 
   bool Search(const std::string& pattern, const FoundEntry& found) override {
     searches.push_back(pattern);
-    const std::string suffix = "\\*.*";
-    if (pattern.size() < suffix.size() || pattern.compare(pattern.size() - suffix.size(), suffix.size(), suffix) != 0)
-      return false;
-    auto it = folders.find(pattern.substr(0, pattern.size() - suffix.size()));
-    if (it == folders.end()) return false;
+    const auto* entries = Listing(pattern);
+    if (!entries) return false;
     found(".", FileAttrDirectory);
     found("..", FileAttrDirectory);
-    for (const auto& [name, attributes] : it->second) found(name, attributes);
+    for (const auto& [name, attributes] : *entries) found(name, attributes);
     return true;
+  }
+  bool HasMatch(const std::string& pattern) override {
+    probes.push_back(pattern);
+    return Listing(pattern) != nullptr;
+  }
+  bool IdentifyFolder(const std::string& path, FolderIdentity& identity) override {
+    std::string real = Resolve(path);
+    auto it = folders.find(real);
+    if (it == folders.end() || unidentified.count(real)) return false;
+    identity = {7, static_cast<uint64_t>(std::distance(folders.begin(), it)) + 1};
+    return true;
+  }
+  bool IsLeadByte(uint8_t byte) const override {
+    return cp932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
   }
   uint64_t LastWriteTime(const std::string& path) override {
     auto it = times.find(path);
@@ -56,6 +82,12 @@ public:
   bool CreateFolder(const std::string& path) override {
     folders[path];
     return true;
+  }
+  bool RemoveFile(const std::string& path) override {
+    removed.push_back(path);
+    auto& entries = folders[FolderOfPath(path)];
+    std::erase_if(entries, [&](const auto& entry) { return FolderOfPath(path) + "\\" + entry.first == path; });
+    return files.erase(path) != 0;
   }
   uint32_t ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& data) override {
     if (uint32_t error = Next(readErrors)) return error;
@@ -73,6 +105,28 @@ public:
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
 
 private:
+  // The folder a path names once the links along it are followed.
+  std::string Resolve(std::string path) const {
+    for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1)) {
+      auto link = links.find(path.substr(0, at));
+      if (link != links.end()) {
+        path = link->second + path.substr(at);
+        at = 0;
+      }
+    }
+    auto link = links.find(path);
+    return link == links.end() ? path : Resolve(link->second);
+  }
+  // The entries a "folder\\*.*" search lists; null when it finds nothing.
+  const std::vector<std::pair<std::string, uint32_t>>* Listing(const std::string& pattern) const {
+    const std::string suffix = "\\*.*";
+    if (pattern.size() >= 260) return nullptr;  // longer paths fail as on Windows
+    if (pattern.size() < suffix.size() || pattern.compare(pattern.size() - suffix.size(), suffix.size(), suffix) != 0)
+      return nullptr;
+    auto it = folders.find(Resolve(pattern.substr(0, pattern.size() - suffix.size())));
+    return it == folders.end() ? nullptr : &it->second;
+  }
+
   static uint32_t Next(std::deque<uint32_t>& errors) {
     if (errors.empty()) return 0;
     uint32_t error = errors.front();

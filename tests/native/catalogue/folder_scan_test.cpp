@@ -55,8 +55,87 @@ TEST_F(FolderScanTest, SubfoldersFollowTheSwitch) {
   EXPECT_EQ(scanner.ScanResult, Strings{"C:\\P\\b.jpg"});
 
   scanner.IncludeSubdirs = true;
+  fs.searches.clear();
+  fs.probes.clear();
   scanner.RefreshFolder("C:\\P\\", false);  // one trailing backslash is dropped
   EXPECT_EQ(scanner.ScanResult, (Strings{"C:\\P\\b.jpg", "C:\\P\\Sub\\a.jpg", "C:\\P\\Sub\\Deeper\\c.jpg"}));
+  // The check that the folder exists stops at its first entry: each folder is listed once.
+  EXPECT_EQ(fs.probes, Strings{"C:\\P\\*.*"});
+  EXPECT_EQ(fs.searches, (Strings{"C:\\P\\*.*", "C:\\P\\Sub\\*.*", "C:\\P\\Sub\\Deeper\\*.*",
+                                  "C:\\P\\folder.jpg\\*.*"}));
+}
+
+// Paths are in the ANSI code page: in a double-byte one (cp932 here) 0x5C is also the
+// second byte of some characters, such as 0x95 0x5C, which must not lose that byte.
+TEST_F(FolderScanTest, TrailingBackslashIsCutOnlyWhenItIsACharacter) {
+  struct Case {
+    std::string path, singleByte, doubleByte;
+  };
+  const Case cases[] = {
+      {"C:\\Photos\\", "C:\\Photos", "C:\\Photos"},
+      {"C:\\Photos\\\\", "C:\\Photos\\", "C:\\Photos\\"},       // only one is cut
+      {"C:\\\x95\x5C", "C:\\\x95", "C:\\\x95\x5C"},              // a character ending in 0x5C
+      {"C:\\\x95\x5C\\", "C:\\\x95\x5C", "C:\\\x95\x5C"},
+      {"C:\\\x95\x95\\", "C:\\\x95\x95", "C:\\\x95\x95"},     // 0x95 is a second byte here
+      {"C:\\\x81\x95\x5C", "C:\\\x81\x95", "C:\\\x81\x95"},     // so is 0x95 here, before a separator
+      {"C:\\a\x95", "C:\\a\x95", "C:\\a\x95"},                 // a lead byte cut off at the end
+      {"\\", "", ""},
+      {"", "", ""},
+  };
+  for (const Case& c : cases) {
+    fs.cp932 = false;
+    EXPECT_EQ(WithoutTrailingBackslash(c.path, fs), c.singleByte) << c.path;
+    fs.cp932 = true;
+    EXPECT_EQ(WithoutTrailingBackslash(c.path, fs), c.doubleByte) << c.path;
+  }
+
+  const std::string folder = "C:\\\x8E\xCA\x90\x5E\\\x95\x5C";  // a folder name ending in 0x95 0x5C
+  fs.Add(folder, "a.jpg");
+  for (const std::string& path : {folder, folder + "\\"}) {
+    scanner.RefreshFolder(path, false);
+    EXPECT_EQ(scanner.ScanResult, Strings{folder + "\\a.jpg"}) << path;
+  }
+}
+
+// A junction back into the tree would be followed until the path grows too long, and
+// one to a folder of the tree would list that folder twice: every folder is scanned once,
+// under its own path when the tree holds it. A link whose target cannot be identified is
+// not followed; a plain folder still is.
+TEST_F(FolderScanTest, LinkedFoldersAreScannedOnce) {
+  fs.Add("C:\\L", "a.jpg");
+  fs.Add("C:\\L", "Sub", FileAttrDirectory);
+  fs.Add("C:\\L\\Sub", "b.jpg");
+  fs.AddLink("C:\\L\\Sub", "Back", "C:\\L");
+
+  fs.Add("C:\\P", "a.jpg");
+  fs.AddLink("C:\\P", "Early", "C:\\P\\Sub");  // listed before the folder itself
+  fs.Add("C:\\P", "Sub", FileAttrDirectory);
+  fs.Add("C:\\P\\Sub", "b.jpg");
+  fs.AddLink("C:\\P", "Twin", "C:\\P\\Sub");
+  fs.AddLink("C:\\P", "Out", "D:\\Outside");
+  fs.Add("D:\\Outside", "c.jpg");
+  fs.AddLink("C:\\P", "Blind", "D:\\Unknown");
+  fs.Add("D:\\Unknown", "d.jpg");
+  fs.unidentified.insert("D:\\Unknown");
+  fs.Add("C:\\P", "Plain", FileAttrDirectory);
+  fs.Add("C:\\P\\Plain", "e.jpg");
+  fs.unidentified.insert("C:\\P\\Plain");
+
+  struct Case {
+    std::string root;
+    Strings pictures;
+    size_t searches;
+  };
+  const Case cases[] = {
+      {"C:\\L", {"C:\\L\\a.jpg", "C:\\L\\Sub\\b.jpg"}, 2},
+      {"C:\\P", {"C:\\P\\a.jpg", "C:\\P\\Out\\c.jpg", "C:\\P\\Plain\\e.jpg", "C:\\P\\Sub\\b.jpg"}, 4},
+  };
+  for (const Case& c : cases) {
+    fs.searches.clear();
+    scanner.RefreshFolder(c.root, false);
+    EXPECT_EQ(scanner.ScanResult, c.pictures) << c.root;
+    EXPECT_EQ(fs.searches.size(), c.searches) << c.root;
+  }
 }
 
 TEST_F(FolderScanTest, MissingFolderAddsNothingAndAppendKeepsEarlierNames) {
@@ -104,7 +183,8 @@ TEST_F(FolderScanTest, BuildSkipsFoldersWithoutPicturesAndScansSubfolders) {
   EXPECT_EQ(roots.size(), 3u);  // a given list is used as it is
 }
 
-TEST_F(FolderScanTest, BuildWithoutInstallFolderNeverScansTheDriveRoot) {
+// An empty path followed by "\*.*" names the root of the current drive.
+TEST_F(FolderScanTest, EmptyPathsNeverScanTheDriveRoot) {
   fs.Add("", "everything.jpg");  // what a search for "\*.*" would find
   TPicList list;
   Strings roots;
@@ -112,6 +192,19 @@ TEST_F(FolderScanTest, BuildWithoutInstallFolderNeverScansTheDriveRoot) {
   EXPECT_TRUE(roots.empty());
   EXPECT_EQ(list.Count(), 1);
   EXPECT_EQ(list.PictureCount(), 0);
+
+  // An empty "Folders" value, and a cache entry without a path, which keeps its lists.
+  roots = {"", "\\"};
+  BuildCatalogue(list, scanner, roots, "C:\\Install", registry);
+  EXPECT_EQ(list.Count(), 1);
+  int32_t e = list.AddFolder("");
+  list.Item(e)->AutoRefresh = true;
+  list.Item(e)->Pictures->assign({"C:\\kept.jpg"});
+  RefreshAutoFolders(list, scanner);
+  EXPECT_EQ(Names(*list.Item(e)->Pictures), Strings{"C:\\kept.jpg"});
+  EXPECT_FALSE(list.Modified);
+  EXPECT_TRUE(fs.searches.empty());
+  EXPECT_TRUE(fs.probes.empty());
 }
 
 TEST_F(FolderScanTest, AutoRefreshKeepsFilteredNamesThatStillExist) {
@@ -182,6 +275,7 @@ TEST(FolderScanOnDisk, FindsHiddenFilesAtAnyDepth) {
   fs::create_directories(root / "Sub");
   for (const char* name : {"b.JPG", ".secret.jpg", "a.txt", "Sub/c.jpg", ".hidden/deep/A.jpg", "Sub/noext"})
     std::ofstream(root / name) << "x";
+  fs::create_directory_symlink(root, root / "Sub" / "back");  // a loop adds no folder to scan
 
   FolderScanner scanner;
   scanner.Extensions = {".jpg"};
