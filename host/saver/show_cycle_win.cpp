@@ -55,7 +55,7 @@ void PushToScreen() {
 }
 
 void PresentOnScreen() {
-  PresentFrame(WindowDC);
+  PresentFrame(static_cast<HDC>(WindowDC));
   PushToScreen();
 }
 
@@ -227,7 +227,7 @@ public:
   }
   void CutToNext() override {
     if (!NextBitmap) return;
-    ShowPicture(WindowDC, *NextBitmap, false);
+    ShowPicture(static_cast<HDC>(WindowDC), *NextBitmap, false);
     PushToScreen();
   }
   void PreStep(int32_t index) override { kelv::PreStep(index); }
@@ -288,9 +288,9 @@ void ChooseFirstEffects() { Machine().ChooseFirst(); }
 
 void ShowFirstScreen() {
   if (!UseDirectDraw || !ScreenBitmap) return;
-  ShowPicture(WindowDC, *ScreenBitmap, false);
+  ShowPicture(static_cast<HDC>(WindowDC), *ScreenBitmap, false);
   LockScreen();
-  PresentFrame(WindowDC);
+  PresentFrame(static_cast<HDC>(WindowDC));
   UnlockScreen();
 }
 
