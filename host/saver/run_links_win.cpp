@@ -22,7 +22,7 @@ bool PasswordProtected() { return false; }
 
 // The run statistics: the saver's window is the run's marker, and a run that ends
 // normally says so.
-void RecordRunWindow(void* window) { kelv::StatsRecordWindow(window, false); }
+void RecordRunWindow(void* window) { kelv::StatsRecordWindow(static_cast<NativeWindow>(window), false); }
 void StatsCleanEnd() { kelv::StatsCleanEnd(); }
 
 // Integrator: cover windows and the wallpaper step.
