@@ -55,10 +55,7 @@ void StackLimits(uintptr_t& low, uintptr_t& high) {
 std::vector<ModuleRange> BuildModuleTable() {
   std::vector<ModuleRange> table;
   table.push_back(RangeOf(GetModuleHandleA(nullptr), "mainexe"));
-  for (void* library : ModuleLibraries()) {
-    const HMODULE module = static_cast<HMODULE>(library);
-    table.push_back(RangeOf(module, FileNameOf(module)));
-  }
+  for (const HMODULE module : ModuleLibraries()) table.push_back(RangeOf(module, FileNameOf(module)));
   return table;
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/native_handles.hpp"
+
 namespace kelv {
 
 class TBitmap {
@@ -35,9 +37,9 @@ public:
   // Inclusive rectangle.
   void FillBlack(int32_t left, int32_t top, int32_t right, int32_t bottom);
 
-  // Platform handles (HBITMAP, HDC); null for a wrapping bitmap.
-  void* Handle = nullptr;
-  void* DC = nullptr;
+  // The DIB section and its memory DC; null for a wrapping bitmap and in the native build.
+  NativeBitmap Handle = nullptr;
+  NativeDC DC = nullptr;
   void* Bits = nullptr;
   int32_t Width = 0;
   int32_t Height = 0;

@@ -36,7 +36,7 @@ namespace bitmap_platform {
 
 void FlushDrawing() {}
 
-void FillDCBlack(void*, int32_t, int32_t, int32_t, int32_t) {}
+void FillDCBlack(NativeDC, int32_t, int32_t, int32_t, int32_t) {}
 
 void StretchInto(TBitmap& target, int32_t left, int32_t top, int32_t width, int32_t height,
                  TBitmap& source) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/exception.hpp"
+#include "common/owners_win.hpp"
 #include "imaging/bitmap.hpp"
 #include "imaging/bitmap_platform.hpp"
 
@@ -13,8 +14,8 @@ std::unique_ptr<TBitmap> TBitmap::Create(int32_t width, int32_t height) {
   std::unique_ptr<TBitmap> bitmap(new TBitmap());
   bitmap->Width = width;
   bitmap->Height = height;
-  HDC dc = CreateCompatibleDC(nullptr);
-  bitmap->DC = dc;
+  // Held by owners until both exist: a half-built bitmap leaves nothing behind.
+  win::UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
 
   BITMAPINFO info{};
   static_assert(sizeof(BITMAPINFOHEADER) == 40);
@@ -26,27 +27,29 @@ std::unique_ptr<TBitmap> TBitmap::Create(int32_t width, int32_t height) {
   info.bmiHeader.biCompression = BI_RGB;
   info.bmiHeader.biSizeImage = 0;
   void* bits = nullptr;
-  HBITMAP handle = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!handle) {
+  win::UniqueBitmap section(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!section) {
     const DWORD error = GetLastError();
-    bitmap.reset();  // deletes the DC of the half-built bitmap
     throw EOSError("CreateDIBSection failed, Error = " + std::to_string(error));
   }
-  bitmap->Handle = handle;
+  if (dc) SelectObject(dc.get(), section.get());
+  // From here the bitmap owns both; its destructor deletes the DC before the section.
+  bitmap->DC = dc.release();
+  bitmap->Handle = section.release();
   bitmap->Bits = bits;
-  if (dc) SelectObject(dc, handle);
   return bitmap;
 }
 
 TBitmap::~TBitmap() {
-  if (DC) DeleteDC(static_cast<HDC>(DC));
-  if (Handle) DeleteObject(static_cast<HBITMAP>(Handle));
+  // The section is selected into the DC, so the DC goes first.
+  if (DC) DeleteDC(DC);
+  if (Handle) DeleteObject(Handle);
 }
 
 void Blit(TBitmap& dst, TBitmap& src, int32_t dstLeft, int32_t dstTop, int32_t srcLeft,
           int32_t srcTop, int32_t srcRight, int32_t srcBottom) {
-  BitBlt(static_cast<HDC>(dst.DC), dstLeft, dstTop, srcRight - srcLeft + 1, srcBottom - srcTop + 1,
-         static_cast<HDC>(src.DC), srcLeft, srcTop, SRCCOPY);
+  BitBlt(dst.DC, dstLeft, dstTop, srcRight - srcLeft + 1, srcBottom - srcTop + 1, src.DC, srcLeft, srcTop,
+         SRCCOPY);
   GdiFlush();
 }
 
@@ -54,9 +57,9 @@ namespace bitmap_platform {
 
 void FlushDrawing() { GdiFlush(); }
 
-void FillDCBlack(void* dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+void FillDCBlack(NativeDC dc, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   RECT rect{left, top, right, bottom};
-  FillRect(static_cast<HDC>(dc), &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   GdiFlush();
 }
 
@@ -66,10 +69,9 @@ void StretchInto(TBitmap& target, int32_t left, int32_t top, int32_t width, int3
     StretchPixels(target, left, top, width, height, source);
     return;
   }
-  HDC dc = static_cast<HDC>(target.DC);
+  HDC dc = target.DC;
   const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
-  StretchBlt(dc, left, top, width, height, static_cast<HDC>(source.DC), 0, 0, source.Width,
-             source.Height, SRCCOPY);
+  StretchBlt(dc, left, top, width, height, source.DC, 0, 0, source.Width, source.Height, SRCCOPY);
   SetStretchBltMode(dc, oldMode);
   GdiFlush();
 }

@@ -30,7 +30,7 @@ HFONT FontFor(FontSlot slot, const LogFontA& description) {
 }  // namespace
 
 int32_t LineHeight(TBitmap& target, FontSlot slot, const LogFontA& font) {
-  HDC dc = static_cast<HDC>(target.DC);
+  HDC dc = target.DC;
   HFONT f = FontFor(slot, font);
   if (!dc) return 0;
   win::SelectedObject selected(dc, f);
@@ -41,7 +41,7 @@ int32_t LineHeight(TBitmap& target, FontSlot slot, const LogFontA& font) {
 
 void Output(TBitmap& target, FontSlot slot, const LogFontA& font, const TextStyle& style,
             const std::vector<TextLine>& lines) {
-  HDC dc = static_cast<HDC>(target.DC);
+  HDC dc = target.DC;
   if (!dc) return;  // a wrapping bitmap has nothing to draw text with
   win::SelectedObject selected(dc, FontFor(slot, font));
   const COLORREF oldBack = SetBkColor(dc, RGB(0, 0, 0));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/native_handles.hpp"
 #include "imaging/bitmap.hpp"
 
 namespace kelv {
@@ -28,18 +29,18 @@ void SetPresentationListener(const PresentationListener& listener);
 // Remembers the window and the screen bitmap and, when UseDirectDraw is set, takes the
 // display in exclusive full-screen mode with a 32-bit off-screen surface holding a copy
 // of the screen bitmap. Failures leave the plain path.
-void SetupPresentation(void* window, TBitmap& screen);
+void SetupPresentation(NativeWindow window, TBitmap& screen);
 // Makes the surface memory available to the effects (DirectDraw path only).
 void LockScreen();
 void UnlockScreen();
 // Shows the current screen image.
-void PresentFrame(void* windowDC);
+void PresentFrame(NativeDC windowDC);
 // Shows a finished picture without a transition. `ending` skips the window copy of the
 // plain path (the run is stopping).
-void ShowPicture(void* windowDC, TBitmap& picture, bool ending);
+void ShowPicture(NativeDC windowDC, TBitmap& picture, bool ending);
 // The window's paint (plain path only): copies the screen bitmap unless the show thread
 // is presenting or releasing at that moment. False when it drew nothing.
-bool PaintScreen(void* windowDC);
+bool PaintScreen(NativeDC windowDC);
 // Unlocks, returns the display to GDI and releases the surfaces and the DirectDraw object.
 void ReleasePresentation();
 

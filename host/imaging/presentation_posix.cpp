@@ -9,15 +9,15 @@ TBitmap* g_screen = nullptr;
 }
 
 void SetPresentationListener(const PresentationListener&) {}
-void SetupPresentation(void*, TBitmap& screen) {
+void SetupPresentation(NativeWindow, TBitmap& screen) {
   g_screen = &screen;
   UseDirectDraw = false;
 }
 void LockScreen() {}
 void UnlockScreen() {}
-void PresentFrame(void*) {}
-bool PaintScreen(void*) { return false; }
-void ShowPicture(void*, TBitmap& picture, bool) {
+void PresentFrame(NativeDC) {}
+bool PaintScreen(NativeDC) { return false; }
+void ShowPicture(NativeDC, TBitmap& picture, bool) {
   if (g_screen && g_screen != &picture) FitInto(*g_screen, picture);
 }
 void ReleasePresentation() { g_screen = nullptr; }

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "common/exception.hpp"
+#include "common/owners_win.hpp"
 #include "common/random.hpp"
 #include "imaging/presentation.hpp"
 
@@ -31,12 +32,12 @@ enum class LockSeam { None, Primary, All, Lost };
 struct State {
   HWND window = nullptr;
   TBitmap* screen = nullptr;
-  IDirectDraw2* directDraw = nullptr;
-  IDirectDrawSurface* primary = nullptr;
-  IDirectDrawSurface* offscreen = nullptr;
+  win::ComPtr<IDirectDraw2> directDraw;
+  win::ComPtr<IDirectDrawSurface> primary;
+  win::ComPtr<IDirectDrawSurface> offscreen;
   bool drawToPrimary = true;
   bool locked = false;
-  IDirectDrawSurface* lockedSurface = nullptr;
+  IDirectDrawSurface* lockedSurface = nullptr;  // primary or offscreen while locked
   void* bits = nullptr;
   int32_t pitch = 0;
   void* lastTold = nullptr;
@@ -49,7 +50,9 @@ struct State {
 };
 
 State& S() {
-  static State state;
+  // Never destroyed: the DirectDraw objects are given back by ReleasePresentation alone,
+  // never by the process's static clean-up.
+  static State& state = *new State;
   return state;
 }
 
@@ -73,16 +76,10 @@ LockSeam ReadLockSeam() {
   return LockSeam::None;
 }
 
-template <class T>
-void ReleaseCom(T*& p) {
-  if (p) p->Release();
-  p = nullptr;
-}
-
 HRESULT LockSurface(IDirectDrawSurface* surface, DDSURFACEDESC& desc) {
   State& s = S();
   if (s.seam == LockSeam::Lost) return kSurfaceLost;
-  if (s.seam == LockSeam::All || (s.seam == LockSeam::Primary && surface == s.primary)) return kCantLock;
+  if (s.seam == LockSeam::All || (s.seam == LockSeam::Primary && surface == s.primary.get())) return kCantLock;
   std::memset(&desc, 0, sizeof desc);
   desc.dwSize = sizeof desc;
   return surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
@@ -92,9 +89,10 @@ void ReleaseAll() {
   State& s = S();
   UnlockScreen();
   if (s.directDraw) s.directDraw->FlipToGDISurface();
-  ReleaseCom(s.offscreen);
-  ReleaseCom(s.primary);
-  ReleaseCom(s.directDraw);
+  // The surfaces go before the DirectDraw object that made them.
+  s.offscreen.reset();
+  s.primary.reset();
+  s.directDraw.reset();
   s.lastTold = nullptr;
 }
 
@@ -111,21 +109,18 @@ bool CreateSurfaces(HWND window, int32_t width, int32_t height) {
   State& s = S();
   DirectDrawCreateFn create = DirectDrawCreateEntry();
   if (!create) return false;
-  IDirectDraw* first = nullptr;
-  if (FAILED(create(nullptr, &first, nullptr)) || !first) return false;
-  HRESULT hr = first->QueryInterface(kIidDirectDraw2, reinterpret_cast<void**>(&s.directDraw));
-  first->Release();
-  if (FAILED(hr) || !s.directDraw) {
-    s.directDraw = nullptr;
-    return false;
-  }
+  win::ComPtr<IDirectDraw> first;
+  if (FAILED(create(nullptr, first.put(), nullptr)) || !first) return false;
+  HRESULT hr = first->QueryInterface(kIidDirectDraw2, reinterpret_cast<void**>(s.directDraw.put()));
+  first.reset();  // only the second interface is kept
+  if (FAILED(hr) || !s.directDraw) return false;
   if (FAILED(s.directDraw->SetCooperativeLevel(window, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN))) return false;
 
   DDSURFACEDESC desc{};
   desc.dwSize = sizeof desc;
   desc.dwFlags = DDSD_CAPS;
   desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-  if (FAILED(s.directDraw->CreateSurface(&desc, &s.primary, nullptr)) || !s.primary) return false;
+  if (FAILED(s.directDraw->CreateSurface(&desc, s.primary.put(), nullptr)) || !s.primary) return false;
 
   DDPIXELFORMAT format{};
   static_assert(sizeof(DDPIXELFORMAT) == 32);
@@ -152,7 +147,7 @@ bool CreateSurfaces(HWND window, int32_t width, int32_t height) {
   desc.ddpfPixelFormat.dwRBitMask = 0xFF0000;
   desc.ddpfPixelFormat.dwGBitMask = 0xFF00;
   desc.ddpfPixelFormat.dwBBitMask = 0xFF;
-  if (FAILED(s.directDraw->CreateSurface(&desc, &s.offscreen, nullptr)) || !s.offscreen) return false;
+  if (FAILED(s.directDraw->CreateSurface(&desc, s.offscreen.put(), nullptr)) || !s.offscreen) return false;
   return true;
 }
 
@@ -166,16 +161,16 @@ void CopyToOffscreen(TBitmap& picture) {
     hr = s.offscreen->GetDC(&dc);
   }
   if (FAILED(hr) || !dc) return;
-  BitBlt(dc, 0, 0, picture.Width, picture.Height, static_cast<HDC>(picture.DC), 0, 0, SRCCOPY);
+  BitBlt(dc, 0, 0, picture.Width, picture.Height, picture.DC, 0, 0, SRCCOPY);
   s.offscreen->ReleaseDC(dc);
 }
 
 void OffscreenToPrimary() {
   State& s = S();
-  HRESULT hr = s.primary->Blt(nullptr, s.offscreen, nullptr, DDBLT_WAIT, nullptr);
+  HRESULT hr = s.primary->Blt(nullptr, s.offscreen.get(), nullptr, DDBLT_WAIT, nullptr);
   if (hr == kSurfaceLost) {
     s.primary->Restore();
-    s.primary->Blt(nullptr, s.offscreen, nullptr, DDBLT_WAIT, nullptr);
+    s.primary->Blt(nullptr, s.offscreen.get(), nullptr, DDBLT_WAIT, nullptr);
   }
 }
 
@@ -183,10 +178,10 @@ void OffscreenToPrimary() {
 
 void SetPresentationListener(const PresentationListener& listener) { S().listener = listener; }
 
-void SetupPresentation(void* window, TBitmap& screen) {
+void SetupPresentation(NativeWindow window, TBitmap& screen) {
   std::lock_guard<std::recursive_mutex> guard(S().lock);
   State& s = S();
-  s.window = static_cast<HWND>(window);
+  s.window = window;
   s.screen = &screen;
   s.drawToPrimary = true;
   s.locked = false;
@@ -205,12 +200,12 @@ void LockScreen() {
   std::lock_guard<std::recursive_mutex> guard(S().lock);
   State& s = S();
   if (!UseDirectDraw || s.locked || !s.primary || !s.offscreen) return;
-  IDirectDrawSurface* surface = s.drawToPrimary ? s.primary : s.offscreen;
+  IDirectDrawSurface* surface = s.drawToPrimary ? s.primary.get() : s.offscreen.get();
   DDSURFACEDESC desc;
   HRESULT hr = LockSurface(surface, desc);
   if (hr == kCantLock && s.drawToPrimary) {
     s.drawToPrimary = false;
-    surface = s.offscreen;
+    surface = s.offscreen.get();
     hr = LockSurface(surface, desc);
   }
   if (hr == kSurfaceLost) {
@@ -241,13 +236,12 @@ void UnlockScreen() {
   s.bits = nullptr;
 }
 
-void PresentFrame(void* windowDC) {
+void PresentFrame(NativeDC windowDC) {
   std::lock_guard<std::recursive_mutex> guard(S().lock);
   State& s = S();
   if (!UseDirectDraw) {
     if (s.screen && s.screen->DC && windowDC)
-      BitBlt(static_cast<HDC>(windowDC), 0, 0, s.screen->Width, s.screen->Height,
-             static_cast<HDC>(s.screen->DC), 0, 0, SRCCOPY);
+      BitBlt(windowDC, 0, 0, s.screen->Width, s.screen->Height, s.screen->DC, 0, 0, SRCCOPY);
     return;
   }
   UnlockScreen();
@@ -255,7 +249,7 @@ void PresentFrame(void* windowDC) {
   LockScreen();
 }
 
-void ShowPicture(void* windowDC, TBitmap& picture, bool ending) {
+void ShowPicture(NativeDC windowDC, TBitmap& picture, bool ending) {
   std::lock_guard<std::recursive_mutex> guard(S().lock);
   State& s = S();
   if (UseDirectDraw && s.offscreen && s.primary) {
@@ -281,13 +275,12 @@ void ReleasePresentation() {
   S().screen = nullptr;
 }
 
-bool PaintScreen(void* windowDC) {
+bool PaintScreen(NativeDC windowDC) {
   State& s = S();
   std::unique_lock<std::recursive_mutex> guard(s.lock, std::try_to_lock);
   // Busy: the show thread is presenting (it draws the whole screen) or releasing.
   if (!guard.owns_lock() || UseDirectDraw || !s.screen || !s.screen->DC || !windowDC) return false;
-  BitBlt(static_cast<HDC>(windowDC), 0, 0, s.screen->Width, s.screen->Height, static_cast<HDC>(s.screen->DC), 0,
-         0, SRCCOPY);
+  BitBlt(windowDC, 0, 0, s.screen->Width, s.screen->Height, s.screen->DC, 0, 0, SRCCOPY);
   return true;
 }
 

@@ -17,7 +17,7 @@ namespace {
 struct HostState {
   std::vector<InModule> inModules;
   std::vector<EffectModule> effectModules;
-  std::vector<void*> libraries;
+  std::vector<NativeModule> libraries;
   bool memoryManagerLoaded = false;
 
   void* buffer = nullptr;  // the shared decode buffer
@@ -110,7 +110,7 @@ void LoadMemoryManagerOrEnd(PluginSystem& sys, const std::string& folder) {
   State().memoryManagerLoaded = true;
 }
 
-void TakeInputModule(PluginSystem& sys, void* library, const std::string& fileName) {
+void TakeInputModule(PluginSystem& sys, NativeModule library, const std::string& fileName) {
   auto getInModule = reinterpret_cast<KelvGetInModuleProc>(sys.FindExport(library, "GetInModule"));
   if (!getInModule) return;
   const TInModule* offered = getInModule();
@@ -135,7 +135,7 @@ void TakeInputModule(PluginSystem& sys, void* library, const std::string& fileNa
   }
 }
 
-void TakeEffectModule(PluginSystem& sys, void* library, const std::string& fileName) {
+void TakeEffectModule(PluginSystem& sys, NativeModule library, const std::string& fileName) {
   auto getEffectModule =
       reinterpret_cast<KelvGetEffectModuleProc>(sys.FindExport(library, "GetEffectModule"));
   if (!getEffectModule) return;
@@ -162,11 +162,17 @@ void TakeEffectModule(PluginSystem& sys, void* library, const std::string& fileN
 // Closes a file the host opened for a decoder.
 struct OpenedFile {
   PluginSystem& sys;
-  void* handle;
+  NativeFile file;
   ~OpenedFile() {
-    if (handle) sys.CloseFile(handle);
+    if (file != kNoFile) sys.CloseFile(file);
   }
 };
+
+// A decoder receives the open file as the interface's pointer-sized value, bit for bit
+// what the platform opened.
+KelvFileHandle InterfaceFileValue(NativeFile file) {
+  return reinterpret_cast<KelvFileHandle>(static_cast<std::uintptr_t>(file));
+}
 
 }  // namespace
 
@@ -236,7 +242,7 @@ void LoadPlugins() {
         [&sys](const std::string& a, const std::string& b) { return sys.CompareNames(a, b); });
     for (const std::string& name : files) {
       uint32_t error = 0;
-      void* library = sys.LoadLibrary(JoinPath(folder, name), error);
+      NativeModule library = sys.LoadLibrary(JoinPath(folder, name), error);
       if (!library) throw Exception("can't load " + name + ", " + std::to_string(error));
       TakeInputModule(sys, library, name);
       TakeEffectModule(sys, library, name);
@@ -271,7 +277,7 @@ void UnloadPlugins() {
       m.descriptor.setOptions(&release);
     }
   }
-  for (void* library : s.libraries) sys.FreeLibrary(library);
+  for (NativeModule library : s.libraries) sys.FreeLibrary(library);
   s.libraries.clear();
   s.inModules.clear();
   s.effectModules.clear();
@@ -287,7 +293,7 @@ void UnloadPlugins() {
 const std::vector<InModule>& InputModules() { return State().inModules; }
 std::vector<InModule>& MutableInputModules() { return State().inModules; }
 std::vector<EffectModule>& EffectModules() { return State().effectModules; }
-const std::vector<void*>& ModuleLibraries() { return State().libraries; }
+const std::vector<NativeModule>& ModuleLibraries() { return State().libraries; }
 
 std::vector<EffectModuleState*> EffectModuleStates() {
   std::vector<EffectModuleState*> states;
@@ -334,19 +340,19 @@ DecodeResult DecodeFile(const std::string& fileName, int32_t wantWidth, int32_t 
         result.fileMissing = true;
         return result;
       }
-      OpenedFile opened{sys, nullptr};
+      OpenedFile opened{sys, kNoFile};
       TInHostFile hostFile{};
       void* fileArg = nullptr;
       if (d.flags & KELV_IN_OPENS_BY_NAME) {
         fileArg = const_cast<char*>(fileName.c_str());
       } else {
-        opened.handle = sys.OpenFileForRead(fileName);
-        if (!opened.handle) {
+        opened.file = sys.OpenFileForRead(fileName);
+        if (opened.file == kNoFile) {
           result.fileUnopenable = true;
           return result;
         }
-        result.fileSize = sys.FileSize(opened.handle);
-        hostFile.handle = opened.handle;
+        result.fileSize = sys.FileSize(opened.file);
+        hostFile.handle = InterfaceFileValue(opened.file);
         hostFile.magic = KELV_HOSTFILE_MAGIC;
         fileArg = &hostFile;
       }
@@ -364,7 +370,7 @@ DecodeResult DecodeFile(const std::string& fileName, int32_t wantWidth, int32_t 
 
       if (d.flags & KELV_IN_OPENS_BY_NAME) {
         OpenedFile sized{sys, sys.OpenFileForRead(fileName)};
-        if (sized.handle) result.fileSize = sys.FileSize(sized.handle);
+        if (sized.file != kNoFile) result.fileSize = sys.FileSize(sized.file);
       }
 
       DecodeAnswer answer;

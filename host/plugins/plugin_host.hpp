@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/native_handles.hpp"
 #include "imaging/bitmap.hpp"
 #include "kelv_effectmodule.h"
 #include "kelv_inmodule.h"
@@ -23,7 +24,7 @@ struct InModule {
   TInModule descriptor{};   // copied whole right after GetInModule
   bool enabled = true;
   std::string fileName;     // without folder, at most 100 characters
-  void* library = nullptr;
+  NativeModule library = nullptr;
   bool optionsSent = false; // the module took the options record (and with it the
                             // six-argument decode); otherwise its decoders keep the
                             // four-argument form
@@ -35,7 +36,7 @@ struct EffectModule {
   // The show cycle's working values: one per group, and per group one per effect.
   std::vector<int32_t> groupWork;
   std::vector<std::vector<int32_t>> effectWork;
-  void* library = nullptr;
+  NativeModule library = nullptr;
 };
 
 // Loads the memory manager and every plug-in of the "Path" folder. Raises kelv::Exception
@@ -56,7 +57,7 @@ std::vector<EffectModule>& EffectModules();
 // and save to the registry.
 std::vector<EffectModuleState*> EffectModuleStates();
 // Library handles of all libraries that provided an accepted module, each once.
-const std::vector<void*>& ModuleLibraries();
+const std::vector<NativeModule>& ModuleLibraries();
 
 // Every extension the enabled input modules declare, as declared, in load order and
 // declaration order: what the catalogue's BuildExtensionList takes to make the list of

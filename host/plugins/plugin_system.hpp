@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/native_handles.hpp"
 #include "plugins/shared_allocator.hpp"
 
 namespace kelv {
@@ -23,9 +24,10 @@ public:
   virtual int CompareNames(const std::string& a, const std::string& b) = 0;
 
   // A library handle, or null with the system's error code in `error`.
-  virtual void* LoadLibrary(const std::string& path, uint32_t& error) = 0;
-  virtual void* FindExport(void* library, const char* name) = 0;
-  virtual void FreeLibrary(void* library) = 0;
+  virtual NativeModule LoadLibrary(const std::string& path, uint32_t& error) = 0;
+  // The address of an exported procedure, or null.
+  virtual void* FindExport(NativeModule library, const char* name) = 0;
+  virtual void FreeLibrary(NativeModule library) = 0;
 
   // Loads the memory-manager library at `path` and binds its three exports. On failure
   // nothing stays loaded; `handle` and `error` say what the loader returned.
@@ -43,10 +45,10 @@ public:
   virtual void ModulesChanged() = 0;
 
   virtual bool FileExists(const std::string& path) = 0;
-  // Opens for reading (generic read, share read, existing file): a handle or null.
-  virtual void* OpenFileForRead(const std::string& path) = 0;
-  virtual int64_t FileSize(void* file) = 0;
-  virtual void CloseFile(void* file) = 0;
+  // Opens for reading (generic read, share read, existing file): the open file or kNoFile.
+  virtual NativeFile OpenFileForRead(const std::string& path) = 0;
+  virtual int64_t FileSize(NativeFile file) = 0;
+  virtual void CloseFile(NativeFile file) = 0;
 
   virtual uint64_t AvailablePhysicalMemory() = 0;
 };

@@ -31,12 +31,12 @@ public:
   int CompareNames(const std::string& a, const std::string& b) override {
     return strcasecmp(a.c_str(), b.c_str());
   }
-  void* LoadLibrary(const std::string&, uint32_t& error) override {
+  NativeModule LoadLibrary(const std::string&, uint32_t& error) override {
     error = 126;
     return nullptr;
   }
-  void* FindExport(void*, const char*) override { return nullptr; }
-  void FreeLibrary(void*) override {}
+  void* FindExport(NativeModule, const char*) override { return nullptr; }
+  void FreeLibrary(NativeModule) override {}
   std::optional<MemoryManagerProcs> LoadMemoryManager(const std::string&, uintptr_t& handle,
                                                       uint32_t& error) override {
     handle = 1;
@@ -56,20 +56,26 @@ public:
     std::error_code ec;
     return fs::is_regular_file(path, ec);
   }
-  void* OpenFileForRead(const std::string& path) override { return std::fopen(path.c_str(), "rb"); }
-  int64_t FileSize(void* file) override {
-    auto* f = static_cast<FILE*>(file);
+  // An open file here is a C stream; its address is the opaque value.
+  NativeFile OpenFileForRead(const std::string& path) override {
+    return NativeFile{reinterpret_cast<std::uintptr_t>(std::fopen(path.c_str(), "rb"))};
+  }
+  int64_t FileSize(NativeFile file) override {
+    FILE* f = Stream(file);
     long here = std::ftell(f);
     if (std::fseek(f, 0, SEEK_END) != 0) return -1;
     long size = std::ftell(f);
     std::fseek(f, here, SEEK_SET);
     return size;
   }
-  void CloseFile(void* file) override { std::fclose(static_cast<FILE*>(file)); }
+  void CloseFile(NativeFile file) override { std::fclose(Stream(file)); }
   uint64_t AvailablePhysicalMemory() override {
     long pages = sysconf(_SC_AVPHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
     return pages > 0 && pageSize > 0 ? static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) : 0;
   }
+
+private:
+  static FILE* Stream(NativeFile file) { return reinterpret_cast<FILE*>(static_cast<std::uintptr_t>(file)); }
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "common/native_handles_win.hpp"
 #include "common/owners_win.hpp"
 #include "plugins/plugin_system.hpp"
 
@@ -49,17 +50,17 @@ public:
     return ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) - CSTR_EQUAL;
   }
 
-  void* LoadLibrary(const std::string& path, uint32_t& error) override {
+  NativeModule LoadLibrary(const std::string& path, uint32_t& error) override {
     HMODULE module = ::LoadLibraryA(path.c_str());
     error = module ? 0 : ::GetLastError();
     return module;
   }
 
-  void* FindExport(void* library, const char* name) override {
-    return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name));
+  void* FindExport(NativeModule library, const char* name) override {
+    return reinterpret_cast<void*>(::GetProcAddress(library, name));
   }
 
-  void FreeLibrary(void* library) override { ::FreeLibrary(static_cast<HMODULE>(library)); }
+  void FreeLibrary(NativeModule library) override { ::FreeLibrary(library); }
 
   std::optional<MemoryManagerProcs> LoadMemoryManager(const std::string& path, uintptr_t& handle,
                                                       uint32_t& error) override {
@@ -102,18 +103,18 @@ public:
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
   }
 
-  void* OpenFileForRead(const std::string& path) override {
+  NativeFile OpenFileForRead(const std::string& path) override {
     HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+    return file == INVALID_HANDLE_VALUE ? kNoFile : win::ToNativeFile(file);
   }
 
-  int64_t FileSize(void* file) override {
+  int64_t FileSize(NativeFile file) override {
     LARGE_INTEGER size;
-    return ::GetFileSizeEx(static_cast<HANDLE>(file), &size) ? size.QuadPart : -1;
+    return ::GetFileSizeEx(win::ToHandle(file), &size) ? size.QuadPart : -1;
   }
 
-  void CloseFile(void* file) override { ::CloseHandle(static_cast<HANDLE>(file)); }
+  void CloseFile(NativeFile file) override { ::CloseHandle(win::ToHandle(file)); }
 
   uint64_t AvailablePhysicalMemory() override {
     MEMORYSTATUSEX status{};

@@ -20,13 +20,13 @@ std::atomic<bool> g_installed{false};
 
 bool IsModuleRuntimeError(DWORD code) { return (code & 0xFFFF0000u) == KELV_FX_RUNTIME_ERROR_EXCEPTION(0); }
 
-bool InsideLibrary(void* address, void* library) {
+bool InsideLibrary(void* address, HMODULE library) {
   if (!library || !address) return false;
   HMODULE owner = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                           static_cast<LPCSTR>(address), &owner))
     return false;
-  return owner == static_cast<HMODULE>(library);
+  return owner == library;
 }
 
 // Sees every structured exception of the process first. It takes only those of an active

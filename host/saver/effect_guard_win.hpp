@@ -6,6 +6,8 @@
 // is active.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "common/exception.hpp"
@@ -15,7 +17,7 @@ namespace kelv {
 struct EffectCallContext {
   std::string text;      // the context line; for a pre-step without the "Plugin: " prefix
   bool preStep = false;  // the report adds "Plugin: " in front
-  void* library = nullptr;  // the module's library: faults inside it belong to the call
+  HMODULE library = nullptr;  // the module's library: faults inside it belong to the call
 };
 
 // Registers the vectored handler (once per process).

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "common/native_handles.hpp"
+
 namespace kelv::run_links {
 
 // Screen-saver password: the check before an ending input takes effect, and whether a
@@ -12,7 +14,7 @@ namespace kelv::run_links {
 bool VerifyPassword();
 bool PasswordProtected();
 // Run statistics: the running window, and the clean end of the process.
-void RecordRunWindow(void* window);
+void RecordRunWindow(NativeWindow window);
 void StatsCleanEnd();
 // Cover windows of the other monitors and the wallpaper step.
 void CreateCoverWindows();

@@ -20,7 +20,7 @@ bool PasswordProtected() { return false; }
 
 // The run statistics: the saver's window is the run's marker, and a run that ends
 // normally says so.
-void RecordRunWindow(void* window) { kelv::StatsRecordWindow(window, false); }
+void RecordRunWindow(NativeWindow window) { kelv::StatsRecordWindow(window, false); }
 void StatsCleanEnd() { kelv::StatsCleanEnd(); }
 
 // Not built yet: cover windows and the wallpaper step.

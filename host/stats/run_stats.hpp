@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+#include "common/native_handles.hpp"
 #include "settings/registry.hpp"
 
 namespace kelv {
@@ -63,7 +64,8 @@ RunStatsPlatform SystemRunStatsPlatform();
 
 // The process's statistics, on the real registry (in-memory natively).
 void StatsStart();
-void StatsRecordWindow(void* window, bool force);
+// The window is kept as its number: the next start asks the system whether it still exists.
+void StatsRecordWindow(NativeWindow window, bool force);
 void StatsCleanEnd();
 void StatsRecordCrash();
 std::string StatsSummary();

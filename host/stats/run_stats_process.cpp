@@ -12,7 +12,7 @@ RunStats& ProcessStats() {
 }  // namespace
 
 void StatsStart() { ProcessStats().Start(); }
-void StatsRecordWindow(void* window, bool force) {
+void StatsRecordWindow(NativeWindow window, bool force) {
   ProcessStats().RecordWindow(static_cast<int64_t>(reinterpret_cast<intptr_t>(window)), force);
 }
 void StatsCleanEnd() { ProcessStats().CleanEnd(); }

@@ -43,14 +43,14 @@ public:
   bool FolderExists(const std::string& folder) override { return folder == kFolder; }
   std::vector<std::string> ListFiles(const std::string&) override { return {kLibrary}; }
   int CompareNames(const std::string& a, const std::string& b) override { return a.compare(b); }
-  void* LoadLibrary(const std::string&, uint32_t& error) override {
+  kelv::NativeModule LoadLibrary(const std::string&, uint32_t& error) override {
     error = 0;
-    return this;
+    return reinterpret_cast<kelv::NativeModule>(this);  // any non-null value stands for the one library
   }
-  void* FindExport(void*, const char* name) override {
+  void* FindExport(kelv::NativeModule, const char* name) override {
     return std::string(name) == "GetInModule" ? reinterpret_cast<void*>(&GetStdFormats) : nullptr;
   }
-  void FreeLibrary(void*) override {}
+  void FreeLibrary(kelv::NativeModule) override {}
   std::optional<kelv::MemoryManagerProcs> LoadMemoryManager(const std::string&, uintptr_t& handle,
                                                             uint32_t& error) override {
     handle = 1;
@@ -65,19 +65,19 @@ public:
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
   }
-  void* OpenFileForRead(const std::string& path) override {
+  kelv::NativeFile OpenFileForRead(const std::string& path) override {
     const int fd = open(path.c_str(), O_RDONLY);
-    return fd < 0 ? nullptr : reinterpret_cast<void*>(static_cast<intptr_t>(fd));
+    return fd < 0 ? kelv::kNoFile : kelv::NativeFile{static_cast<uintptr_t>(fd)};
   }
-  int64_t FileSize(void* file) override {
+  int64_t FileSize(kelv::NativeFile file) override {
     struct stat info {};
     return fstat(Descriptor(file), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
   }
-  void CloseFile(void* file) override { close(Descriptor(file)); }
+  void CloseFile(kelv::NativeFile file) override { close(Descriptor(file)); }
   uint64_t AvailablePhysicalMemory() override { return 8ull << 30; }
 
 private:
-  static int Descriptor(void* file) { return static_cast<int>(reinterpret_cast<intptr_t>(file)); }
+  static int Descriptor(kelv::NativeFile file) { return static_cast<int>(static_cast<uintptr_t>(file)); }
 };
 
 bool Apply(kelv::Settings& s, const std::string& name, int value) {

@@ -55,14 +55,14 @@ TEST(PluginSystemWin, OpensFilesSharedForReadingAndReportsSize) {
   kelv::PluginSystem& sys = kelv::DefaultPluginSystem();
   std::string path = TempFolder("kelv_plugin_file") + "\\picture.jpg";
   WriteTextFile(path, std::string(1234, 'p'));
-  void* first = sys.OpenFileForRead(path);
-  void* second = sys.OpenFileForRead(path);  // another reader is allowed
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
+  const kelv::NativeFile first = sys.OpenFileForRead(path);
+  const kelv::NativeFile second = sys.OpenFileForRead(path);  // another reader is allowed
+  ASSERT_NE(first, kelv::kNoFile);
+  ASSERT_NE(second, kelv::kNoFile);
   EXPECT_EQ(sys.FileSize(first), 1234);
   sys.CloseFile(first);
   sys.CloseFile(second);
-  EXPECT_EQ(sys.OpenFileForRead(path + ".missing"), nullptr);
+  EXPECT_EQ(sys.OpenFileForRead(path + ".missing"), kelv::kNoFile);
 }
 
 TEST(PluginSystemWin, MemoryManagerServesTheSharedAllocator) {

@@ -9,7 +9,7 @@ int FakePluginSystem::CompareNames(const std::string& a, const std::string& b) {
   return strcasecmp(a.c_str(), b.c_str());
 }
 
-void* FakePluginSystem::LoadLibrary(const std::string& path, uint32_t& error) {
+NativeModule FakePluginSystem::LoadLibrary(const std::string& path, uint32_t& error) {
   if (auto e = loadErrors.find(path); e != loadErrors.end()) {
     error = e->second;
     return nullptr;
@@ -21,16 +21,16 @@ void* FakePluginSystem::LoadLibrary(const std::string& path, uint32_t& error) {
   }
   log.push_back("load " + path);
   error = 0;
-  return &it->second;
+  return HandleOf(it->second);
 }
 
-void* FakePluginSystem::FindExport(void* library, const char* name) {
-  auto& exports = static_cast<FakeLibrary*>(library)->exports;
+void* FakePluginSystem::FindExport(NativeModule library, const char* name) {
+  auto& exports = LibraryOf(library).exports;
   auto it = exports.find(name);
   return it == exports.end() ? nullptr : it->second;
 }
 
-void FakePluginSystem::FreeLibrary(void* library) { log.push_back("free " + NameOf(library)); }
+void FakePluginSystem::FreeLibrary(NativeModule library) { log.push_back("free " + NameOf(library)); }
 
 std::optional<MemoryManagerProcs> FakePluginSystem::LoadMemoryManager(const std::string& path,
                                                                       uintptr_t& handle,
@@ -46,21 +46,21 @@ std::optional<MemoryManagerProcs> FakePluginSystem::LoadMemoryManager(const std:
   return CHeapMemoryManager();
 }
 
-void* FakePluginSystem::OpenFileForRead(const std::string& path) {
-  if (std::find(unopenable.begin(), unopenable.end(), path) != unopenable.end()) return nullptr;
+NativeFile FakePluginSystem::OpenFileForRead(const std::string& path) {
+  if (std::find(unopenable.begin(), unopenable.end(), path) != unopenable.end()) return kNoFile;
   auto it = files.find(path);
-  if (it == files.end()) return nullptr;
+  if (it == files.end()) return kNoFile;
   ++openFiles;
-  return &it->second;
+  return NativeFile{reinterpret_cast<std::uintptr_t>(&it->second)};
 }
 
-int64_t FakePluginSystem::FileSize(void* file) {
-  return static_cast<int64_t>(static_cast<std::string*>(file)->size());
+int64_t FakePluginSystem::FileSize(NativeFile file) {
+  return static_cast<int64_t>(reinterpret_cast<const std::string*>(static_cast<std::uintptr_t>(file))->size());
 }
 
-std::string FakePluginSystem::NameOf(void* library) const {
+std::string FakePluginSystem::NameOf(NativeModule library) const {
   for (const auto& [path, lib] : libraries)
-    if (&lib == library) return path;
+    if (reinterpret_cast<const FakeLibrary*>(library) == &lib) return path;
   return "?";
 }
 

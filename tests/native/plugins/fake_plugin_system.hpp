@@ -36,9 +36,9 @@ public:
   bool FolderExists(const std::string& folder) override { return folders.count(folder) != 0; }
   std::vector<std::string> ListFiles(const std::string& folder) override { return folders[folder]; }
   int CompareNames(const std::string& a, const std::string& b) override;
-  void* LoadLibrary(const std::string& path, uint32_t& error) override;
-  void* FindExport(void* library, const char* name) override;
-  void FreeLibrary(void* library) override;
+  NativeModule LoadLibrary(const std::string& path, uint32_t& error) override;
+  void* FindExport(NativeModule library, const char* name) override;
+  void FreeLibrary(NativeModule library) override;
   std::optional<MemoryManagerProcs> LoadMemoryManager(const std::string& path, uintptr_t& handle,
                                                       uint32_t& error) override;
   void UnloadMemoryManager() override { log.push_back("mm unload"); }
@@ -46,12 +46,16 @@ public:
   [[noreturn]] void EndProgram() override { throw ProgramEnded(); }
   void ModulesChanged() override { log.push_back("modules changed"); }
   bool FileExists(const std::string& path) override { return files.count(path) != 0; }
-  void* OpenFileForRead(const std::string& path) override;
-  int64_t FileSize(void* file) override;
-  void CloseFile(void*) override { --openFiles; }
+  NativeFile OpenFileForRead(const std::string& path) override;
+  int64_t FileSize(NativeFile file) override;
+  void CloseFile(NativeFile) override { --openFiles; }
   uint64_t AvailablePhysicalMemory() override { return availablePhysical; }
 
-  std::string NameOf(void* library) const;
+  std::string NameOf(NativeModule library) const;
+
+  // A fake library's handle is the address of its table, a fake file's that of its contents.
+  static NativeModule HandleOf(FakeLibrary& library) { return reinterpret_cast<NativeModule>(&library); }
+  static FakeLibrary& LibraryOf(NativeModule library) { return *reinterpret_cast<FakeLibrary*>(library); }
 };
 
 }  // namespace kelv::test
