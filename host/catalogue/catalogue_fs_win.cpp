@@ -6,31 +6,11 @@
 
 #include "catalogue/catalogue_fs.hpp"
 #include "catalogue/name_compare.hpp"
+#include "common/owners_win.hpp"
 
 namespace kelv {
 
 namespace {
-
-struct FindHandle {
-  HANDLE h;
-  ~FindHandle() { FindClose(h); }
-};
-
-struct FileHandle {
-  HANDLE h = INVALID_HANDLE_VALUE;
-  FileHandle() = default;
-  explicit FileHandle(HANDLE handle) : h(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() { Close(); }
-  bool valid() const { return h != INVALID_HANDLE_VALUE; }
-  bool Close() {
-    if (!valid()) return true;
-    BOOL ok = CloseHandle(h);
-    h = INVALID_HANDLE_VALUE;
-    return ok != 0;
-  }
-};
 
 // Removes the temporary file unless it was moved into place.
 struct TempFile {
@@ -47,7 +27,7 @@ public:
     WIN32_FIND_DATAA data;
     HANDLE h = FindFirstFileA(pattern.c_str(), &data);
     if (h == INVALID_HANDLE_VALUE) return false;
-    FindHandle search{h};
+    const win::UniqueFind search(h);
     do {
       data.cFileName[MAX_PATH - 1] = 0;
       found(data.cFileName, data.dwFileAttributes);
@@ -57,20 +37,19 @@ public:
 
   bool HasMatch(const std::string& pattern) override {
     WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FindClose(h);
-    return true;
+    // The search ends at its first entry.
+    const win::UniqueFind search(FindFirstFileA(pattern.c_str(), &data));
+    return static_cast<bool>(search);
   }
 
   bool IdentifyFolder(const std::string& path, FolderIdentity& identity) override {
     // A folder opens only with backup semantics; no access right is needed to read its
     // identity, and opening follows junctions and links to their target.
-    FileHandle folder(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    win::UniqueFile folder(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!folder.valid()) return false;
+    if (!folder) return false;
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(folder.h, &info)) return false;
+    if (!GetFileInformationByHandle(folder.get(), &info)) return false;
     // File systems without file numbers (some network shares) give 0: not an identity.
     if (info.nFileIndexHigh == 0 && info.nFileIndexLow == 0) return false;
     identity = {info.dwVolumeSerialNumber,
@@ -81,11 +60,11 @@ public:
   bool IsLeadByte(uint8_t byte) const override { return IsDBCSLeadByte(byte) != 0; }
 
   uint64_t LastWriteTime(const std::string& path) override {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return 0;
+    if (!file) return 0;
     FILETIME written;
-    if (!GetFileTime(file.h, nullptr, nullptr, &written)) return 0;
+    if (!GetFileTime(file.get(), nullptr, nullptr, &written)) return 0;
     return (static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
   }
 
@@ -105,14 +84,14 @@ public:
 
   uint32_t ReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& data) override {
     data.clear();
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.valid()) {
+    if (!file) {
       DWORD error = GetLastError();
       return error ? error : ERROR_GEN_FAILURE;
     }
     LARGE_INTEGER size;
-    if (GetFileSizeEx(file.h, &size) && size.QuadPart > 0)
+    if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0)
       data.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size.QuadPart), maxBytes)));
     // A read error part way ends the data there: the reader keeps what came before.
     constexpr DWORD kChunk = 1 << 20;
@@ -121,7 +100,7 @@ public:
       DWORD want = static_cast<DWORD>(std::min<size_t>(kChunk, maxBytes - at));
       data.resize(at + want);
       DWORD got = 0;
-      BOOL ok = ::ReadFile(file.h, data.data() + at, want, &got, nullptr);
+      BOOL ok = ::ReadFile(file.get(), data.data() + at, want, &got, nullptr);
       data.resize(at + (ok ? got : 0));
       if (!ok || got == 0) break;
     }
@@ -135,17 +114,17 @@ public:
     if (!GetTempFileNameA(folder.c_str(), kReplaceTempPrefix, 0, temp)) return LastError();
     TempFile guard{temp};
     {
-      FileHandle file(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (!file.valid()) return LastError();
+      win::UniqueFile file(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!file) return LastError();
       size_t written = 0;
       while (written < data.size()) {
         DWORD want = static_cast<DWORD>(std::min<size_t>(data.size() - written, 1u << 24));
         DWORD got = 0;
-        if (!WriteFile(file.h, data.data() + written, want, &got, nullptr)) return LastError();
+        if (!WriteFile(file.get(), data.data() + written, want, &got, nullptr)) return LastError();
         if (got == 0) return ERROR_WRITE_FAULT;
         written += got;
       }
-      if (!FlushFileBuffers(file.h)) return LastError();
+      if (!FlushFileBuffers(file.get())) return LastError();
       if (!file.Close()) return LastError();
     }
     if (!MoveFileExA(temp, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return LastError();

@@ -31,21 +31,30 @@ bool FolderScanner::FolderHasEntries(const std::string& pattern) { return fs_.Ha
 
 // A junction or link may lead back into the tree being scanned (endlessly, until the path
 // grows too long) or to a folder scanned elsewhere in it. Not following links at all would
-// lose the pictures of a linked folder kept outside the tree, so every folder's identity
-// is noted and a folder already seen is not scanned again. The plain folders of the tree
-// are scanned before any link is followed, so that a folder keeps its own path whatever
-// order the file system lists links in. A folder whose identity cannot be told is still
-// scanned when the tree itself holds it (plain folders cannot form a loop), but not when a
-// link leads to it.
+// lose the pictures of a linked folder kept outside the tree, so a folder already seen is
+// not scanned again. The plain folders of the tree are scanned before any link is
+// followed, so that a folder keeps its own path whatever order the file system lists links
+// in. Plain folders cannot form a loop among themselves: their identities are asked for
+// (one open of each folder) only when the tree holds a link at all, since that open is
+// slow on large trees. A folder whose identity cannot be told is still scanned when the
+// tree itself holds it, but not when a link leads to it.
 struct FolderScanner::TreeWalk {
   std::vector<std::string>& list;
+  std::vector<std::string> plain;  // plain folders scanned before any link
   std::set<FolderIdentity> visited;
   std::deque<std::string> links;  // links met and not yet followed
+  bool followingLinks = false;
 };
 
 void FolderScanner::ScanFolder(const std::string& dir, std::vector<std::string>& list) {
-  TreeWalk walk{list, {}, {}};
+  TreeWalk walk{list, {}, {}, {}, false};
   ScanTree(dir, false, walk);
+  if (walk.links.empty()) return;
+  for (const std::string& folder : walk.plain) {
+    FolderIdentity identity;
+    if (fs_.IdentifyFolder(folder, identity)) walk.visited.insert(identity);
+  }
+  walk.followingLinks = true;
   while (!walk.links.empty()) {
     std::string link = std::move(walk.links.front());
     walk.links.pop_front();
@@ -54,11 +63,15 @@ void FolderScanner::ScanFolder(const std::string& dir, std::vector<std::string>&
 }
 
 void FolderScanner::ScanTree(const std::string& dir, bool throughLink, TreeWalk& walk) {
-  FolderIdentity identity;
-  if (fs_.IdentifyFolder(dir, identity)) {
-    if (!walk.visited.insert(identity).second) return;
-  } else if (throughLink) {
-    return;
+  if (!walk.followingLinks) {
+    walk.plain.push_back(dir);
+  } else {
+    FolderIdentity identity;
+    if (fs_.IdentifyFolder(dir, identity)) {
+      if (!walk.visited.insert(identity).second) return;
+    } else if (throughLink) {
+      return;
+    }
   }
   fs_.Search(dir + "\\*.*", [&](const std::string& name, uint32_t attributes) {
     if (name == "." || name == "..") return;

@@ -33,6 +33,12 @@ public:
     const Handle old = std::exchange(handle_, handle);
     if (old != Traits::Empty()) Traits::Close(old);
   }
+  // Closes now and tells whether the system closed it (a file's last writes can fail
+  // here); an empty owner closes nothing and succeeds.
+  bool Close() {
+    const Handle old = release();
+    return old == Traits::Empty() || Traits::Close(old);
+  }
 
 private:
   Handle handle_ = Traits::Empty();
@@ -41,38 +47,38 @@ private:
 struct KernelHandleTraits {  // threads, events, processes, snapshots: empty is null
   using Handle = HANDLE;
   static Handle Empty() { return nullptr; }
-  static void Close(Handle h) { CloseHandle(h); }
+  static bool Close(Handle h) { return CloseHandle(h) != 0; }
 };
 struct FileHandleTraits {  // CreateFile: empty is INVALID_HANDLE_VALUE
   using Handle = HANDLE;
   static Handle Empty() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { CloseHandle(h); }
+  static bool Close(Handle h) { return CloseHandle(h) != 0; }
 };
 struct FindHandleTraits {  // FindFirstFile
   using Handle = HANDLE;
   static Handle Empty() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { FindClose(h); }
+  static bool Close(Handle h) { return FindClose(h) != 0; }
 };
 struct RegistryKeyTraits {
   using Handle = HKEY;
   static Handle Empty() { return nullptr; }
-  static void Close(Handle h) { RegCloseKey(h); }
+  static bool Close(Handle h) { return RegCloseKey(h) == ERROR_SUCCESS; }
 };
 struct LibraryTraits {
   using Handle = HMODULE;
   static Handle Empty() { return nullptr; }
-  static void Close(Handle h) { FreeLibrary(h); }
+  static bool Close(Handle h) { return FreeLibrary(h) != 0; }
 };
 template <class Object>
 struct GdiObjectTraits {  // bitmaps, fonts, brushes, pens
   using Handle = Object;
   static Handle Empty() { return nullptr; }
-  static void Close(Handle h) { DeleteObject(h); }
+  static bool Close(Handle h) { return DeleteObject(h) != 0; }
 };
 struct MemoryDCTraits {  // CreateCompatibleDC
   using Handle = HDC;
   static Handle Empty() { return nullptr; }
-  static void Close(Handle h) { DeleteDC(h); }
+  static bool Close(Handle h) { return DeleteDC(h) != 0; }
 };
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/owners_win.hpp"
 #include "gdiplus_search.hpp"
 #include "kelv_inmodule.h"
 #include "plugincommon/in_module_descriptor.hpp"
@@ -68,24 +69,9 @@ Proc ExportOf(HMODULE module, const char* name) {
   return reinterpret_cast<Proc>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
-struct LibraryCloser {
-  void operator()(HMODULE module) const {
-    if (module) ::FreeLibrary(module);
-  }
-};
-using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser>;
-
-struct KeyCloser {
-  void operator()(HKEY key) const {
-    if (key) ::RegCloseKey(key);
-  }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
-struct FindCloser {
-  void operator()(HANDLE h) const { ::FindClose(h); }
-};
-using UniqueFind = std::unique_ptr<void, FindCloser>;
+using kelv::win::UniqueFind;
+using kelv::win::UniqueKey;
+using kelv::win::UniqueLibrary;
 
 // ---- Module state -----------------------------------------------------------------
 
@@ -211,7 +197,7 @@ public:
     return key && ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                    static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
   }
-  bool MachineKeyExists(const std::string& path) override { return MachineKey(path) != nullptr; }
+  bool MachineKeyExists(const std::string& path) override { return static_cast<bool>(MachineKey(path)); }
   std::optional<std::string> ReadMachineValue(const std::string& path, const char* name) override {
     UniqueKey key = MachineKey(path);
     if (!key) return std::nullopt;
@@ -236,13 +222,13 @@ private:
     HKEY key = nullptr;
     if (::RegCreateKeyExA(HKEY_CURRENT_USER, sysformats::kOwnKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
                           nullptr, &key, nullptr) != ERROR_SUCCESS)
-      return nullptr;
+      return UniqueKey();
     return UniqueKey(key);
   }
   static UniqueKey MachineKey(const std::string& path) {
     HKEY key = nullptr;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-      return nullptr;
+      return UniqueKey();
     return UniqueKey(key);
   }
 };
