@@ -31,6 +31,7 @@ public:
   std::map<std::string, std::string> links;
   // Folders whose identity cannot be read.
   std::set<std::string> unidentified;
+  int identifications = 0;  // IdentifyFolder calls (each opens a folder)
   // Paths use a double-byte code page whose lead bytes are those of cp932.
   bool cp932 = false;
   std::vector<uint32_t> sleeps;
@@ -64,6 +65,7 @@ public:
     return Listing(pattern) != nullptr;
   }
   bool IdentifyFolder(const std::string& path, FolderIdentity& identity) override {
+    ++identifications;
     std::string real = Resolve(path);
     auto it = folders.find(real);
     if (it == folders.end() || unidentified.count(real)) return false;

@@ -120,21 +120,28 @@ TEST_F(FolderScanTest, LinkedFoldersAreScannedOnce) {
   fs.Add("C:\\P", "Plain", FileAttrDirectory);
   fs.Add("C:\\P\\Plain", "e.jpg");
   fs.unidentified.insert("C:\\P\\Plain");
+  // Without any link no folder is opened for its identity (large trees scan slowly so).
+  fs.Add("C:\\N", "Sub", FileAttrDirectory);
+  fs.Add("C:\\N\\Sub", "f.jpg");
 
   struct Case {
     std::string root;
     Strings pictures;
     size_t searches;
+    bool identifies;
   };
   const Case cases[] = {
-      {"C:\\L", {"C:\\L\\a.jpg", "C:\\L\\Sub\\b.jpg"}, 2},
-      {"C:\\P", {"C:\\P\\a.jpg", "C:\\P\\Out\\c.jpg", "C:\\P\\Plain\\e.jpg", "C:\\P\\Sub\\b.jpg"}, 4},
+      {"C:\\L", {"C:\\L\\a.jpg", "C:\\L\\Sub\\b.jpg"}, 2, true},
+      {"C:\\P", {"C:\\P\\a.jpg", "C:\\P\\Out\\c.jpg", "C:\\P\\Plain\\e.jpg", "C:\\P\\Sub\\b.jpg"}, 4, true},
+      {"C:\\N", {"C:\\N\\Sub\\f.jpg"}, 2, false},
   };
   for (const Case& c : cases) {
     fs.searches.clear();
+    fs.identifications = 0;
     scanner.RefreshFolder(c.root, false);
     EXPECT_EQ(scanner.ScanResult, c.pictures) << c.root;
     EXPECT_EQ(fs.searches.size(), c.searches) << c.root;
+    EXPECT_EQ(fs.identifications > 0, c.identifies) << c.root;
   }
 }
 
