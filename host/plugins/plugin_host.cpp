@@ -310,100 +310,119 @@ std::vector<std::string> DeclaredExtensions() {
   return declared;
 }
 
-DecodeResult DecodeFile(const std::string& fileName, int32_t wantWidth, int32_t wantHeight,
-                        int32_t minWidth, int32_t minHeight) {
+namespace {
+
+// What one decoder gave back.
+struct DecoderReply {
+  int32_t deliveredW, deliveredH, sourceW, sourceH;
+  void* pixels = nullptr;
+};
+
+// Takes the decoder's reply into `result`: false when the decoder refused the file (the
+// next decoder for the extension is tried).
+bool TakeReply(const DecoderReply& r, const DecodeRequest& request, const char* formatName, DecodeResult& result) {
+  HostState& s = State();
+  DecodeAnswer answer;
+  answer.deliveredWidth = r.deliveredW;
+  answer.deliveredHeight = r.deliveredH;
+  answer.sourceWidth = r.sourceW;
+  answer.sourceHeight = r.sourceH;
+  answer.rowsTaken = s.rowSinkTook && !s.rowSinkFailed;
+  // Pixels count only when they lie in the shared buffer and fit in it.
+  answer.pixelsDelivered = r.pixels && r.pixels == s.buffer && r.deliveredW > 0 && r.deliveredH > 0 &&
+                           static_cast<int64_t>(r.deliveredW) * r.deliveredH * 4 <= s.bufferSize;
+  DecodeVerdict verdict = JudgeDecode(answer, request.wantPixels);
+  if (s.rowSinkFailed) verdict = DecodeVerdict::Rejected;
+
+  if (verdict == DecodeVerdict::Filtered) {
+    const bool sourceNegative = r.sourceW < 0 && r.sourceH < 0;
+    result.width = sourceNegative ? r.sourceW : r.deliveredW;
+    result.height = sourceNegative ? r.sourceH : r.deliveredH;
+  } else if (verdict == DecodeVerdict::Decoded) {
+    const bool sourceKnown = r.sourceW > 0 && r.sourceH > 0;
+    result.width = sourceKnown ? r.sourceW : r.deliveredW;
+    result.height = sourceKnown ? r.sourceH : r.deliveredH;
+    result.rowsTaken = answer.rowsTaken;
+    if (request.wantPixels && !answer.rowsTaken && answer.pixelsDelivered)
+      result.bitmap = TBitmap::CreateFromBits(r.deliveredW, r.deliveredH, r.pixels);
+  } else {
+    result.width = r.deliveredW;
+    result.height = r.deliveredH;
+    return false;
+  }
+  result.formatName = formatName ? formatName : "";
+  result.decoded = true;
+  return true;
+}
+
+// One decoder's attempt at the file: true when the search ends with it (the file is
+// missing or cannot be opened, or the decoder took the file).
+bool TryDecoder(const InModule& module, int32_t format, const std::string& fileName, const DecodeRequest& request,
+                int32_t minWidth, int32_t minHeight, DecodeResult& result) {
   HostState& s = State();
   PluginSystem& sys = CurrentPluginSystem();
+  const TInModule& d = module.descriptor;
+  // Every attempt starts from the caller's values.
+  DecoderReply reply{request.wantWidth, request.wantHeight, minWidth, minHeight};
+  void** bufferArg = request.wantPixels ? &reply.pixels : nullptr;
+  s.rowSinkTook = false;
+  s.rowSinkFailed = false;
+
+  if (!sys.FileExists(fileName)) {
+    result.fileMissing = true;
+    return true;
+  }
+  OpenedFile opened{sys, kNoFile};
+  TInHostFile hostFile{};
+  void* fileArg = nullptr;
+  const bool byName = (d.flags & KELV_IN_OPENS_BY_NAME) != 0;
+  if (byName) {
+    fileArg = const_cast<char*>(fileName.c_str());
+  } else {
+    opened.file = sys.OpenFileForRead(fileName);
+    if (opened.file == kNoFile) {
+      result.fileUnopenable = true;
+      return true;
+    }
+    result.fileSize = sys.FileSize(opened.file);
+    hostFile.handle = InterfaceFileValue(opened.file);
+    hostFile.magic = KELV_HOSTFILE_MAGIC;
+    fileArg = &hostFile;
+  }
+
+  if (module.optionsSent) {
+    reinterpret_cast<KelvDecode6Proc>(d.decoders[format])(fileArg, &reply.deliveredW, &reply.deliveredH,
+                                                          &reply.sourceW, &reply.sourceH, bufferArg);
+  } else {
+    // A module that never took the options still has its four-argument decoders.
+    reinterpret_cast<KelvDecode4Proc>(d.decoders[format])(fileArg, &reply.deliveredW, &reply.deliveredH, bufferArg);
+    reply.sourceW = reply.deliveredW;
+    reply.sourceH = reply.deliveredH;
+  }
+  if (byName) {
+    OpenedFile sized{sys, sys.OpenFileForRead(fileName)};
+    if (sized.file != kNoFile) result.fileSize = sys.FileSize(sized.file);
+  }
+  return TakeReply(reply, request, d.formatNames ? d.formatNames[format] : nullptr, result);
+}
+
+}  // namespace
+
+DecodeResult DecodeFile(const std::string& fileName, int32_t wantWidth, int32_t wantHeight,
+                        int32_t minWidth, int32_t minHeight) {
   DecodeResult result;
   result.width = wantWidth;
   result.height = wantHeight;
-  const DecodeRequest request =
-      MakeDecodeRequest(wantWidth, wantHeight, TheSettings().Resize == 2);
+  const DecodeRequest request = MakeDecodeRequest(wantWidth, wantHeight, TheSettings().Resize == 2);
   const std::string extension = LowerAscii(FileExtension(fileName));
-
-  for (const InModule& module : s.inModules) {
+  // Every decoder declaring the extension, in load order, until one takes the file.
+  for (const InModule& module : State().inModules) {
     if (!module.enabled) continue;
     const TInModule& d = module.descriptor;
     if (!d.extensions || !d.decoders) continue;
     for (int32_t i = 0; i < d.formatCount; ++i) {
       if (!d.extensions[i] || LowerAscii(d.extensions[i]) != extension || !d.decoders[i]) continue;
-
-      // Every attempt starts from the caller's values.
-      int32_t deliveredW = request.wantWidth, deliveredH = request.wantHeight;
-      int32_t sourceW = minWidth, sourceH = minHeight;
-      void* pixels = nullptr;
-      void** bufferArg = request.wantPixels ? &pixels : nullptr;
-      s.rowSinkTook = false;
-      s.rowSinkFailed = false;
-
-      if (!sys.FileExists(fileName)) {
-        result.fileMissing = true;
-        return result;
-      }
-      OpenedFile opened{sys, kNoFile};
-      TInHostFile hostFile{};
-      void* fileArg = nullptr;
-      if (d.flags & KELV_IN_OPENS_BY_NAME) {
-        fileArg = const_cast<char*>(fileName.c_str());
-      } else {
-        opened.file = sys.OpenFileForRead(fileName);
-        if (opened.file == kNoFile) {
-          result.fileUnopenable = true;
-          return result;
-        }
-        result.fileSize = sys.FileSize(opened.file);
-        hostFile.handle = InterfaceFileValue(opened.file);
-        hostFile.magic = KELV_HOSTFILE_MAGIC;
-        fileArg = &hostFile;
-      }
-
-      if (module.optionsSent) {
-        reinterpret_cast<KelvDecode6Proc>(d.decoders[i])(fileArg, &deliveredW, &deliveredH,
-                                                         &sourceW, &sourceH, bufferArg);
-      } else {
-        // A module that never took the options still has its four-argument decoders.
-        reinterpret_cast<KelvDecode4Proc>(d.decoders[i])(fileArg, &deliveredW, &deliveredH,
-                                                         bufferArg);
-        sourceW = deliveredW;
-        sourceH = deliveredH;
-      }
-
-      if (d.flags & KELV_IN_OPENS_BY_NAME) {
-        OpenedFile sized{sys, sys.OpenFileForRead(fileName)};
-        if (sized.file != kNoFile) result.fileSize = sys.FileSize(sized.file);
-      }
-
-      DecodeAnswer answer;
-      answer.deliveredWidth = deliveredW;
-      answer.deliveredHeight = deliveredH;
-      answer.sourceWidth = sourceW;
-      answer.sourceHeight = sourceH;
-      answer.rowsTaken = s.rowSinkTook && !s.rowSinkFailed;
-      // Pixels count only when they lie in the shared buffer and fit in it.
-      answer.pixelsDelivered = pixels && pixels == s.buffer && deliveredW > 0 && deliveredH > 0 &&
-                               static_cast<int64_t>(deliveredW) * deliveredH * 4 <= s.bufferSize;
-      DecodeVerdict verdict = JudgeDecode(answer, request.wantPixels);
-      if (s.rowSinkFailed) verdict = DecodeVerdict::Rejected;
-
-      if (verdict == DecodeVerdict::Filtered) {
-        bool sourceNegative = sourceW < 0 && sourceH < 0;
-        result.width = sourceNegative ? sourceW : deliveredW;
-        result.height = sourceNegative ? sourceH : deliveredH;
-      } else if (verdict == DecodeVerdict::Decoded) {
-        bool sourceKnown = sourceW > 0 && sourceH > 0;
-        result.width = sourceKnown ? sourceW : deliveredW;
-        result.height = sourceKnown ? sourceH : deliveredH;
-        result.rowsTaken = answer.rowsTaken;
-        if (request.wantPixels && !answer.rowsTaken && answer.pixelsDelivered)
-          result.bitmap = TBitmap::CreateFromBits(deliveredW, deliveredH, pixels);
-      } else {
-        result.width = deliveredW;
-        result.height = deliveredH;
-        continue;
-      }
-      result.formatName = d.formatNames && d.formatNames[i] ? d.formatNames[i] : "";
-      result.decoded = true;
-      return result;
+      if (TryDecoder(module, i, fileName, request, minWidth, minHeight, result)) return result;
     }
   }
   return result;
