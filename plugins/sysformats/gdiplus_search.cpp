@@ -17,7 +17,7 @@ std::optional<std::string> WalkFor(SearchPlatform& platform, const std::string& 
     if (entry.isFolder) {
       if (auto found = WalkFor(platform, path + "\\", depth + 1)) return found;
     } else if (kelv::plugin::LowerAscii(entry.name) == kImagingLibrary) {
-      if (void* library = platform.Load(path)) {
+      if (Library library = platform.Load(path)) {
         platform.Free(library);
         return path;
       }
@@ -35,17 +35,17 @@ std::string FrameworkVersion(SearchPlatform& platform) {
   return "0";
 }
 
-void* FindImagingLibrary(SearchPlatform& platform) {
-  if (void* library = platform.Load(kImagingLibrary)) return library;
+Library FindImagingLibrary(SearchPlatform& platform) {
+  if (Library library = platform.Load(kImagingLibrary)) return library;
 
   const std::string besideModule = platform.OwnFolder() + kImagingLibrary;
   if (platform.FileExists(besideModule))
-    if (void* library = platform.Load(besideModule)) return library;
+    if (Library library = platform.Load(besideModule)) return library;
 
   std::optional<std::string> stored = platform.ReadOwnValue("Path");
   if (!stored) return nullptr;
   if (!stored->empty())
-    if (void* library = platform.Load(*stored)) return library;
+    if (Library library = platform.Load(*stored)) return library;
 
   // The framework walk runs once per framework version.
   const std::string version = FrameworkVersion(platform);

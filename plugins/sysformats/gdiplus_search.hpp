@@ -7,7 +7,13 @@
 #include <string>
 #include <vector>
 
+// The loader's module handle under its own name (the system headers declare HMODULE as a
+// pointer to this incomplete struct), so that the portable search holds it typed.
+struct HINSTANCE__;
+
 namespace sysformats {
+
+using Library = HINSTANCE__*;
 
 inline constexpr const char* kImagingLibrary = "gdiplus.dll";
 inline constexpr const char* kOwnKey = "Software\\sysformats";
@@ -23,8 +29,8 @@ class SearchPlatform {
 public:
   virtual ~SearchPlatform() = default;
   // A library handle, or null (the loader's handle was 32 or less).
-  virtual void* Load(const std::string& nameOrPath) = 0;
-  virtual void Free(void* library) = 0;
+  virtual Library Load(const std::string& nameOrPath) = 0;
+  virtual void Free(Library library) = 0;
   virtual bool FileExists(const std::string& path) = 0;
   // The folder of the module's own file, with a trailing backslash.
   virtual std::string OwnFolder() = 0;
@@ -43,6 +49,6 @@ public:
 std::string FrameworkVersion(SearchPlatform& platform);
 
 // The loaded imaging library, or null when every step failed.
-void* FindImagingLibrary(SearchPlatform& platform);
+Library FindImagingLibrary(SearchPlatform& platform);
 
 }  // namespace sysformats

@@ -171,11 +171,11 @@ std::optional<std::string> ReadString(HKEY key, const char* name) {
 
 class WinSearchPlatform final : public sysformats::SearchPlatform {
 public:
-  void* Load(const std::string& nameOrPath) override {
+  sysformats::Library Load(const std::string& nameOrPath) override {
     HMODULE module = ::LoadLibraryA(nameOrPath.c_str());
     return reinterpret_cast<uintptr_t>(module) > 32 ? module : nullptr;
   }
-  void Free(void* library) override { ::FreeLibrary(static_cast<HMODULE>(library)); }
+  void Free(sysformats::Library library) override { ::FreeLibrary(library); }
   bool FileExists(const std::string& path) override {
     DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -237,7 +237,7 @@ private:
 bool StartImaging() {
   if (g_module.library) return true;
   WinSearchPlatform platform;
-  HMODULE module = static_cast<HMODULE>(sysformats::FindImagingLibrary(platform));
+  HMODULE module = sysformats::FindImagingLibrary(platform);
   if (!module) return false;
   UniqueLibrary library(module);
   GdiplusEntries api;

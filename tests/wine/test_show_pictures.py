@@ -240,9 +240,14 @@ class ShowPicturesTest(ShowRuns, unittest.TestCase):
             if whole:
                 completes.append((path, whole[0]))
                 report[-1] += f" picture {whole[0] + 1}"
-            elif len(pairs) == 1:
-                mixes.append((path, pairs[0]))
-                report[-1] += f" mix {pairs[0][0] + 1}+{pairs[0][1] + 1}"
+            elif pairs:
+                # Late in a change only the white digit of the old picture may remain, and
+                # white stands in another picture there too: then several pairs fit, and the
+                # one that goes on from the picture last seen whole is the change.
+                last = completes[-1][1] if completes else None
+                pair = next((p for p in pairs if last in p), pairs[0])
+                mixes.append((path, pair))
+                report[-1] += f" mix {pair[0] + 1}+{pair[1] + 1}"
                 if len(report) < 2 or " mix " not in report[-2]:
                     self.keep_png(path)  # the first frame of each transition seen
             else:

@@ -325,11 +325,11 @@ public:
   std::map<std::string, std::vector<FolderEntry>> tree;
   std::vector<std::string> loads, frees, listed;
 
-  void* Load(const std::string& p) override {
+  Library Load(const std::string& p) override {
     loads.push_back(p);
-    return loadable.count(p) ? reinterpret_cast<void*>(0x1000 + loads.size()) : nullptr;
+    return loadable.count(p) ? reinterpret_cast<Library>(0x1000 + loads.size()) : nullptr;
   }
-  void Free(void* l) override { frees.push_back(std::to_string(reinterpret_cast<uintptr_t>(l))); }
+  void Free(Library l) override { frees.push_back(std::to_string(reinterpret_cast<uintptr_t>(l))); }
   bool FileExists(const std::string& p) override { return existing.count(p) != 0; }
   std::string OwnFolder() override { return "C:\\Kelvora\\"; }
   std::optional<std::string> ReadOwnValue(const char* name) override {
