@@ -169,6 +169,14 @@ class ShowPicturesTest(ShowRuns, unittest.TestCase):
 
     def test_prev_keeps_the_picture_seen_and_the_next_run_goes_on_after_it(self):
         folder = self.bench.windows_path(self.solids)
+        # A run ended before its first change was over has shown no picture: the stored
+        # point stays as it was.
+        self.configure(self.solids, delay=2500, convert=20000, basicfx={7}, prev=f"2?{folder}\\pic3.bmp")
+        proc = self.start_show("show_prev_early")
+        time.sleep(1.0)
+        self.end_with_key(proc)
+        self.assertEqual(self.prev_value(), f"2?{folder}\\pic3.bmp")
+
         self.configure(self.solids, delay=2500, convert=800, basicfx={7})
         proc = self.start_show("show_prev")
         # End the show while picture 2 is on screen (picture 3 is then composed and waiting).
