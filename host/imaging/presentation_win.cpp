@@ -165,6 +165,15 @@ void CopyToOffscreen(TBitmap& picture) {
   s.offscreen->ReleaseDC(dc);
 }
 
+// The plain path: the screen bitmap copied to the window; false when there is nothing to
+// copy or nowhere to copy it to.
+bool CopyScreenToWindow(NativeDC windowDC) {
+  const TBitmap* screen = S().screen;
+  if (!screen || !screen->DC || !windowDC) return false;
+  BitBlt(windowDC, 0, 0, screen->Width, screen->Height, screen->DC, 0, 0, SRCCOPY);
+  return true;
+}
+
 void OffscreenToPrimary() {
   State& s = S();
   HRESULT hr = s.primary->Blt(nullptr, s.offscreen.get(), nullptr, DDBLT_WAIT, nullptr);
@@ -240,8 +249,7 @@ void PresentFrame(NativeDC windowDC) {
   std::lock_guard<std::recursive_mutex> guard(S().lock);
   State& s = S();
   if (!UseDirectDraw) {
-    if (s.screen && s.screen->DC && windowDC)
-      BitBlt(windowDC, 0, 0, s.screen->Width, s.screen->Height, s.screen->DC, 0, 0, SRCCOPY);
+    CopyScreenToWindow(windowDC);
     return;
   }
   UnlockScreen();
@@ -279,9 +287,8 @@ bool PaintScreen(NativeDC windowDC) {
   State& s = S();
   std::unique_lock<std::recursive_mutex> guard(s.lock, std::try_to_lock);
   // Busy: the show thread is presenting (it draws the whole screen) or releasing.
-  if (!guard.owns_lock() || UseDirectDraw || !s.screen || !s.screen->DC || !windowDC) return false;
-  BitBlt(windowDC, 0, 0, s.screen->Width, s.screen->Height, s.screen->DC, 0, 0, SRCCOPY);
-  return true;
+  if (!guard.owns_lock() || UseDirectDraw) return false;
+  return CopyScreenToWindow(windowDC);
 }
 
 void* LockedSurfaceBits() { return S().locked ? S().bits : nullptr; }

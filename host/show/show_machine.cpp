@@ -72,7 +72,7 @@ void ShowMachine::Transition() {
   ++runsSinceBuild_;
   // A transition cut short by a stop leaves the old screen partly drawn: the next screen
   // counts as seen only when its transition ran to the end.
-  if (run_.StopRequested == 0) {
+  if (!run_.Stopping()) {
     platform_.Present();
     seen_ = composed_;
   }
@@ -100,7 +100,7 @@ void ShowMachine::Step() {
   // The delay clock stands still while paused.
   if (run_.Paused && !run_.EffectPreview) {
     const uint32_t elapsed = platform_.Ticks() - showStart_;
-    while (run_.StopRequested == 0 && run_.Paused) platform_.Sleep(kPauseSlice);
+    while (!run_.Stopping() && run_.Paused) platform_.Sleep(kPauseSlice);
     showStart_ = platform_.Ticks() - elapsed;
   }
   // Without any effect no transition ever runs: the test failure is raised at once.
@@ -121,7 +121,7 @@ void ShowMachine::Step() {
   // A navigation step changes the screen at once, without an effect. Another arrow key
   // that arrived meanwhile leaves the step pending for the next pass.
   const bool skip = nav_.stepPending;
-  if (!(nav_.stepPending && run_.StopRequested != 0)) nav_.stepPending = false;
+  if (!(nav_.stepPending && run_.Stopping())) nav_.stepPending = false;
   nav_.keepPrepared = false;
   nav_.nextPrepared = false;
 
@@ -132,14 +132,14 @@ void ShowMachine::Step() {
   showStart_ = platform_.Ticks();
 
   // A stop ends the cycle, unless it only interrupted the change for a step.
-  if (run_.StopRequested != 0) {
+  if (run_.Stopping()) {
     if (!nav_.stepPending || run_.EndRequested) return;
     ClearInterrupt();
   }
   PrepareFollowingScreen();
 }
 
-bool ShowMachine::Finished() const { return run_.EndRequested || (run_.StopRequested != 0 && !nav_.stepPending); }
+bool ShowMachine::Finished() const { return run_.EndRequested || (run_.Stopping() && !nav_.stepPending); }
 
 void ShowMachine::Run() {
   do {
