@@ -19,6 +19,9 @@ packages=(
   fonts-dejavu-core
   # The outside tools the benchmark comparisons run (bench/README.md).
   python3-pil libvips-tools
+  # chmcmd, which compiles the help file Help.chm in the Windows builds (help/): the
+  # package fp-utils brings fp-utils-3.2.2, whose chmcmd-3.2.2 it links as /usr/bin/chmcmd.
+  fp-utils
 )
 
 # Other builds on this machine may run apt at the same time: wait for its lock.
