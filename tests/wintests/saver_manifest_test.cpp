@@ -1,10 +1,15 @@
-// The saver's manifest as the system's loader reads it: DPI-aware, so that the screen
-// size and the bitmaps are real device pixels on scaled displays.
+// The saver's resources as the system reads them: the manifest (DPI-aware, so that the
+// screen size and the bitmaps are real device pixels on scaled displays), and the
+// dialogs' icon and the hyperlink pointer drawn by the build.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <type_traits>
+
+#include "common/owners_win.hpp"
 
 namespace {
 
@@ -33,6 +38,46 @@ TEST(SaverManifest, DeclaresTheProgramDpiAware) {
   ReleaseActCtx(context);
   ASSERT_TRUE(found) << "no dpiAware setting, error " << GetLastError();
   EXPECT_EQ(std::wstring(value), L"true");
+}
+
+// The icon in both its sizes and the pointer with its hotspot at the finger tip: the
+// drawn files are in formats the system's loader takes, not only windres.
+TEST(SaverResources, DialogIconAndLinkPointerLoad) {
+  const std::string saver = SaverPath();
+  if (GetFileAttributesA(saver.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << saver << " not built";
+  const kelv::win::UniqueLibrary module(LoadLibraryExA(saver.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  ASSERT_TRUE(module) << "error " << GetLastError();
+  struct Loaded {
+    bool found = false;
+    ICONINFO info{};
+    BITMAP colour{};
+  };
+  // Loads an icon or cursor resource and reads its colour bitmap; everything it made is
+  // given back before it returns.
+  const auto load = [&](int id, UINT type, int size) {
+    Loaded got;
+    const std::unique_ptr<std::remove_pointer_t<HICON>, decltype(&DestroyIcon)> image(
+        static_cast<HICON>(LoadImageA(module.get(), MAKEINTRESOURCEA(id), type, size, size, 0)), &DestroyIcon);
+    if (!image || !GetIconInfo(image.get(), &got.info)) return got;
+    const kelv::win::UniqueBitmap colour(got.info.hbmColor);
+    const kelv::win::UniqueBitmap mask(got.info.hbmMask);
+    got.found = GetObjectA(colour.get(), sizeof got.colour, &got.colour) != 0;
+    return got;
+  };
+  for (const int size : {32, 16}) {
+    const Loaded icon = load(500, IMAGE_ICON, size);
+    ASSERT_TRUE(icon.found) << "icon " << size;
+    EXPECT_TRUE(icon.info.fIcon);
+    EXPECT_EQ(icon.colour.bmWidth, size);
+    EXPECT_EQ(icon.colour.bmHeight, size);
+    EXPECT_EQ(icon.colour.bmBitsPixel, 32);
+  }
+  const Loaded pointer = load(1, IMAGE_CURSOR, 32);
+  ASSERT_TRUE(pointer.found);
+  EXPECT_FALSE(pointer.info.fIcon);
+  EXPECT_EQ(pointer.colour.bmWidth, 32);
+  EXPECT_EQ(pointer.info.xHotspot, 6u);
+  EXPECT_EQ(pointer.info.yHotspot, 0u);
 }
 
 }  // namespace
