@@ -1,5 +1,5 @@
-// Modes that are entered through the start-up dispatch but not built yet. Each says so in
-// a message box; the settings dialog and the password change replace these when they land.
+// The modes of the start-up dispatch that live outside the saver run: the settings dialog,
+// and the password change (not built yet: it says so in a message box).
 #pragma once
 
 namespace kelv {

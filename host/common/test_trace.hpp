@@ -8,6 +8,11 @@
 //   dispatch=settings|preview|saver|password|none
 // The show cycle adds one line per transition naming the effect it runs,
 //   effect=<module file> <group>.<effect> <effect name>
+// The settings dialog and its small dialogs add, once they are shown, one line per child
+// window with its place on the screen (pixels, right and bottom exclusive),
+//   control dialog=<window class> id=<control id> class=<window class> rect=<l>,<t>,<r>,<b>
+//           visible=<0|1> enabled=<0|1> text=<window text>
+// and then "controls dialog=<window class> end".
 // Without the variable nothing is written. Nothing else reads or writes the file.
 #pragma once
 

@@ -24,6 +24,10 @@ struct TextStyle {
   uint32_t colour = 0;        // 0x00BBGGRR
 };
 
+// Deletes the caption font so that the next caption makes it from the settings again
+// (the settings dialog's font chooser).
+void ForgetCaptionFont();
+
 // The line height of the slot's font (made from `font` the first time).
 int32_t LineHeight(TBitmap& target, FontSlot slot, const LogFontA& font);
 // Draws the lines into the target's DC and finishes the drawing before returning.

@@ -7,6 +7,8 @@
 
 namespace kelv::caption_platform {
 
+void ForgetCaptionFont() {}
+
 int32_t LineHeight(TBitmap&, FontSlot, const LogFontA& font) {
   // A font height below zero is the character height; GDI adds the internal leading,
   // which the stand-in leaves out.

@@ -13,10 +13,14 @@ namespace kelv::caption_platform {
 
 namespace {
 
-// Made on first use and kept for the process, like the stock objects they stand beside.
-HFONT FontFor(FontSlot slot, const LogFontA& description) {
+// Made on first use and kept until the settings dialog chooses another caption font.
+HFONT& FontSlotHandle(FontSlot slot) {
   static HFONT fonts[2] = {nullptr, nullptr};
-  HFONT& font = fonts[slot == FontSlot::Caption ? 0 : 1];
+  return fonts[slot == FontSlot::Caption ? 0 : 1];
+}
+
+HFONT FontFor(FontSlot slot, const LogFontA& description) {
+  HFONT& font = FontSlotHandle(slot);
   if (!font) {
     static_assert(sizeof(LOGFONTA) == sizeof(LogFontA));
     LOGFONTA lf;
@@ -28,6 +32,12 @@ HFONT FontFor(FontSlot slot, const LogFontA& description) {
 }
 
 }  // namespace
+
+void ForgetCaptionFont() {
+  HFONT& font = FontSlotHandle(FontSlot::Caption);
+  if (font) DeleteObject(font);
+  font = nullptr;
+}
 
 int32_t LineHeight(TBitmap& target, FontSlot slot, const LogFontA& font) {
   HDC dc = target.DC;

@@ -1,0 +1,128 @@
+// The settings dialog: one top-level window with a tab control of four pages (General,
+// Photos, Effects, About) and Help, OK, Cancel and Preview along the bottom. It edits the
+// process-wide settings record; OK saves and ends the process, Cancel and the close box end
+// it without writing anything.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "common/owners_win.hpp"
+#include "imaging/bitmap.hpp"
+#include "settings/settings_store.hpp"
+#include "ui/dialog_values.hpp"
+#include "ui/help_topics.hpp"
+#include "ui/help_win.hpp"
+#include "ui/tab_control_win.hpp"
+#include "ui/ui_framework_win.hpp"
+
+namespace kelv::ui {
+
+inline constexpr const char* kSettingsClassName = "KSSW_Kelvora";
+inline constexpr const char* kSettingsTitle = "Kelvora";
+
+// Control ids of the settings dialog.
+enum : int32_t {
+  kIdAddFolder = 4, kIdRemove = 5, kIdIncludeSubdirs = 6, kIdAutoRefresh = 7, kIdAutoRotate = 8,
+  kIdPicturePreview = 9, kIdHelp = 13, kIdSecondsDelay = 14, kIdDelayEdit = 15, kIdOk = 16, kIdCancel = 17,
+  kIdSecondsDuration = 19, kIdDurationEdit = 20, kIdEnlarge = 21, kIdResizeGroup = 23, kIdDelayGroup = 24,
+  kIdDurationGroup = 25, kIdPreview = 26, kIdTab = 27, kIdDelayTrack = 28, kIdDurationTrack = 29,
+  kIdSequential = 32, kIdRandom = 33, kIdStartFromRandom = 34, kIdReverse = 35, kIdEffectPreview = 39,
+  kIdDirectDraw = 41, kIdStartFromPrevious = 42, kIdSpacebar = 44, kIdEffectsTree = 50, kIdSelectAll = 51,
+  kIdSelectNone = 52, kIdScreens = 53, kIdPictureTree = 54, kIdFont = 55, kIdShowFileName = 56, kIdTop = 57,
+  kIdBottom = 58, kIdCenter = 59, kIdIncludePath = 61, kIdIncludeExtension = 62, kIdAddPicture = 63,
+  kIdTextGroup = 64, kIdRefreshFolder = 65, kIdFillScreen = 66, kIdQuality = 70, kIdTransparent = 73,
+  kIdIncludeFolder = 74, kIdFilter = 81,
+};
+
+// The handles of the controls the dialog reads, fills or enables.
+struct SettingsControls {
+  HWND delayEdit, delayTrack, durationEdit, durationTrack;
+  HWND enlarge, quality, fillScreen, screens;
+  HWND sequential, reverse, random, startFromPrevious, startFromRandom;
+  HWND arrowKeys, spacebar, wallpaper, mouseMove;
+  HWND showFileName, transparent, font, includePath, includeFolder, includeExtension;
+  HWND top, center, bottom;
+  HWND pictureTree, autoRotate, picturePreview, refreshFolder, includeSubdirs, autoRefresh;
+  HWND widthLabel, heightLabel, formatLabel, sizeLabel;
+  HWND effectsTree, effectPreview, directDraw;
+  HWND help, ok, cancel, preview;
+};
+
+// The Image properties box shows a picture's properties or a folder's controls.
+enum class PropertiesMode { Picture, Folder };
+
+class SettingsDialog {
+public:
+  explicit SettingsDialog(const SettingsHooks& hooks);
+  SettingsDialog(const SettingsDialog&) = delete;
+  SettingsDialog& operator=(const SettingsDialog&) = delete;
+
+  // The whole dialog; returns only when its window class or window cannot be made.
+  void Run();
+
+  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // The page the tab shows, told after the tab or a page has painted.
+  void PageShown(HWND tab);
+
+  HWND Window() const { return window_; }
+  TmyTabControl& Tabs() { return *tabs_; }
+
+private:
+  bool CreateMainWindow();
+  void BuildControls();
+  void BuildTabAndPages();
+  void BuildGeneralPage();
+  void BuildPhotosPage();
+  void BuildEffectsPage();
+  void BuildAboutPage();
+  void BuildBottomRow();
+  void ShowPropertiesMode(PropertiesMode mode);
+  void AddToolTips();
+
+  void FillControls();
+  void ReadControls();
+  DialogValues ValuesFromControls() const;
+  void UpdateTextControls();
+
+  void OnCommand(int32_t id, int32_t code, HWND control);
+  LRESULT OnNotify(const NMHDR& header);
+  void OnTrackBarMoved(HWND trackbar);
+  void StripNonDigitsIn(HWND edit);
+  void ValidateNumberEditIn(HWND edit, bool duration);
+  void EditToTrackBar(HWND edit, HWND trackbar, bool duration);
+  void ChooseCaptionFont();
+  void ShowPageHelp();
+
+  [[noreturn]] void SaveAndExit();
+  [[noreturn]] void ReleaseDialog();
+
+  SettingsHooks hooks_;
+  HWND window_ = nullptr;
+  std::unique_ptr<TmyTabControl> tabs_;
+  SettingsControls c_{};
+  HWND page_[4]{};
+  int32_t previewWidth_ = 0;
+  int32_t previewHeight_ = 0;
+  std::unique_ptr<TBitmap> previewBitmap_;
+  win::WindowDC previewDC_;
+  UniqueBrush highlightBrush_, shadowBrush_;
+  UniquePen shadowPen_, highlightPen_;
+  int32_t lastPageShown_ = -1;
+  // The duration the duration edit asks of a running effect preview (ms), and whether it
+  // changed since the preview last looked.
+  int32_t pendingEffectDuration_ = -1;
+  bool durationChanged_ = false;
+  std::unique_ptr<HtmlHelpViewer> help_ = std::make_unique<HtmlHelpViewer>();
+  bool releasing_ = false;
+};
+
+// The tab control's page-change callback: tells the dialog of the main window.
+PageChangeCallback SettingsPageCallback();
+
+// Runs the settings dialog with the program's settings load and save; returns only when
+// its window class or window cannot be made (the dialog otherwise ends the process).
+void RunSettingsDialog(const SettingsHooks& hooks);
+
+}  // namespace kelv::ui
