@@ -90,6 +90,7 @@ class Bench:
             subprocess.run([WINE, "wineboot", "-i"], env=self.env(), stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=300, check=False)
             self.wait_server()
+        self.install_dialog_font()
         # Keep one wineserver for the whole run: each program then starts quickly.
         server = subprocess.Popen([WINESERVER, "-p"], env=self.env(), stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL, start_new_session=True)
@@ -97,6 +98,18 @@ class Bench:
         # A first program start brings up the prefix's services (explorer, winedevice).
         self.run("cmd", ["/c", "exit"], timeout=120)
         return server.pid
+
+    def install_dialog_font(self):
+        """Puts Wine's own Tahoma into the prefix's font folder. The dialog font (MS Shell
+        Dlg) stands for Tahoma, but Debian's Wine does not look in the folder where
+        fonts-wine keeps it and falls back to the much wider DejaVu Sans; with Tahoma the
+        dialogs are laid out in the face their sizes are made for."""
+        fonts = self.prefix / "drive_c" / "windows" / "Fonts"
+        fonts.mkdir(parents=True, exist_ok=True)
+        for name in ("tahoma.ttf", "tahomabd.ttf"):
+            source = Path("/usr/share/wine/fonts") / name
+            if source.exists() and not (fonts / name).exists():
+                shutil.copyfile(source, fonts / name)
 
     def stop_prefix(self, server_pid: int | None = None):
         """Ends every process of this bench's private prefix (`wineserver -k` acts on the

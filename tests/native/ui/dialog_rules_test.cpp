@@ -1,0 +1,192 @@
+// The settings dialog's rules that hold whatever the window system: layout scaling, the
+// number edits, settings to controls and back, the small dialogs' OK, and the bookkeeping of
+// controls and focus.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/control_registry.hpp"
+#include "ui/dialog_values.hpp"
+#include "ui/dpi_scale.hpp"
+#include "ui/number_edit.hpp"
+#include "ui/small_dialog_rules.hpp"
+
+namespace kelv::ui {
+namespace {
+
+TEST(DialogLayout, ScalesToTheNearestPixelWithTiesToEven) {
+  struct Case {
+    int32_t value, dpi, screen;
+  };
+  for (const Case& c : std::vector<Case>{
+           {90, 120, 112},   // 112.5: the even neighbour
+           {20, 120, 25},
+           {583, 120, 729},  // 728.75
+           {30, 120, 38},    // 37.5: the even neighbour
+           {10, 144, 15},
+           {7, 96, 7},
+           {-3, 120, -4},    // -3.75
+           {-2, 120, -2},    // -2.5: the even neighbour
+       }) {
+    EXPECT_EQ(ScaleToScreenAt(c.value, c.dpi), c.screen) << c.value << " at " << c.dpi;
+  }
+  EXPECT_EQ(ScaleTo96At(25, 120), 20);
+  EXPECT_EQ(ScaleTo96At(30, 120), 24);
+  EXPECT_EQ(ScaleTo96At(5, 0), 5);
+}
+
+TEST(NumberEdits, TypingLeavingAndTheTrackBar) {
+  // Typing: "1a2" leaves "12" with the caret after the 2.
+  const std::optional<StrippedText> typed = StripNonDigits("1a2", 3);
+  ASSERT_TRUE(typed);
+  EXPECT_EQ(typed->text, "12");
+  EXPECT_EQ(typed->caret, 2);
+  EXPECT_FALSE(StripNonDigits("120", 1));
+  EXPECT_EQ(StripNonDigits("-", 1)->caret, 0);
+
+  // Leaving the edit.
+  struct Case {
+    const char* text;
+    NumberEditLimits limits;
+    const char* shown;  // nullptr: the text stays
+  };
+  for (const Case& c : std::vector<Case>{
+           {"abc", kDelayEditLimits, "5"},
+           {"", kDelayEditLimits, "5"},
+           {"100000", kDelayEditLimits, "86400"},
+           {"86400", kDelayEditLimits, nullptr},
+           {"99999999999", kDelayEditLimits, "86400"},  // too long for 32 bits: still too large
+           {"0", kDelayEditLimits, "0"},
+           {"-4", kDelayEditLimits, "0"},
+           {"0", kDurationEditLimits, "1"},
+           {"2000", kDurationEditLimits, "1000"},
+           {"30", kDurationEditLimits, nullptr},
+       }) {
+    const std::optional<std::string> shown = ValidateNumberText(c.text, c.limits);
+    EXPECT_EQ(shown.value_or("(stays)"), c.shown ? c.shown : "(stays)") << '"' << c.text << '"';
+  }
+
+  // The trackbar follows the number, capped at 1000; text that is no number leaves it.
+  EXPECT_EQ(TrackBarValueFor("7", 3), 7);
+  EXPECT_EQ(TrackBarValueFor("86400", 3), 1000);
+  EXPECT_EQ(TrackBarValueFor("99999999999", 3), 1000);
+  EXPECT_EQ(TrackBarValueFor("", 3), 3);
+}
+
+TEST(DialogValues, SettingsToControlsAndBack) {
+  Settings s;
+  s.Delay = 7500;
+  s.Convert = 3000;
+  s.Order = 3;  // both low bits: shown as sequential
+  s.Screens = 16;
+  s.TextPos = 9;
+  s.ShowFileName = false;
+  DialogValues v = ValuesFromSettings(s);
+  EXPECT_EQ(v.delayText, "7");
+  EXPECT_EQ(v.durationText, "3");
+  EXPECT_EQ(v.order, OrderChoice::Sequential);
+  EXPECT_EQ(v.screensItem, 4);
+  EXPECT_EQ(v.textPos, TextPosChoice::None);
+  EXPECT_FALSE(CaptionControlsEnabled(v));
+
+  // Read back: Order 3 is saved as 1, a position without a choice stays, the edits' seconds
+  // become milliseconds.
+  ReadValuesInto(v, s);
+  EXPECT_EQ(s.Order, OrderSequential);
+  EXPECT_EQ(s.TextPos, 9);
+  EXPECT_EQ(s.Delay, 7000);
+  EXPECT_EQ(s.Screens, 16);
+
+  v.delayText = "100000";
+  v.durationText = "abc";
+  v.screensItem = -1;
+  v.order = OrderChoice::None;
+  v.startFromRandom = true;
+  v.startFromPrevious = false;
+  ReadValuesInto(v, s);
+  EXPECT_EQ(s.Delay, 86400000);
+  EXPECT_EQ(s.Convert, 5000);  // "abc" reads as the 5 the edit shows once it loses focus
+  EXPECT_EQ(s.Screens, 16);
+  EXPECT_EQ(s.Order, OrderSequential);
+  EXPECT_TRUE(s.StartFromRandom);
+  EXPECT_FALSE(s.StartFromPrevious);
+
+  for (auto [screens, item] : std::vector<std::pair<int32_t, int32_t>>{
+           {0, 0}, {1, 1}, {4, 2}, {9, 3}, {16, 4}, {25, 5}, {36, -1}, {-4, -1}})
+    EXPECT_EQ(ScreensItemFor(screens), item) << screens;
+
+  EXPECT_EQ(VersionLabelText(0x01040000), "Version : 1.4.0.0");
+}
+
+TEST(SmallDialogs, ImagesPerScreenAndFilterOk) {
+  Settings s;
+  s.RandomScreens = {16, 4, 0, 0, 0};
+  s.RandomScreensCount = 2;
+  EXPECT_EQ(CheckedImagesPerScreen(s), (std::array<bool, 5>{false, true, false, true, false}));
+
+  ASSERT_TRUE(ApplyImagesPerScreen({false, false, false, false, true}, false, s));
+  EXPECT_EQ(s.RandomScreensCount, 1);
+  EXPECT_EQ(s.RandomScreens[0], 25);
+  EXPECT_FALSE(s.Random1often);
+  ASSERT_TRUE(ApplyImagesPerScreen({false, true, false, true, false}, true, s));
+  EXPECT_EQ(s.RandomScreensCount, 2);
+  EXPECT_EQ(s.RandomScreens[0], 4);
+  EXPECT_EQ(s.RandomScreens[1], 16);
+  EXPECT_FALSE(ApplyImagesPerScreen({}, false, s));  // nothing checked: nothing changes
+  EXPECT_EQ(s.RandomScreensCount, 2);
+  EXPECT_TRUE(s.Random1often);
+
+  s.filterres = true;
+  s.filterx = 100;
+  s.filtery = 80;
+  struct Case {
+    bool on;
+    const char *width, *height;
+    int32_t x, y;
+    bool changed;
+  };
+  for (const Case& c : std::vector<Case>{
+           {true, "0", "50", 100, 50, true},     // 0 keeps its own old value
+           {true, "abc", "50", 100, 80, false},  // no number: both stay
+           {false, "100", "80", 100, 80, true},  // the flag alone is a change
+           {true, "100", "80", 100, 80, false},
+       }) {
+    const FilterChoice f = ReadFilterChoice(c.on, c.width, c.height, s);
+    EXPECT_EQ(f.width, c.x) << c.width << "x" << c.height;
+    EXPECT_EQ(f.height, c.y) << c.width << "x" << c.height;
+    EXPECT_EQ(f.changed, c.changed) << c.width << "x" << c.height;
+  }
+}
+
+TEST(ControlBookkeeping, RegistryAndFocusStack) {
+  auto window = [](uintptr_t n) { return reinterpret_cast<NativeWindow>(n); };
+  ControlRegistry registry;
+  registry.Clear();
+  registry.Register(window(1), 0);
+  registry.Register(window(2), 0);  // a second control with id 0 takes the id over
+  registry.Register(window(3), 16);
+  EXPECT_EQ(registry.Find(0), window(2));
+  EXPECT_EQ(registry.Find(16), window(3));
+  EXPECT_EQ(registry.Find(201), nullptr);
+
+  std::vector<NativeWindow> focused;
+  FocusStack focus([&](NativeWindow w) { focused.push_back(w); });
+  focus.Pop(registry);  // depth 0: nothing happens
+  EXPECT_TRUE(focused.empty());
+
+  focus.SetFocused(window(3));
+  focus.Push(registry);  // a modal dialog registers after the dialog's controls
+  EXPECT_EQ(focus.Focused(), nullptr);
+  registry.Register(window(9), 102);
+  EXPECT_EQ(registry.Find(102), window(9));
+  focus.Pop(registry);  // ...and its registrations go when it closes
+  EXPECT_EQ(registry.Count(), 3);
+  EXPECT_EQ(registry.Find(102), nullptr);
+  EXPECT_EQ(focused, std::vector<NativeWindow>{window(3)});
+  EXPECT_EQ(focus.Depth(), 0);
+}
+
+}  // namespace
+}  // namespace kelv::ui
