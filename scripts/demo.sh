@@ -5,7 +5,8 @@
 # sample pictures into build/win64/samples, points the saver's registry values at the dist
 # folder and the samples, runs "kelvsaver.scr /s" on the current DISPLAY (or on a private
 # Xvfb display when there is none), saves screenshots to out/ over about 20 seconds, ends
-# the saver with a key press and stops what it started.
+# the saver with a key press, then opens the settings dialog ("/c") and saves a screenshot
+# of each of its pages to out/ (demo-settings-*.png), and stops what it started.
 #
 # The saver shows what the current build can show.
 #
@@ -75,6 +76,6 @@ sample 15-palette.gif      640  480 '#0080ff' '#80ff00' ellipse  15
 
 # ---- run under Wine ----------------------------------------------------------------
 mkdir -p out
-echo "== running kelvsaver.scr /s (screenshots in out/)"
+echo "== running kelvsaver.scr /s, then /c (screenshots in out/)"
 KELV_BUILD="$build" PYTHONDONTWRITEBYTECODE=1 python3 tests/wine/demo_run.py \
   --samples "$samples" --out "$top/out" --seconds "${KELV_DEMO_SECONDS:-20}"

@@ -1,7 +1,8 @@
 """Runs the saver full screen for the demo (scripts/demo.sh): sets the registry values
 that point the saver at the dist folder and the sample pictures, starts "kelvsaver.scr /s"
 on the current DISPLAY (or on a private Xvfb display when there is none), saves
-screenshots over the run, ends the saver with a key press and stops what it started.
+screenshots over the run, ends the saver with a key press, then opens the settings dialog
+("/c") and saves a screenshot of each page, and stops what it started.
 
 usage: demo_run.py --samples <folder> --out <folder> [--seconds N]   (KELV_BUILD names the
 build folder, as for the test bench)
@@ -58,6 +59,37 @@ def configure(bench: Bench, samples: Path):
         cache.unlink()
 
 
+def show_settings_dialog(bench: Bench, out: Path):
+    """Opens the settings dialog, saves a screenshot of each of its pages and closes it
+    with the close box's key (nothing is saved)."""
+    dialog = bench.start("kelvsaver.scr", ["/c"], log_name="demo-settings.log")
+    try:
+        box = bench.wait_message_box("^Kelvora$", timeout=30)
+        if not box:
+            print("the settings dialog did not appear")
+            return
+        window, geometry = box
+        bench.xdotool_ok("windowfocus", "--sync", window)
+        # The first tab sits at the top left of the window's client area; the arrow keys
+        # move from page to page.
+        bench.xdotool("mousemove", geometry["X"] + 30, geometry["Y"] + 20)
+        bench.xdotool("click", "1")
+        for i, page in enumerate(("general", "photos", "effects", "about")):
+            if i:
+                bench.xdotool("key", "Right")
+            time.sleep(1.0)
+            shot = bench.screenshot(f"demo-settings-{page}.png")
+            shutil.copy(shot, out / shot.name)
+            print(f"screenshot {out / shot.name}")
+        bench.press_key_in(window, "alt+F4")
+        code, _ = bench.finish(dialog, timeout=15)
+        dialog = None
+        print("settings dialog closed" + (f" with exit code {code}" if code is not None else " (stopped)"))
+    finally:
+        if dialog is not None:
+            bench.finish(dialog, timeout=1)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--samples", required=True)
@@ -100,6 +132,7 @@ def main():
         print("saver ended" + (f" with exit code {code}" if code is not None else " (stopped after a time-out)"))
         if log.strip():
             print(log.strip())
+        show_settings_dialog(bench, out)
     finally:
         if saver is not None:
             bench.finish(saver, timeout=1)

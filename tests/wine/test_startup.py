@@ -70,6 +70,22 @@ class Startup(unittest.TestCase):
         self.assertTrue(closed, f"{args}: no message box; output: {out}")
         return lines, code
 
+    def run_to_settings_dialog(self, args, shot=None):
+        """A settings dialog start without an installation folder: the load's message box
+        comes first, then the dialog, which the close box (Alt+F4) ends. Returns the trace
+        lines and the exit code."""
+        proc = self.start(args)
+        try:
+            lines = self.trace_lines(proc)
+            closed = self.close_message_box(shot)
+            dialog = self.bench.wait_message_box(timeout=30)
+            ended = dialog is not None and self.bench.press_key_in(dialog[0], "alt+F4")
+        finally:
+            code, out = self.bench.finish(proc, timeout=20)
+        self.assertTrue(closed, f"{args}: no message box; output: {out}")
+        self.assertTrue(ended, f"{args}: no settings dialog, or it did not close; output: {out}")
+        return lines, code
+
     def run_saver_start(self, args):
         """A saver start: the saver run ends on a key press (until it is built, its
         message box closes on one; boxes it shows on the way are closed too)."""
@@ -117,7 +133,7 @@ class Startup(unittest.TestCase):
         ]
         for i, (args, first) in enumerate(cases):
             with self.subTest(args=args):
-                lines, code = self.run_to_message_box(args, shot=f"startup-settings-{i}.png")
+                lines, code = self.run_to_settings_dialog(args, shot=f"startup-settings-{i}.png")
                 self.assertEqual(lines, [first, "dispatch=settings"])
                 self.assertEqual(code, 0)
 
@@ -175,7 +191,7 @@ class Startup(unittest.TestCase):
                 self.bench.reg_add(key, "RunSettings", "1")
                 self.bench.reg_add(key, "Delay", "7")
                 try:
-                    lines, code = self.run_to_message_box(["/s"])
+                    lines, code = self.run_to_settings_dialog(["/s"])
                     self.assertEqual(lines, ["mode=s param= parent=0", "dispatch=settings"])
                     self.assertEqual(code, 0)
                     values = self.bench.reg_export(key)

@@ -90,7 +90,7 @@ class Bench:
             subprocess.run([WINE, "wineboot", "-i"], env=self.env(), stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=300, check=False)
             self.wait_server()
-        self.install_dialog_font()
+        self.install_dialog_font()  # also into prefixes made before it was done
         # Keep one wineserver for the whole run: each program then starts quickly.
         server = subprocess.Popen([WINESERVER, "-p"], env=self.env(), stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL, start_new_session=True)
