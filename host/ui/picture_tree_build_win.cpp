@@ -1,0 +1,106 @@
+#include "ui/picture_tree_build_win.hpp"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "catalogue/pic_list.hpp"
+#include "ui/small_dialogs_win.hpp"
+#include "ui/ui_framework_win.hpp"
+
+namespace kelv::ui {
+
+std::string FileNameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+PictureTreeBuild::~PictureTreeBuild() {
+  stop_ = true;
+  WaitIdle();
+}
+
+HTREEITEM PictureTreeBuild::InsertNode(HWND tree, HTREEITEM parent, const std::string& text, uint32_t data) {
+  TVINSERTSTRUCTA insert{};
+  insert.hParent = parent;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+  insert.item.pszText = const_cast<char*>(text.c_str());
+  insert.item.lParam = static_cast<LPARAM>(data);
+  return TreeView_InsertItem(tree, &insert);
+}
+
+void PictureTreeBuild::InsertPictures(HWND tree, HTREEITEM folder, uint32_t slot, const TPathList& pictures,
+                                      const std::atomic<bool>* stop) {
+  const size_t count = std::min(pictures.size(), kMaxPictureNodes);
+  for (size_t n = 0; n < count; ++n) {
+    if (stop && *stop) return;
+    InsertNode(tree, folder, FileNameOf(pictures[n]), PictureNodeData(slot, static_cast<uint32_t>(n + 1)));
+  }
+}
+
+bool PictureTreeBuild::WaitIdle(int maxRounds) {
+  for (int round = 0; running_ && (maxRounds == 0 || round < maxRounds); ++round) {
+    Sleep(10);
+    PumpMessages();
+  }
+  if (!running_ && thread_) {
+    WaitForSingleObject(thread_.get(), INFINITE);  // its last steps after the flag
+    thread_.reset();
+  }
+  return !running_;
+}
+
+void PictureTreeBuild::Start(HWND tree, HWND dialog, bool threaded) {
+  if (running_) {
+    stop_ = true;
+    WaitIdle(100);
+    Sleep(100);
+  }
+  WaitIdle();
+  tree_ = tree;
+  dialog_ = dialog;
+  threaded_ = threaded;
+  // The flags are set here, before the worker exists, so that nobody sees a build that
+  // has been asked for as finished.
+  stop_ = false;
+  running_ = true;
+  Framework::Get().SetTreeBusyCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+  if (!threaded) {
+    Build();
+    return;
+  }
+  DWORD id = 0;
+  thread_.reset(CreateThread(nullptr, 0, WorkerMain, this, 0, &id));
+  if (!thread_) Build();  // no thread to be had: build here
+}
+
+DWORD WINAPI PictureTreeBuild::WorkerMain(void* self) {
+  static_cast<PictureTreeBuild*>(self)->Build();
+  return 0;
+}
+
+void PictureTreeBuild::Build() {
+  TreeView_DeleteAllItems(tree_);
+  slots_.Reset();
+  // Read only: the catalogue's own bookkeeping is not touched from this thread.
+  const TPicList& catalogue = TheCatalogue();
+  for (int32_t i = 1; i < catalogue.Count() && !stop_; ++i) {
+    const TFolderItem* entry = catalogue.Item(i);
+    const uint32_t slot = slots_.Add(i);
+    if (slot == 0) break;
+    HTREEITEM folder = InsertNode(tree_, TVI_ROOT, entry->Path, PictureNodeData(slot, 0));
+    InsertPictures(tree_, folder, slot, *entry->Pictures, &stop_);
+  }
+  if (catalogue.Count() > 0) {
+    const TPathList& singles = *catalogue.Item(0)->Pictures;
+    for (size_t n = 0; n < singles.size() && !stop_; ++n)
+      InsertNode(tree_, TVI_ROOT, FileNameOf(singles[n]), PictureNodeData(0, static_cast<uint32_t>(n + 1)));
+  }
+  if (threaded_) PostMessageA(dialog_, kTreeBuiltMessage, 0, 0);
+  Framework::Get().SetTreeBusyCursor(nullptr);
+  stop_ = false;
+  running_ = false;
+}
+
+}  // namespace kelv::ui
