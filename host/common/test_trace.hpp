@@ -12,7 +12,10 @@
 // window with its place on the screen (pixels, right and bottom exclusive),
 //   control dialog=<window class> id=<control id> class=<window class> rect=<l>,<t>,<r>,<b>
 //           visible=<0|1> enabled=<0|1> text=<window text>
-// and then "controls dialog=<window class> end".
+// and then "controls dialog=<window class> end"; the settings dialog lists its controls
+// again each time it shows the properties of a node of its picture tree, and adds
+//   picture tree built nodes=<number of tree nodes>
+// when its picture tree has been filled.
 // Without the variable nothing is written. Nothing else reads or writes the file.
 #pragma once
 

@@ -27,6 +27,7 @@ void SetText(HWND control, const std::string& text) { SetWindowTextA(control, te
 }  // namespace
 
 void SettingsDialog::FillControls() {
+  StartTreeBuild(true);
   const DialogValues v = ValuesFromSettings(TheSettings());
   SetText(c_.delayEdit, v.delayText);
   SetText(c_.durationEdit, v.durationText);
@@ -60,6 +61,7 @@ void SettingsDialog::FillControls() {
   SetChecked(c_.center, v.textPos == TextPosChoice::Center);
   SetChecked(c_.bottom, v.textPos == TextPosChoice::Bottom);
   if (previewBitmap_) previewBitmap_->Crop = v.fillScreen;
+  FillEffectsTree();
 }
 
 DialogValues SettingsDialog::ValuesFromControls() const {
@@ -126,10 +128,7 @@ void SettingsDialog::EditToTrackBar(HWND edit, HWND trackbar, bool duration) {
     SendMessageA(trackbar, TBM_SETPOS, TRUE, value);
     if (Framework::Get().ThemesActive()) SendMessageA(trackbar, WM_ENABLE, TRUE, 0);
   }
-  if (duration && value >= 1) {
-    pendingEffectDuration_ = value * 1000;
-    durationChanged_ = true;
-  }
+  if (duration && value >= 1) SetPreviewDuration(value * 1000);
 }
 
 void SettingsDialog::OnTrackBarMoved(HWND trackbar) {
@@ -181,14 +180,40 @@ void SettingsDialog::OnCommand(int32_t id, int32_t code, HWND control) {
     case kIdAutoRotate:
       settings.ignoreexif = !IsChecked(c_.autoRotate);
       ResendInputOptions();
+      ShowProperties(TreeView_GetSelection(c_.pictureTree));
+      break;
+    case kIdAddFolder:
+      AddFolderCommand();
+      break;
+    case kIdRemove:
+      RemoveCommand();
+      break;
+    case kIdAddPicture:
+      AddPictureCommand();
+      break;
+    case kIdRefreshFolder:
+      RefreshFolderCommand();
+      break;
+    case kIdIncludeSubdirs:
+    case kIdAutoRefresh:
+      FolderFlagClicked(id == kIdIncludeSubdirs);
       break;
     case kIdHelp:
       ShowPageHelp();
       break;
     case kIdOk:
-      SaveAndExit();
     case kIdCancel:
-      ReleaseDialog();
+    case kIdPreview:
+      // While an effect preview runs, these stop it first and happen afterwards.
+      if (DeferIfPreviewing(window_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control))) break;
+      if (id == kIdOk) SaveAndExit();
+      if (id == kIdCancel) ReleaseDialog();
+      RunSaverPreview();
+      break;
+    case kIdSelectAll:
+    case kIdSelectNone:
+      SetAllEffects(id == kIdSelectAll);
+      break;
     case kIdStartFromRandom:
       if (IsChecked(c_.startFromRandom) && IsChecked(c_.startFromPrevious)) SetChecked(c_.startFromPrevious, false);
       break;
@@ -207,18 +232,28 @@ void SettingsDialog::OnCommand(int32_t id, int32_t code, HWND control) {
       ResendInputOptions();
       break;
     case kIdFilter:
-      RunFilterDialog(window_);
+      RunFilterDialog(window_, [this] { RestoreFilteredPictures(); });
       break;
     default:
       break;
   }
 }
 
+void SettingsDialog::RestoreFilteredPictures() {
+  treeBuild_->WaitIdle();
+  TheCatalogue().RestoreAllFiltered();
+  StartTreeBuild(false);
+}
+
 LRESULT SettingsDialog::OnNotify(const NMHDR& header) {
   if (header.idFrom == kIdTab && header.code == static_cast<UINT>(TCN_SELCHANGE)) {
+    if (DeferIfPreviewing(window_, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header))) return 0;
     if (GetFocus() != tabs_->Tab()) SetFocus(tabs_->Tab());
     tabs_->Refresh();
   }
+  if (header.idFrom == kIdEffectsTree && header.code == static_cast<UINT>(TVN_SELCHANGEDA)) EffectSelectionChanged();
+  if (header.idFrom == kIdPictureTree && header.code == static_cast<UINT>(TVN_SELCHANGEDA))
+    ShowProperties(TreeView_GetSelection(c_.pictureTree));
   return 0;
 }
 

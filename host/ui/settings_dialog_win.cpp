@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "crash/app_mode.hpp"
 #include "plugins/plugin_host.hpp"
@@ -25,6 +26,12 @@ SettingsDialog* DialogOf(HWND window) {
   return reinterpret_cast<SettingsDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
+bool IsSettingsWindow(HWND window) {
+  char name[32] = {};
+  GetClassNameA(window, name, sizeof name);
+  return lstrcmpA(name, kSettingsClassName) == 0;
+}
+
 LRESULT CALLBACK SettingsWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
@@ -36,7 +43,7 @@ LRESULT CALLBACK SettingsWndProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 void PageChangedCallback(HWND tab) {
-  if (SettingsDialog* dialog = DialogOf(GetParent(tab))) dialog->PageShown(tab);
+  if (SettingsDialog* dialog = SettingsDialog::Of(tab)) dialog->PageShown(tab);
 }
 
 bool RegisterSettingsClass() {
@@ -57,6 +64,11 @@ bool RegisterSettingsClass() {
 }  // namespace
 
 SettingsDialog::SettingsDialog(const SettingsHooks& hooks) : hooks_(hooks) {}
+
+SettingsDialog* SettingsDialog::Of(HWND window) {
+  HWND top = GetAncestor(window, GA_ROOT);
+  return top && IsSettingsWindow(top) ? DialogOf(top) : nullptr;
+}
 
 PageChangeCallback SettingsPageCallback() { return PageChangedCallback; }
 
@@ -118,11 +130,6 @@ void SettingsDialog::Run() {
   }
 }
 
-void SettingsDialog::PageShown(HWND tab) {
-  const auto page = static_cast<int32_t>(SendMessageA(tab, TCM_GETCURSEL, 0, 0));
-  if (page != lastPageShown_) lastPageShown_ = page;
-}
-
 void SettingsDialog::ShowPageHelp() {
   const auto page = static_cast<int32_t>(SendMessageA(tabs_->Tab(), TCM_GETCURSEL, 0, 0));
   help_->Show(HelpTopicForPage(page), window_, TheSettings().HelpFile);
@@ -138,6 +145,12 @@ LRESULT SettingsDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, 
     case WM_HSCROLL:
       OnTrackBarMoved(reinterpret_cast<HWND>(lParam));
       return 0;
+    case kTreeBuiltMessage:
+      OnTreeBuilt();
+      return 0;
+    case WM_CLOSE:
+      if (DeferIfPreviewing(window, message, wParam, lParam)) return 0;
+      break;
     case WM_DESTROY:
       ReleaseDialog();
     case WM_SETFOCUS:
@@ -159,6 +172,7 @@ LRESULT SettingsDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, 
 }
 
 void SettingsDialog::SaveAndExit() {
+  treeBuild_->RequestStop();  // it only reads the catalogue: the save need not wait
   ReadControls();
   SaveSettings(hooks_);
   ReleaseDialog();
@@ -166,6 +180,11 @@ void SettingsDialog::SaveAndExit() {
 
 void SettingsDialog::ReleaseDialog() {
   releasing_ = true;
+  treeBuild_->RequestStop();
+  // About a second; a worker still going then stops at its next node, which needs this
+  // thread to answer its insertion: it is waited for, never cut off where it may hold a
+  // lock.
+  if (!treeBuild_->WaitIdle(101)) treeBuild_->WaitIdle();
   previewDC_.reset();
   previewBitmap_.reset();
   highlightBrush_.reset();
@@ -176,14 +195,16 @@ void SettingsDialog::ReleaseDialog() {
   ui.ReleaseDrawingObjects();
   help_.reset();
   ui.Theme().Free();
+  if (comInitialised_) CoUninitialize();
   UnloadPlugins();
   StatsCleanEnd();
   ExitProcess(0);
 }
 
 void RunSettingsDialog(const SettingsHooks& hooks) {
-  SettingsDialog dialog(hooks);
-  dialog.Run();
+  // On the heap: the dialog holds the picture tree's table of folder slots.
+  auto dialog = std::make_unique<SettingsDialog>(hooks);
+  dialog->Run();
 }
 
 }  // namespace kelv::ui

@@ -7,15 +7,23 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "common/owners_win.hpp"
 #include "imaging/bitmap.hpp"
 #include "settings/settings_store.hpp"
+#include "show/show_effects.hpp"
 #include "ui/dialog_values.hpp"
 #include "ui/help_topics.hpp"
 #include "ui/help_win.hpp"
+#include "ui/folder_slots.hpp"
+#include "ui/picture_tree_build_win.hpp"
 #include "ui/tab_control_win.hpp"
 #include "ui/ui_framework_win.hpp"
+
+namespace kelv {
+class SaverRun;
+}
 
 namespace kelv::ui {
 
@@ -45,9 +53,22 @@ struct SettingsControls {
   HWND showFileName, transparent, font, includePath, includeFolder, includeExtension;
   HWND top, center, bottom;
   HWND pictureTree, autoRotate, picturePreview, refreshFolder, includeSubdirs, autoRefresh;
-  HWND widthLabel, heightLabel, formatLabel, sizeLabel;
+  HWND widthLabel, heightLabel, formatLabel, sizeLabel, propertiesGroup;
   HWND effectsTree, effectPreview, directDraw;
   HWND help, ok, cancel, preview;
+};
+
+// The pages in tab order.
+enum : int32_t { kPageGeneral = 0, kPagePhotos = 1, kPageEffects = 2, kPageAbout = 3 };
+
+// A message that arrived while an effect preview ran: it is handled once the preview has
+// stopped. A notification keeps a copy of its header.
+struct DeferredMessage {
+  HWND window = nullptr;
+  UINT message = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  NMHDR header{};
 };
 
 // The Image properties box shows a picture's properties or a folder's controls.
@@ -65,6 +86,10 @@ public:
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // The page the tab shows, told after the tab or a page has painted.
   void PageShown(HWND tab);
+  // The dialog of a window of it (the main window or any window below it), or null.
+  static SettingsDialog* Of(HWND window);
+  // The picture preview shows the preview bitmap.
+  void PaintPicturePreview(HWND preview);
 
   HWND Window() const { return window_; }
   TmyTabControl& Tabs() { return *tabs_; }
@@ -78,7 +103,28 @@ private:
   void BuildEffectsPage();
   void BuildAboutPage();
   void BuildBottomRow();
+
+  // Photos page.
+  void StartTreeBuild(bool threaded);
+  void OnTreeBuilt();
   void ShowPropertiesMode(PropertiesMode mode);
+  void ResetPropertyLabels();
+  void ClearPreview();
+  void CopyPreview();
+  // The properties of a node (null: none selected); the trace then lists the controls.
+  void ShowProperties(HTREEITEM item);
+  void ShowPropertiesOf(HTREEITEM item);
+  void PhotosPageArrived();
+  std::string BrowseForFolder(const char* title);
+  std::vector<std::string> OpenPictureFiles();
+  void AddFolderCommand();
+  void AddPictureCommand();
+  void RemoveCommand();
+  void RefreshFolderCommand();
+  void FolderFlagClicked(bool includeSubdirs);
+  // The Filter dialog changed the filter: every filtered picture comes back and the tree
+  // is built again.
+  void RestoreFilteredPictures();
   void AddToolTips();
 
   void FillControls();
@@ -96,6 +142,19 @@ private:
   void ShowPageHelp();
 
   [[noreturn]] void SaveAndExit();
+
+  // Effects page.
+  void FillEffectsTree();
+  void EffectSelectionChanged();
+  void SetAllEffects(bool enabled);
+  void RunEffectPreview();
+  // While an effect preview runs: stops it and keeps the message for afterwards (true).
+  bool DeferIfPreviewing(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  void DeliverDeferred();
+  void SetPreviewDuration(int32_t milliseconds);
+  void RunSaverPreview();
+  void DrawPreviewFrames(HWND tab, HWND preview);
+  void DrawOrderSeparator(HWND tab);
   [[noreturn]] void ReleaseDialog();
 
   SettingsHooks hooks_;
@@ -110,16 +169,27 @@ private:
   UniqueBrush highlightBrush_, shadowBrush_;
   UniquePen shadowPen_, highlightPen_;
   int32_t lastPageShown_ = -1;
-  // The duration the duration edit asks of a running effect preview (ms), and whether it
-  // changed since the preview last looked.
-  int32_t pendingEffectDuration_ = -1;
-  bool durationChanged_ = false;
   std::unique_ptr<HtmlHelpViewer> help_ = std::make_unique<HtmlHelpViewer>();
   bool releasing_ = false;
+  std::unique_ptr<FolderSlots> slots_ = std::make_unique<FolderSlots>();
+  std::unique_ptr<PictureTreeBuild> treeBuild_ = std::make_unique<PictureTreeBuild>(*slots_);
+  PropertiesMode propertiesMode_ = PropertiesMode::Picture;
+  bool propertiesStale_ = true;
+  bool comInitialised_ = false;
+  // The run of a running effect preview (null when none runs), the effects the next one
+  // shows, and whether the current one stops only to start again with them.
+  SaverRun* activeRun_ = nullptr;
+  std::vector<EffectEntry> pendingEffects_;
+  bool restartPreview_ = false;
+  bool saverPreviewRunning_ = false;
+  DeferredMessage deferred_;
 };
 
 // The tab control's page-change callback: tells the dialog of the main window.
 PageChangeCallback SettingsPageCallback();
+// The two preview windows' procedures.
+LRESULT CALLBACK EffectPreviewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK PicturePreviewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Runs the settings dialog with the program's settings load and save; returns only when
 // its window class or window cannot be made (the dialog otherwise ends the process).

@@ -15,19 +15,13 @@ namespace kelv::ui {
 
 namespace {
 
-enum Page : int32_t { kGeneral = 0, kPhotos = 1, kEffects = 2, kAbout = 3 };
+enum Page : int32_t { kGeneral = kPageGeneral, kPhotos = kPagePhotos, kEffects = kPageEffects, kAbout = kPageAbout };
 
 constexpr const char* kHomePage = "https://www.kelvora.com/";
 constexpr const char* kSupportPage = "https://www.kelvora.com/support/";
 
 void AddItems(HWND combo, std::initializer_list<const char*> items) {
   for (const char* item : items) SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
-}
-
-// The picture preview's frame and the effect preview's background are painted by the
-// previews themselves; until the picture and effect previews run they stay grey.
-LRESULT CALLBACK PreviewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcA(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -114,9 +108,11 @@ void SettingsDialog::BuildPhotosPage() {
   c_.autoRotate = CreateCheckBox(list, kIdAutoRotate, "Auto rotate photos (EXIF)", {20, 332, 150, 20});
 
   c_.picturePreview =
-      add(CreatePicturePreviewWindow(page, kIdPicturePreview, 236, 20, previewWidth_, previewHeight_, PreviewProc));
+      add(CreatePicturePreviewWindow(page, kIdPicturePreview, 236, 20, previewWidth_, previewHeight_,
+                                                  PicturePreviewProc));
 
   HWND properties = add(CreateGroupBox(page, 0, "Image properties", {226, 275, 340, 88}));
+  c_.propertiesGroup = properties;
   c_.widthLabel = CreateLabel(properties, 0, "Width : ", {20, 20, 120, 20});
   c_.heightLabel = CreateLabel(properties, 0, "Height : ", {20, 43, 120, 20});
   c_.formatLabel = CreateLabel(properties, 0, "Format : ", {20, 66, 120, 20});
@@ -129,19 +125,12 @@ void SettingsDialog::BuildPhotosPage() {
   ShowPropertiesMode(PropertiesMode::Picture);
 }
 
-void SettingsDialog::ShowPropertiesMode(PropertiesMode mode) {
-  const int pictureShow = mode == PropertiesMode::Picture ? SW_SHOW : SW_HIDE;
-  const int folderShow = mode == PropertiesMode::Folder ? SW_SHOW : SW_HIDE;
-  for (HWND label : {c_.widthLabel, c_.heightLabel, c_.formatLabel, c_.sizeLabel}) ShowWindow(label, pictureShow);
-  for (HWND control : {c_.refreshFolder, c_.includeSubdirs, c_.autoRefresh}) ShowWindow(control, folderShow);
-}
-
 void SettingsDialog::BuildEffectsPage() {
   HWND page = page_[kEffects];
   auto add = [&](HWND control) { tabs_->AddWindow(kEffects, control); return control; };
 
   c_.effectsTree = add(CreateCheckTreeView(page, kIdEffectsTree, "Tree Effects", {16, 20, 220, 225}));
-  c_.effectPreview = add(CreateEffectPreviewWindow(page, kIdEffectPreview, {256, 20, 300, 225}, PreviewProc));
+  c_.effectPreview = add(CreateEffectPreviewWindow(page, kIdEffectPreview, {256, 20, 300, 225}, EffectPreviewProc));
   add(CreateButton(page, kIdSelectAll, "Select all", {21, 255, 90, 23}));
   add(CreateButton(page, kIdSelectNone, "Select none", {131, 255, 90, 23}));
   c_.directDraw = add(CreateCheckBox(page, kIdDirectDraw, "Use DirectDraw", {26, 295, 180, 16}));

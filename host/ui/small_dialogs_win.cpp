@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "catalogue/pic_list.hpp"
 #include "settings/settings.hpp"
 #include "ui/control_factories_win.hpp"
 #include "ui/control_trace_win.hpp"
@@ -169,6 +168,10 @@ class ImagesPerScreenDialog : public SmallDialog {
 };
 
 class FilterDialog : public SmallDialog {
+public:
+  explicit FilterDialog(std::function<void()> restoreFiltered) : restoreFiltered_(std::move(restoreFiltered)) {}
+
+private:
   enum : int32_t { kHideSmaller = 115, kOk = 112, kCancel = 113 };
 
   void BuildControls() override {
@@ -197,7 +200,7 @@ class FilterDialog : public SmallDialog {
         ReadFilterChoice(IsChecked(hideSmaller_), GetControlText(width_), GetControlText(height_), s);
     // Every picture the old filter left out comes back; the new filter applies when the
     // catalogue is next filtered.
-    if (choice.changed) TheCatalogue().RestoreAllFiltered();
+    if (choice.changed && restoreFiltered_) restoreFiltered_();
     s.filterres = choice.on;
     s.filterx = choice.width;
     s.filtery = choice.height;
@@ -213,6 +216,7 @@ class FilterDialog : public SmallDialog {
   int32_t OkId() const override { return kOk; }
   int32_t CancelId() const override { return kCancel; }
 
+  std::function<void()> restoreFiltered_;
   HWND hideSmaller_ = nullptr;
   HWND width_ = nullptr;
   HWND height_ = nullptr;
@@ -225,8 +229,8 @@ void RunImagesPerScreenDialog(HWND owner) {
   dialog.Run(owner, "Kelvora Images per screen", "Images per screen", 195);
 }
 
-void RunFilterDialog(HWND owner) {
-  FilterDialog dialog;
+void RunFilterDialog(HWND owner, std::function<void()> restoreFiltered) {
+  FilterDialog dialog(std::move(restoreFiltered));
   dialog.Run(owner, "Kelvora_filter", "Filter", 135);
 }
 

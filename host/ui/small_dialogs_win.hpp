@@ -4,13 +4,15 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace kelv::ui {
 
 // Both run their own message loop with the owner disabled and return once closed.
 void RunImagesPerScreenDialog(HWND owner);
-void RunFilterDialog(HWND owner);
+// `restoreFiltered` runs when OK changes the filter, before the new values are kept.
+void RunFilterDialog(HWND owner, std::function<void()> restoreFiltered);
 
 // A message box without owner, caption "Kelvora" and an OK button.
 void ShowMessage(const std::string& text);

@@ -129,6 +129,19 @@ int32_t CaptionHeight() {
   return ScaleTo96(metrics.iCaptionHeight + metrics.iBorderWidth);
 }
 
+void RepaintWithChildren(HWND window) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void InvalidateTabRow(HWND tab) {
+  RECT row{};
+  GetClientRect(tab, &row);
+  RECT display = row;
+  SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+  row.bottom = display.top;
+  InvalidateRect(tab, &row, FALSE);
+}
+
 std::string GetControlText(HWND window) {
   char buffer[1001];
   const int length = GetWindowTextA(window, buffer, 1000);

@@ -122,6 +122,14 @@ HWND ControlById(int32_t id);
 // client height.
 int32_t CaptionHeight();
 
+// Repaints a window and every window below it (a group box repainted alone covers its
+// controls).
+void RepaintWithChildren(HWND window);
+// Repaints the tab control's row of tabs only. The pages lie below the tab control in the
+// order of siblings, and the tab control paints its whole display area on some systems:
+// repainting all of it would cover the current page.
+void InvalidateTabRow(HWND tab);
+
 // The window's text (up to 1000 characters).
 std::string GetControlText(HWND window);
 // The state of a check box or radio button.
