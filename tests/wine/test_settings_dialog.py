@@ -137,7 +137,9 @@ LAYOUT = [
 ]
 
 
-class SettingsDialog(unittest.TestCase):
+class DialogDriver:
+    """Starting the dialog on the complete base settings, and driving it (for the test
+    classes here and in test_settings_trees.py)."""
     maxDiff = None
 
     @classmethod
@@ -275,6 +277,16 @@ class SettingsDialog(unittest.TestCase):
         self.focus(box[0])
         return self.wait_controls(dialog, shown)
 
+    def new_controls(self, after: int, dialog: str = MAIN, timeout: float = 20) -> list:
+        """The controls of the first trace block of the dialog after the first `after`."""
+        return self.wait_controls(dialog, after + 1, timeout)
+
+    def blocks(self, dialog: str = MAIN) -> int:
+        text = self.trace.read_text(errors="replace") if self.trace.exists() else ""
+        return text.count(f"controls dialog={dialog} end")
+
+
+class SettingsDialog(DialogDriver, unittest.TestCase):
     # ---- layout and looks --------------------------------------------------------------
     def check_layout(self, dpi: int):
         controls = self.controls

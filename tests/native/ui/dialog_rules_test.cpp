@@ -3,6 +3,7 @@
 // controls and focus.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,9 @@
 #include "ui/control_registry.hpp"
 #include "ui/dialog_values.hpp"
 #include "ui/dpi_scale.hpp"
+#include "ui/effect_tree_rules.hpp"
+#include "ui/folder_slots.hpp"
+#include "ui/open_file_filter.hpp"
 #include "ui/number_edit.hpp"
 #include "ui/small_dialog_rules.hpp"
 
@@ -186,6 +190,85 @@ TEST(ControlBookkeeping, RegistryAndFocusStack) {
   EXPECT_EQ(registry.Find(102), nullptr);
   EXPECT_EQ(focused, std::vector<NativeWindow>{window(3)});
   EXPECT_EQ(focus.Depth(), 0);
+}
+
+TEST(PictureTree, FileFilterAndFolderSlots) {
+  using namespace std::string_literals;
+  const std::string filter = BuildOpenFileFilter(
+      {{".jpg", "JPEG"}, {".jpeg", "JPEG"}, {".bmp", "Bitmap"}, {".ppm", "PPM"}, {".bmp", "Bitmap"}, {".png", "PNG"}});
+  EXPECT_EQ(filter, "All formats\0*.jpg;*.jpeg;*.bmp;*.ppm;*.png\0"
+                    "JPEG (*.jpg;*.jpeg)\0*.jpg;*.jpeg\0Bitmap (*.bmp)\0*.bmp\0PPM (*.ppm)\0*.ppm\0"
+                    "PNG (*.png)\0*.png\0\0"s);
+
+  EXPECT_EQ(SplitOpenFileResult("C:\\pics\\a.jpg\0\0"s), std::vector<std::string>{"C:\\pics\\a.jpg"});
+  EXPECT_EQ(SplitOpenFileResult("C:\\pics\0a.jpg\0b.png\0\0"s),
+            (std::vector<std::string>{"C:\\pics\\a.jpg", "C:\\pics\\b.png"}));
+  EXPECT_TRUE(SplitOpenFileResult(std::string(10, '\0')).empty());
+
+  // Removing a folder: its slot names nothing, later folders follow their entries down.
+  auto slots = std::make_unique<FolderSlots>();
+  slots->Reset();
+  for (int32_t entry = 1; entry <= 3; ++entry) EXPECT_EQ(slots->Add(entry), static_cast<uint32_t>(entry));
+  slots->RemoveEntry(2);
+  EXPECT_EQ(slots->Entry(1), 1);
+  EXPECT_EQ(slots->Entry(2), 0);
+  EXPECT_EQ(slots->Entry(3), 2);
+  EXPECT_EQ(slots->Entry(9), 0);
+  EXPECT_EQ(PictureNodeData(3, 5), 0x30005u);
+  EXPECT_EQ(SlotOf(0x30005u), 3u);
+  EXPECT_EQ(NumberOf(0x30005u), 5u);
+}
+
+TEST(EffectsTree, NodesGroupStatesAndChecks) {
+  EXPECT_EQ(EffectNodeData(0, 2), 0x10300u);
+  EXPECT_EQ(EffectNodeData(1, 0, 4), 0x20105u);
+  const std::optional<EffectNode> node = DecodeEffectNode(0x20105u);
+  ASSERT_TRUE(node);
+  EXPECT_EQ(node->module, 1);
+  EXPECT_EQ(node->group, 0);
+  EXPECT_EQ(node->effect, 4);
+  EXPECT_TRUE(DecodeEffectNode(0x0102u) == std::nullopt);  // no module
+  EXPECT_EQ(GroupNodeText("Wipes", 3), "Wipes  (3)");
+  EXPECT_EQ(GroupNodeText("Fade", 1), "Fade");
+
+  EffectModuleState module;
+  module.groups = {{true, {true, true, true}}, {true, {true}}};
+  EXPECT_EQ(GroupFillState(module.groups[0], 3), kNodeChecked);
+
+  // Unchecking two of three effects leaves the group partly checked; the table is the
+  // effect alone.
+  ApplyEffectCheck(module, 1, {1, 0, 0}, false, 3);
+  const EffectCheck partly = ApplyEffectCheck(module, 1, {1, 0, 1}, false, 3);
+  EXPECT_EQ(partly.groupState, kNodePartly);
+  EXPECT_TRUE(module.groups[0].enabled);
+  ASSERT_EQ(partly.table.size(), 1u);
+  EXPECT_EQ(partly.table[0].effect, 1);
+  EXPECT_EQ(GroupFillState(module.groups[0], 3), kNodePartly);
+
+  // Unchecking the partly checked group unchecks its effects; checking it checks them all.
+  const EffectCheck off = ApplyEffectCheck(module, 1, {1, 0, -1}, false, 3);
+  EXPECT_TRUE(off.childrenSet);
+  EXPECT_EQ(off.groupState, kNodeUnchecked);
+  EXPECT_EQ(module.groups[0].effects, (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(off.table.size(), 3u);
+  ApplyEffectCheck(module, 1, {1, 0, -1}, true, 3);
+  EXPECT_EQ(module.groups[0].effects, (std::vector<bool>{true, true, true}));
+  // The last effect unchecked takes the group's flag with it.
+  for (int32_t e = 0; e < 3; ++e) ApplyEffectCheck(module, 1, {1, 0, e}, false, 3);
+  EXPECT_FALSE(module.groups[0].enabled);
+
+  // A group of one effect stands for it.
+  module.groups[1] = {false, {false}};
+  const EffectCheck single = ApplyEffectCheck(module, 1, {1, 1, -1}, true, 1);
+  EXPECT_TRUE(module.groups[1].enabled);
+  EXPECT_TRUE(module.groups[1].effects[0]);
+  EXPECT_EQ(single.groupState, kNodeChecked);
+
+  SetAllEffectStates({&module}, true);
+  EXPECT_EQ(GroupFillState(module.groups[0], 3), kNodeChecked);
+  module.enabled = false;  // a disabled module is left alone
+  SetAllEffectStates({&module}, false);
+  EXPECT_TRUE(module.groups[0].enabled);
 }
 
 }  // namespace

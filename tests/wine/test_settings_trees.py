@@ -1,0 +1,259 @@
+"""The settings dialog's picture and effect trees and its previews, on the real
+`kelvsaver.scr /c` under Wine (driven as in test_settings_dialog.py).
+
+The dialog lists its controls in the KELVORA_TEST_TRACE file whenever it shows the
+properties of a picture-tree node, and adds "picture tree built nodes=N" when its tree is
+filled; the show adds one "effect=..." line per transition, in the effect preview too.
+"""
+import re
+import struct
+import time
+import unittest
+from pathlib import Path
+
+from test_settings_dialog import MAIN, DialogDriver
+from winebench import PRODUCT_KEY, reg_text
+
+PLUGINS_KEY = PRODUCT_KEY + r"\Plugins"
+
+
+def write_bmp(path: Path, width: int, height: int, rgb):
+    """A 24-bit bottom-up BMP of one colour."""
+    row = bytes(rgb[::-1]) * width
+    row += b"\0" * ((4 - len(row) % 4) % 4)
+    pixels = row * height
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    path.write_bytes(header + info + pixels)
+
+
+def decode_effect_bits(data: bytes):
+    """A module's enable value: (module flag, [(group flag, [effect flags])])."""
+    bits = [(byte >> i) & 1 for byte in data for i in range(8)]
+    position = 0
+
+    def take(n):
+        nonlocal position
+        value = sum(bit << i for i, bit in enumerate(bits[position:position + n]))
+        position += n
+        return value
+
+    module = take(1)
+    groups = []
+    while position + 4 <= len(bits):
+        count = take(4)
+        if position + count > len(bits):
+            break
+        groups.append((count != 0, [take(1) == 1 for _ in range(count)]))
+    return module, groups
+
+
+COLOURS = [(220, 40, 40), (40, 200, 40), (40, 40, 220), (220, 220, 40), (200, 40, 200)]
+
+
+class SettingsTrees(DialogDriver, unittest.TestCase):
+    def setUp(self):
+        super().setUp()
+        # On drive C:, which the folder browser reaches in a few keys.
+        self.pictures = self.bench.prefix / "drive_c" / "kelvora-pictures"
+        self.pictures.mkdir(exist_ok=True)
+        for f in self.pictures.glob("*"):
+            f.unlink()
+        for n, colour in enumerate(COLOURS, 1):
+            write_bmp(self.pictures / f"picture{n}.bmp", 100 + n, 80, colour)
+        self.cache = None
+        for cache in self.bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
+            cache.unlink()
+        self.bench.reg_delete_key(PLUGINS_KEY)
+
+    def properties(self, after: int) -> dict:
+        """The property labels' texts of the next trace block."""
+        controls = self.new_controls(after)
+        labels = {}
+        for c in controls:
+            for name in ("Width", "Height", "Format", "Size"):
+                if c.text.startswith(name + " : ") and c.visible:
+                    labels[name] = c.text
+            if c.text.endswith(" pictures") and c.visible:
+                labels["Width"] = c.text
+        return labels
+
+    def select(self, *keys) -> dict:
+        """Keys in the picture tree; the properties of the node they select."""
+        before = self.blocks()
+        self.keys(*keys)
+        return self.properties(before)
+
+    # ---- the picture tree --------------------------------------------------------------
+    def test_add_a_folder_see_a_picture_and_remove_one(self):
+        self.open()
+        self.show_page(1)
+        self.click("Add folder")
+        browser = self.wait_other_window("^Browse for Folder$")
+        self.assertIsNotNone(browser, "no folder browser")
+        # The browser's tree: Desktop, My Computer, its first drive (C:), the folder there.
+        self.focus(browser)
+        self.keys("shift+Tab", "Home")
+        self.bench.xdotool("type", "--delay", "30", "My")
+        self.keys("Right", "Right", "Right")
+        time.sleep(0.5)
+        self.bench.xdotool("type", "--delay", "30", "kelvora-p")
+        time.sleep(0.5)
+        before = self.blocks()
+        self.assertTrue(self.bench.press_key_in(browser, "Return", title="^Browse for Folder$"))
+        self.assertEqual(self.properties(before).get("Width"), "5 pictures")
+        self.assertEqual(self.bench.reg_export(PRODUCT_KEY)["DialogPath"][1], r"C:\kelvora-pictures")
+        self.focus()
+        self.click("Tree Images")
+        self.assertEqual(self.select("Right", "Down"),
+                         {"Width": "Width : 101", "Height": "Height : 80", "Format": "Format : Bitmap",
+                          "Size": "Size : 24 Kb"})
+        # The preview shows the picture: its centre has the picture's colour.
+        preview = self.control("Image1 PR", 9)
+        png = self.bench.screenshot("dialog-picture-preview.png")
+        centre = subprocess_pixel(png, *preview.centre)
+        self.assertTrue(all(abs(a - b) <= 8 for a, b in zip(centre, COLOURS[0])), centre)
+
+        # Removing the third of five pictures: the fourth and fifth become third and fourth.
+        self.select("Down", "Down")
+        before = self.blocks()
+        self.click("Remove")
+        self.assertEqual(self.properties(before)["Width"], "Width : 104")
+        self.click("Tree Images")
+        self.assertEqual(self.select("Up")["Width"], "Width : 102")
+        self.assertEqual(self.select("Down")["Width"], "Width : 104")
+        self.assertEqual(self.select("Down")["Width"], "Width : 105")
+
+        # Catalogue edits reach the cache file on OK only.
+        caches = list(self.bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"))
+        self.assertEqual(caches, [])
+        self.ok()
+        cache = next(self.bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"))
+        data = cache.read_bytes()
+        for n in (1, 2, 4, 5):
+            self.assertIn(f"picture{n}.bmp".encode(), data)
+        self.assertNotIn(b"picture3.bmp", data)
+
+    def test_a_folder_of_12000_pictures_shows_10000_nodes(self):
+        big = self.bench.out / "dialog-big-folder"
+        big.mkdir(exist_ok=True)
+        tiny = self.pictures / "picture1.bmp"
+        existing = {p.name for p in big.iterdir()}
+        for n in range(12000):
+            name = f"p{n:05d}.bmp"
+            if name not in existing:
+                (big / name).write_bytes(tiny.read_bytes())
+        self.bench.reg_import(f'[{PRODUCT_KEY}\\Folders]\n"1"={reg_text(self.bench.windows_path(big))}\n')
+        self.open()
+        end = time.monotonic() + 120
+        while "picture tree built" not in self.trace.read_text(errors="replace"):
+            self.assertLess(time.monotonic(), end, "the picture tree was not built")
+            time.sleep(0.2)
+        lines = self.trace.read_text(errors="replace").splitlines()
+        built = [i for i, l in enumerate(lines) if l.startswith("picture tree built")]
+        shown = lines.index(f"controls dialog={MAIN} end")
+        self.assertLess(shown, built[0], "the window waited for the tree")
+        self.assertEqual(lines[built[0]], "picture tree built nodes=10001")  # the folder and 10000
+        before = self.blocks()
+        self.show_page(1)  # arriving selects the folder, which shows its properties
+        self.assertEqual(self.properties(before)["Width"], "12000 pictures")
+        self.click(id=17)
+        self.bench.finish(self.proc, 30)
+
+    # ---- the effects tree and the previews ------------------------------------------------
+    def effect_lines(self):
+        return [l for l in self.trace.read_text(errors="replace").splitlines() if l.startswith("effect=")]
+
+    def plugin_bits(self):
+        values = self.bench.reg_export(PLUGINS_KEY)
+        return {name: decode_effect_bits(data) for name, (kind, data) in values.items()}
+
+    def test_effect_checks_the_effect_preview_and_ok_during_it(self):
+        self.open()
+        self.ok()  # every effect enabled: the reference
+        everything = self.plugin_bits()
+        self.assertIn("basicfx.dll", everything)
+
+        self.open()
+        self.show_page(2)
+        preview = self.control("Image2 PR", 39)
+        # The first group (Radar) is selected and its preview runs, changing over time.
+        time.sleep(3)
+        first = self.bench.screenshot("dialog-effect-preview-1.png")
+        time.sleep(1.5)
+        second = self.bench.screenshot("dialog-effect-preview-2.png")
+        crop = f"{preview.right - preview.left}x{preview.bottom - preview.top}+{preview.left}+{preview.top}"
+        self.assertGreater(differing_pixels(first, second, crop), 100, "the effect preview stands still")
+        self.assertTrue(self.effect_lines(), "no transition ran in the preview")
+        self.assertTrue(all(" 0." in l and "basicfx.dll" in l for l in self.effect_lines()), self.effect_lines())
+
+        # Lines (the fourth group, three effects): its first effect alone, then unchecked.
+        self.click("Tree Effects")
+        self.keys("Home", "Down", "Down", "Down", "Right", "Down")
+        time.sleep(4)
+        lines = self.effect_lines()
+        self.assertTrue(lines[-1].startswith("effect=basicfx.dll 3.0 "), lines[-3:])
+        self.keys("space")
+        time.sleep(1)
+        self.ok()  # while the preview runs: it stops, then OK saves and ends
+        bits = self.plugin_bits()
+        module, groups = bits["basicfx.dll"]
+        expected_module, expected_groups = everything["basicfx.dll"]
+        expected_groups = list(expected_groups)
+        expected_groups[3] = (True, [False, True, True])
+        self.assertEqual((module, groups), (expected_module, expected_groups))
+
+        # Select all, then Cancel: nothing written; Select all and OK: everything again.
+        for closing in ("cancel", "ok"):
+            self.open()
+            self.show_page(2)
+            self.click("Select all")
+            if closing == "cancel":
+                self.click(id=17)
+                code, _ = self.bench.finish(self.proc, 30)
+                self.assertEqual(code, 0)
+                self.assertEqual(self.plugin_bits()["basicfx.dll"], (module, groups))
+            else:
+                self.ok()
+                self.assertEqual(self.plugin_bits(), everything)
+
+    def test_preview_button_runs_the_saver_and_comes_back(self):
+        self.open()
+        self.type_into(15, "1")
+        self.click("Preview")
+        saver = self.wait_other_window("^Tarnwick Kelvora$", timeout=20)
+        self.assertIsNotNone(saver, "no full-screen preview")
+        time.sleep(3)
+        self.bench.screenshot("dialog-preview-button.png")
+        self.assertTrue(self.bench.press_key_in(saver, "Escape", title="^Tarnwick Kelvora$", timeout=20))
+        self.assertIsNone(self.proc.poll(), "the dialog ended with the preview")
+        self.focus()
+        self.click(id=17)
+        code, _ = self.bench.finish(self.proc, 30)
+        self.assertEqual(code, 0)
+        self.assertEqual(self.exported()["Delay"], "7000")  # the preview saved nothing
+
+
+def subprocess_pixel(png: Path, x: int, y: int):
+    """The RGB of one pixel of a screenshot."""
+    import subprocess
+    out = subprocess.run(["convert", str(png), "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"],
+                         capture_output=True, text=True, check=True).stdout
+    m = re.search(r"\((\d+),(\d+),(\d+)", out)
+    return tuple(int(v) for v in m.groups())
+
+
+def differing_pixels(a: Path, b: Path, crop: str) -> int:
+    """The number of pixels that differ between two screenshots inside `crop`."""
+    import subprocess
+    parts = []
+    for png in (a, b):
+        part = png.with_suffix(".crop.png")
+        subprocess.run(["convert", str(png), "-crop", crop, "+repage", str(part)], check=True)
+        parts.append(str(part))
+    r = subprocess.run(["compare", "-metric", "AE", *parts, "null:"], capture_output=True, text=True)
+    return int(float(r.stderr.split()[0]))
+
+
+if __name__ == "__main__":
+    unittest.main()
