@@ -66,6 +66,13 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
             cache.unlink()
         self.bench.reg_delete_key(PLUGINS_KEY)
 
+    def use_pictures_folder(self):
+        """The catalogue starts with the five test pictures (no cache file, one folder)."""
+        self.bench.reg_import(f'[{PRODUCT_KEY}\\Folders]\n"1"={reg_text(self.bench.windows_path(self.pictures))}\n')
+
+    def cache_files(self):
+        return list(self.bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"))
+
     def properties(self, after: int) -> dict:
         """The property labels' texts of the next trace block."""
         controls = self.new_controls(after)
@@ -124,15 +131,33 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         self.assertEqual(self.select("Down")["Width"], "Width : 104")
         self.assertEqual(self.select("Down")["Width"], "Width : 105")
 
+        # A single picture through the open-file dialog: a root node, selected.
+        self.click("Add picture")
+        opened = self.wait_other_window("^Open$")
+        self.assertIsNotNone(opened, "no open-file dialog")
+        self.focus(opened)
+        before = self.blocks()
+        self.bench.xdotool("type", "--delay", "20", r"C:\kelvora-pictures\picture2.bmp")
+        self.keys("Return")
+        self.assertEqual(self.properties(before)["Width"], "Width : 102")
+        self.focus()
+
+        # Refresh folder reads the folder again: picture3 is back, the deleted picture5 gone.
+        (self.pictures / "picture5.bmp").unlink()
+        self.click("Tree Images")
+        self.select("Up")  # from the single picture to the folder's last picture...
+        self.assertEqual(self.select("Left")["Width"], "4 pictures")  # ...and to the folder
+        before = self.blocks()
+        self.click("Refresh folder")
+        self.assertEqual(self.properties(before)["Width"], "4 pictures")
+
         # Catalogue edits reach the cache file on OK only.
-        caches = list(self.bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"))
-        self.assertEqual(caches, [])
+        self.assertEqual(self.cache_files(), [])
         self.ok()
-        cache = next(self.bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"))
-        data = cache.read_bytes()
-        for n in (1, 2, 4, 5):
+        data = self.cache_files()[0].read_bytes()
+        for n in (1, 2, 3, 4):
             self.assertIn(f"picture{n}.bmp".encode(), data)
-        self.assertNotIn(b"picture3.bmp", data)
+        self.assertNotIn(b"picture5.bmp", data)
 
     def test_a_folder_of_12000_pictures_shows_10000_nodes(self):
         big = self.bench.out / "dialog-big-folder"
@@ -159,6 +184,7 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         self.assertEqual(self.properties(before)["Width"], "12000 pictures")
         self.click(id=17)
         self.bench.finish(self.proc, 30)
+        self.assertEqual(self.cache_files(), [], "Cancel wrote the catalogue")
 
     # ---- the effects tree and the previews ------------------------------------------------
     def effect_lines(self):
@@ -169,6 +195,7 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         return {name: decode_effect_bits(data) for name, (kind, data) in values.items()}
 
     def test_effect_checks_the_effect_preview_and_ok_during_it(self):
+        self.use_pictures_folder()
         self.open()
         self.ok()  # every effect enabled: the reference
         everything = self.plugin_bits()
@@ -218,6 +245,7 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
                 self.assertEqual(self.plugin_bits(), everything)
 
     def test_preview_button_runs_the_saver_and_comes_back(self):
+        self.use_pictures_folder()
         self.open()
         self.type_into(15, "1")
         self.click("Preview")
