@@ -96,7 +96,7 @@ int RunProgram() {
     case ModeAction::ChangePassword:
       // No guard here: a failure reaches the unhandled-exception procedure.
       RaiseTestFaultIfAsked();
-      RunPasswordChangeMode();
+      RunPasswordChangeMode(cmd.paramText);
       break;
     case ModeAction::None:
       break;

@@ -58,6 +58,8 @@ KELV_DECLARE_EXCEPTION(ERegistryException, Exception)
 KELV_DECLARE_EXCEPTION(EListError, Exception)
 // Files that cannot be read or written.
 KELV_DECLARE_EXCEPTION(EInOutError, Exception)
+// Text that is not the number it should be ("'abc' is not a valid integer value").
+KELV_DECLARE_EXCEPTION(EConvertError, Exception)
 
 // The class name of the exception in flight, for objects that are not kelv::Exception
 // (empty when there is none).

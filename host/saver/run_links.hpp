@@ -7,19 +7,23 @@
 
 #include "common/native_handles.hpp"
 
+namespace kelv {
+class SaverRun;
+}
+
 namespace kelv::run_links {
 
 // Screen-saver password: the check before an ending input takes effect, and whether a
 // password is in use (then the run presents through GDI for the system's dialog).
-bool VerifyPassword();
+bool VerifyPassword(const SaverRun& run);
 bool PasswordProtected();
 // Run statistics: the running window, and the clean end of the process.
 void RecordRunWindow(NativeWindow window);
 void StatsCleanEnd();
 // Cover windows of the other monitors and the wallpaper step.
-void CreateCoverWindows();
+void CreateCoverWindows(SaverRun& run);
 void CloseCoverWindows();
-void WallpaperStep();
+void WallpaperStep(SaverRun& run);
 // Display order and catalogue at the end of a run: the resume point is the last picture
 // seen (-1: none was, and the stored point stays as it was).
 void SaveResumePosition(int32_t lastSeenPicture);

@@ -1,6 +1,9 @@
-// The saver run's links to other parts of the program. Parts that are not built yet
-// keep a neutral stand-in here, noted at each.
+// The saver run's links to other parts of the program.
 #include "saver/run_links.hpp"
+
+#include "saver/cover_windows_win.hpp"
+#include "saver/password_win.hpp"
+#include "saver/wallpaper_win.hpp"
 
 #include "stats/run_stats.hpp"
 
@@ -13,20 +16,19 @@
 
 namespace kelv::run_links {
 
-// Not built yet: the password check and its "in use" test. Until then no password is asked
-// for, as on the NT family where the system itself guards the saver.
-bool VerifyPassword() { return true; }
-bool PasswordProtected() { return false; }
+// The screen-saver password.
+bool VerifyPassword(const SaverRun& run) { return kelv::VerifyPassword(run); }
+bool PasswordProtected() { return kelv::PasswordProtected(); }
 
 // The run statistics: the saver's window is the run's marker, and a run that ends
 // normally says so.
 void RecordRunWindow(NativeWindow window) { kelv::StatsRecordWindow(window, false); }
 void StatsCleanEnd() { kelv::StatsCleanEnd(); }
 
-// Not built yet: cover windows and the wallpaper step.
-void CreateCoverWindows() {}
-void CloseCoverWindows() {}
-void WallpaperStep() {}
+// Cover windows over the other monitors, and the wallpaper on exit.
+void CreateCoverWindows(SaverRun& run) { CoverWindows::Get().Cover(run); }
+void CloseCoverWindows() { CoverWindows::Get().Close(); }
+void WallpaperStep(SaverRun& run) { kelv::WallpaperStep(run); }
 
 // The resume point is the last screen the user saw, not the one composed ahead of it.
 // A run that ended before any picture came up leaves the stored point as it was.

@@ -117,7 +117,7 @@ void SaverRun::SetUpSteps() {
 
   StopRequested = 0;
   if (FullScreen) {
-    run_links::CreateCoverWindows();
+    run_links::CreateCoverWindows(*this);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);

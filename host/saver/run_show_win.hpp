@@ -41,6 +41,11 @@ public:
   void RunCycle() { machine_.Run(); }
   // The arrow-key handlers (main thread).
   void StepNext();
+  // The next screen is composed and waiting in the next bitmap; the show thread is
+  // composing it (the wallpaper step then takes the screen itself).
+  bool NextPrepared() const { return nav_.nextPrepared; }
+  bool Composing() const { return nav_.composing; }
+  bool Changing() const { return nav_.changing; }
   void StepPrevious();
   // The last picture of the last screen the user has seen (-1: none), for the resume point.
   int32_t LastSeenPicture() const { return machine_.LastSeenPicture(); }

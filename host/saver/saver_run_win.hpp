@@ -58,6 +58,8 @@ public:
   void EndRun();
   // The show thread's body.
   void ShowThreadBody();
+  // The settings dialog's window when the dialog started the run, else null.
+  HWND SettingsDialogWindow() const { return options_.settingsDialog; }
   // A hidden saver window or a hidden parent ends the run.
   void VisibilityCheck();
   // Makes the main thread's message loop look at ShowFinished again.

@@ -74,7 +74,11 @@ void SaverRun::EndOnAcceptedPassword() {
 }
 
 bool SaverRun::VerifyPasswordForInput() {
-  const bool accepted = run_links::VerifyPassword();
+  // The show stands still while the system's password dialog may be up: a transition drawn
+  // meanwhile (DirectDraw draws past other windows) would cover the dialog.
+  const bool wasPaused = Paused.exchange(true);
+  const bool accepted = run_links::VerifyPassword(*this);
+  Paused = wasPaused;
   if (!accepted) MouseMoveCountdown = kMouseMovesToEnd;
   return accepted;
 }
@@ -99,7 +103,7 @@ LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       run->RequestEnd();
       break;
     case WM_KILLFOCUS:
-      run_links::WallpaperStep();
+      run_links::WallpaperStep(*run);
       break;
     case WM_PAINT:
       if (!run->PaintSuppressed && !UseDirectDraw) {
@@ -111,7 +115,7 @@ LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
       }
       break;
     case WM_CLOSE:
-      run_links::WallpaperStep();
+      run_links::WallpaperStep(*run);
       if (run->FullScreen && !run->Stopping() && !run->VerifyPasswordForInput()) return 0;
       ShowWindow(window, SW_HIDE);
       if (run->FullScreen) CloseWindow(window);

@@ -20,7 +20,7 @@ void SaverRun::ShowThreadBody() {
     Show.ShowFirstScreen();
     Show.RunCycle();
 
-    run_links::WallpaperStep();
+    run_links::WallpaperStep(*this);
     if (FullScreen) run_links::CloseCoverWindows();
     if (!DialogPreview) EndRun();
 

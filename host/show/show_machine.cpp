@@ -68,6 +68,7 @@ void ShowMachine::Transition() {
   // Only in-place effects: the new picture comes by a cut, then the effect animates it.
   if (table_.allInPlace && runsSinceBuild_ > 0) ShowPrepared();
   platform_.LockSurface();
+  nav_.changing = true;
   platform_.RunEffect(e, run_.TestFailureRequested.exchange(false));
   ++runsSinceBuild_;
   // A transition cut short by a stop leaves the old screen partly drawn: the next screen
@@ -75,6 +76,7 @@ void ShowMachine::Transition() {
   if (!run_.Stopping()) {
     platform_.Present();
     seen_ = composed_;
+    nav_.changing = false;
   }
   platform_.UnlockSurface();
 }
@@ -125,6 +127,7 @@ void ShowMachine::Step() {
   nav_.keepPrepared = false;
   nav_.nextPrepared = false;
 
+  nav_.changing = false;
   if (table_.Count() == 0 || skip) ShowPrepared();
   else Transition();
 

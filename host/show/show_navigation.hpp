@@ -17,12 +17,16 @@ struct ShowNavigation {
   std::atomic<bool> nextPrepared{false};  // NextBitmap holds the composed next screen
   std::atomic<bool> keepPrepared{false};  // the step shows NextBitmap without composing again
   std::atomic<bool> composing{false};     // the show thread composes after a transition
+  // A transition is drawing, or was cut short: the screen is partly the old picture and
+  // partly NextBitmap.
+  std::atomic<bool> changing{false};
 
   void Reset() {
     stepPending = false;
     nextPrepared = false;
     keepPrepared = false;
     composing = false;
+    changing = false;
   }
 };
 
