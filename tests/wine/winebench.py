@@ -130,12 +130,19 @@ class Bench:
     def wait_server(self):
         subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=300, check=False)
 
-    def _start_xvfb(self) -> int:
+    def _start_xvfb(self, screens=(SCREEN,)) -> int:
+        """A free display with the given screens (width, height); several screens are
+        joined with Xinerama, which Wine then reports as several monitors."""
+        screen_args = []
+        for i, (w, h) in enumerate(screens):
+            screen_args += ["-screen", str(i), f"{w}x{h}x24"]
+        if len(screens) > 1:
+            screen_args.insert(0, "+xinerama")
         for n in range(90, 190):
             if Path(f"/tmp/.X11-unix/X{n}").exists() or Path(f"/tmp/.X{n}-lock").exists():
                 continue
             proc = subprocess.Popen(
-                ["Xvfb", f":{n}", "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"],
+                ["Xvfb", f":{n}", *screen_args, "-nolisten", "tcp"],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
             for _ in range(100):
                 if Path(f"/tmp/.X11-unix/X{n}").exists():
