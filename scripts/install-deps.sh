@@ -22,6 +22,8 @@ packages=(
   # chmcmd, which compiles the help file Help.chm in the Windows builds (help/): the
   # package fp-utils brings fp-utils-3.2.2, whose chmcmd-3.2.2 it links as /usr/bin/chmcmd.
   fp-utils
+  # makensis and its x86/amd64 stubs, which build the two installers (installer/).
+  nsis
 )
 
 # Other builds on this machine may run apt at the same time: wait for its lock.

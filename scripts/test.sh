@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The one command that installs what is missing, does all three builds and runs every
-# test: the native unit tests, bounded fuzzing of the file readers, and the Wine
-# integration tests of the win64 build.
+# The one command that installs what is missing, does all three builds and the two
+# installers and runs every test: the native unit tests, bounded fuzzing of the file
+# readers, and the Wine integration tests of the win64 build (its installer among them).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -11,6 +11,7 @@ mkdir -p "$logs"
 
 bash scripts/install-deps.sh
 bash scripts/build.sh native win64 win32
+bash scripts/package.sh win64 win32
 
 status=0
 echo "== fuzzing the catalogue cache reader and the picture readers"
