@@ -44,6 +44,7 @@ class CoverWindows(unittest.TestCase):
         cls.bench.state_file.write_text(json.dumps(state))
         cls.bench.run("reg", ["delete", WINE_X11_KEY, "/v", "UseXRandR", "/f"], timeout=60)
         cls.bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
+        cls.bench.reg_delete_key(PRODUCT_KEY)  # the picture folder of these tests
 
     def on_screens(self, screens):
         """Brings the prefix up on a new display of these screens; returns (display, Xvfb pid, wineserver pid)."""

@@ -36,6 +36,7 @@ class Installer(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
+        cls.bench.reg_delete_key(PRODUCT_KEY)  # the picture folder of these tests
 
     def setUp(self):
         for key in (PRODUCT_KEY, PRODUCT_KEY_LM, "HKEY_CURRENT_USER\\" + UNINSTALL, "HKEY_LOCAL_MACHINE\\" + UNINSTALL):

@@ -55,6 +55,7 @@ class PasswordAndWallpaper(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
+        cls.bench.reg_delete_key(PRODUCT_KEY)  # the picture folder of these tests
 
     def setUp(self):
         self.bench.reg_delete_key(PRODUCT_KEY)
