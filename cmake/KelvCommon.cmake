@@ -29,10 +29,23 @@ function(kelv_add_dist target)
   endif()
 endfunction()
 
+# kelv_add_version_resource(target description): the library's version resource (company,
+# description, the program's version) from cmake/module_version.rc.in.
+function(kelv_add_version_resource target description)
+  if(WIN32)
+    set(KELV_MODULE_NAME ${target})
+    set(KELV_MODULE_DESCRIPTION "${description}")
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/module_version.rc.in
+                   ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc @ONLY)
+    target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  endif()
+endfunction()
+
 # kelv_add_plugin(name SOURCES...): a plug-in DLL named <name>.dll, linked against the
 # static run-time, with undecorated exports, gathered into dist/.
 function(kelv_add_plugin name)
   add_library(${name} SHARED ${ARGN})
+  kelv_add_version_resource(${name} "Kelvora plug-in ${name}")
   set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name})
   target_compile_options(${name} PRIVATE ${KELV_WARNINGS})
   target_link_libraries(${name} PRIVATE kelv_plugin_api)

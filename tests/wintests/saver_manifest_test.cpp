@@ -80,4 +80,33 @@ TEST(SaverResources, DialogIconAndLinkPointerLoad) {
   EXPECT_EQ(pointer.info.yHotspot, 0u);
 }
 
+// Every shipped file names the company, the product and the program's one version.
+TEST(SaverResources, EveryShippedFileCarriesTheVersion) {
+  std::string dist = SaverPath();
+  dist.resize(dist.find_last_of('\\') + 1);
+  for (const char* name : {"kelvsaver.scr", "fastmm.dll", "stdformats.dll", "sysformats.dll", "basicfx.dll",
+                           "divingfx.dll", "stamp.dll"}) {
+    SCOPED_TRACE(name);
+    const std::string path = dist + name;
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version resource";
+    std::string block(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+    auto text = [&](const char* key) {
+      char* value = nullptr;
+      UINT length = 0;
+      const std::string query = std::string("\\StringFileInfo\\040904E4\\") + key;
+      return VerQueryValueA(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) && value
+                 ? std::string(value)
+                 : std::string();
+    };
+    EXPECT_EQ(text("CompanyName"), "Tarnwick");
+    EXPECT_EQ(text("ProductName"), "Kelvora");
+    EXPECT_EQ(text("FileVersion"), "1.4.0.0");
+    EXPECT_EQ(text("ProductVersion"), "1.4.0.0");
+    EXPECT_FALSE(text("FileDescription").empty());
+  }
+}
+
 }  // namespace
