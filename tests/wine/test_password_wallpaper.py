@@ -74,6 +74,10 @@ class PasswordAndWallpaper(unittest.TestCase):
         if self.proc is not None and self.proc.poll() is None:
             self.bench.finish(self.proc, 0.1)
         self.bench.run("reg", ["delete", DESKTOP_KEY, "/v", "ScreenSaveUsePassword", "/f"], timeout=60)
+        # The plain desktop again: later runs capture it as their first screen.
+        self.bench.run("set_wallpaper.exe", [], timeout=60)
+        for name in ("WallpaperStyle", "TileWallpaper"):
+            self.bench.run("reg", ["delete", DESKTOP_KEY, "/v", name, "/f"], timeout=60)
 
     def settings(self, **values):
         self.bench.reg_import(f"[{PRODUCT_KEY}]\n" + "".join(f"\"{k}\"=\"{v}\"\n" for k, v in values.items()))
