@@ -3,6 +3,8 @@
 // capture the plain desktop again.
 #include <windows.h>
 
+#include <cstdlib>
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char file[MAX_PATH] = "";
   if (__argc > 1) lstrcpynA(file, __argv[1], MAX_PATH);
