@@ -69,9 +69,14 @@ class Installer(unittest.TestCase):
         # The saver from the system folder finds its plug-ins through "Path": the picture shows.
         proc = self.bench.start(r"C:\windows\system32\kelvsaver.scr", ["/s"], log_name="installed-saver.log")
         self.assertIsNotNone(self.bench.wait_window("^Tarnwick Kelvora$", 30), "the installed saver did not start")
-        time.sleep(4)
-        png = self.bench.screenshot(f"installed-saver-{'me' if extra else 'all'}.png")
-        centre = self.bench.area_colours(png, {"X": 500, "Y": 370, "WIDTH": 20, "HEIGHT": 20})
+        # Until the first change has settled: the screen's centre in the picture's one colour.
+        end = time.monotonic() + 15
+        while True:
+            png = self.bench.screenshot(f"installed-saver-{'me' if extra else 'all'}.png")
+            centre = self.bench.area_colours(png, {"X": 500, "Y": 370, "WIDTH": 20, "HEIGHT": 20})
+            if centre == 1 or time.monotonic() > end:
+                break
+            time.sleep(0.5)
         self.bench.xdotool("key", "Return")
         code, _ = self.bench.finish(proc, 20)
         self.assertEqual(code, 0)
