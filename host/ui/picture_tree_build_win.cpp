@@ -15,6 +15,14 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+uint32_t TreeItemData(HWND tree, HTREEITEM item) {
+  TVITEMA tv{};
+  tv.mask = TVIF_PARAM | TVIF_HANDLE;
+  tv.hItem = item;
+  TreeView_GetItem(tree, &tv);
+  return static_cast<uint32_t>(tv.lParam);
+}
+
 PictureTreeBuild::~PictureTreeBuild() {
   stop_ = true;
   WaitIdle();

@@ -54,6 +54,9 @@ private:
   win::UniqueKernelHandle thread_;
 };
 
+// The data (lParam) of a tree item: the node's slot and number, or its effect.
+uint32_t TreeItemData(HWND tree, HTREEITEM item);
+
 // The file name of a path (after its last backslash).
 std::string FileNameOf(const std::string& path);
 

@@ -11,6 +11,7 @@
 #include "saver/saver_run_win.hpp"
 #include "show/show_effects.hpp"
 #include "ui/effect_tree_rules.hpp"
+#include "ui/picture_tree_build_win.hpp"
 #include "ui/settings_dialog_win.hpp"
 
 namespace kelv::ui {
@@ -23,14 +24,6 @@ int StateOf(HWND tree, HTREEITEM item) {
 
 void SetState(HWND tree, HTREEITEM item, int state) {
   TreeView_SetItemState(tree, item, INDEXTOSTATEIMAGEMASK(state), TVIS_STATEIMAGEMASK);
-}
-
-uint32_t DataOf(HWND tree, HTREEITEM item) {
-  TVITEMA tv{};
-  tv.mask = TVIF_PARAM | TVIF_HANDLE;
-  tv.hItem = item;
-  TreeView_GetItem(tree, &tv);
-  return static_cast<uint32_t>(tv.lParam);
 }
 
 HTREEITEM InsertNode(HWND tree, HTREEITEM parent, const std::string& text, uint32_t data, int state) {
@@ -102,7 +95,7 @@ void SettingsDialog::EffectSelectionChanged() {
   HWND tree = c_.effectsTree;
   HTREEITEM item = TreeView_GetSelection(tree);
   if (!item) return;
-  const std::optional<EffectNode> node = DecodeEffectNode(DataOf(tree, item));
+  const std::optional<EffectNode> node = DecodeEffectNode(TreeItemData(tree, item));
   std::vector<EffectModule>& modules = EffectModules();
   if (!node || static_cast<size_t>(node->module) >= modules.size()) return;
   EffectModule& module = modules[static_cast<size_t>(node->module)];

@@ -26,14 +26,6 @@ namespace {
 
 constexpr const char* kDialogPathValue = "DialogPath";
 
-uint32_t DataOf(HWND tree, HTREEITEM item) {
-  TVITEMA tv{};
-  tv.mask = TVIF_PARAM | TVIF_HANDLE;
-  tv.hItem = item;
-  TreeView_GetItem(tree, &tv);
-  return static_cast<uint32_t>(tv.lParam);
-}
-
 void SetData(HWND tree, HTREEITEM item, uint32_t data) {
   TVITEMA tv{};
   tv.mask = TVIF_PARAM | TVIF_HANDLE;
@@ -136,7 +128,7 @@ void SettingsDialog::ShowPropertiesOf(HTREEITEM item) {
     ShowPropertiesMode(catalogue.Count() > 1 ? PropertiesMode::Folder : PropertiesMode::Picture);
     return;
   }
-  const uint32_t data = DataOf(c_.pictureTree, item);
+  const uint32_t data = TreeItemData(c_.pictureTree, item);
   const uint32_t slot = SlotOf(data);
   const int32_t entryIndex = slots_->Entry(slot);
   if (slot != 0 && entryIndex == 0) return;  // a folder that has gone
@@ -276,7 +268,7 @@ void SettingsDialog::RemoveCommand() {
   if (!item) return;
   treeBuild_->WaitIdle();
   TPicList& catalogue = TheCatalogue();
-  const uint32_t data = DataOf(tree, item);
+  const uint32_t data = TreeItemData(tree, item);
   const uint32_t slot = SlotOf(data);
   const int32_t entryIndex = slots_->Entry(slot);
   if ((slot != 0 && entryIndex == 0) || entryIndex >= catalogue.Count()) return;
@@ -294,7 +286,7 @@ void SettingsDialog::RemoveCommand() {
   // (else the one before) is selected before it goes, so that exactly that node's
   // properties show.
   for (HTREEITEM next = TreeView_GetNextSibling(tree, item); next; next = TreeView_GetNextSibling(tree, next)) {
-    const uint32_t d = DataOf(tree, next);
+    const uint32_t d = TreeItemData(tree, next);
     if (SlotOf(d) == slot && NumberOf(d) > NumberOf(data)) SetData(tree, next, d - 1);
   }
   HTREEITEM following = TreeView_GetNextSibling(tree, item);
@@ -311,7 +303,7 @@ void SettingsDialog::RefreshFolderCommand() {
   HWND tree = c_.pictureTree;
   HTREEITEM item = TreeView_GetSelection(tree);
   if (!item) return;
-  const uint32_t data = DataOf(tree, item);
+  const uint32_t data = TreeItemData(tree, item);
   const uint32_t slot = SlotOf(data);
   const int32_t entryIndex = slots_->Entry(slot);
   if (NumberOf(data) != 0 || slot == 0 || entryIndex == 0) return;
@@ -334,7 +326,7 @@ void SettingsDialog::RefreshFolderCommand() {
 void SettingsDialog::FolderFlagClicked(bool includeSubdirs) {
   HTREEITEM item = TreeView_GetSelection(c_.pictureTree);
   if (!item) return;
-  const uint32_t data = DataOf(c_.pictureTree, item);
+  const uint32_t data = TreeItemData(c_.pictureTree, item);
   const int32_t entryIndex = slots_->Entry(SlotOf(data));
   if (NumberOf(data) != 0 || entryIndex == 0) return;
   TFolderItem* entry = TheCatalogue().Item(entryIndex);
