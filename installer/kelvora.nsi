@@ -74,14 +74,15 @@ UninstPage custom un.RemoveSettingsPage un.RemoveSettingsLeave
 
 !macro EndRunningSaver
   ; A saver still running keeps its files: it is asked to end, and the user is told when
-  ; it does not.
+  ; it does not. A silent run cannot ask: it goes on (/SD) rather than wait for a box
+  ; nobody sees.
   FindWindow $0 "${SAVER_CLASS}"
   ${If} $0 != 0
     SendMessage $0 ${WM_CLOSE} 0 0
     Sleep 1000
     FindWindow $0 "${SAVER_CLASS}"
     ${If} $0 != 0
-      MessageBox MB_OK|MB_ICONEXCLAMATION "Please end the running Kelvora screen saver, then press OK."
+      MessageBox MB_OK|MB_ICONEXCLAMATION "Please end the running Kelvora screen saver, then press OK." /SD IDOK
     ${EndIf}
   ${EndIf}
 !macroend

@@ -97,6 +97,34 @@ class Installer(unittest.TestCase):
             with self.subTest(hive=hive):
                 self.install_run_uninstall(hive, extra)
 
+    def test_installing_over_a_running_installation(self):
+        """A second install over the first while the installed saver runs: the saver is
+        asked to end, the files are replaced, nothing is there twice."""
+        code, out = self.bench.run(str(self.setup_exe), ["/S", r"/D=C:\KelvoraTest"], timeout=120)
+        self.assertEqual(code, 0, out)
+        first = self.values(f"HKEY_LOCAL_MACHINE\\{UNINSTALL}")
+        saver = self.bench.start(r"C:\windows\system32\kelvsaver.scr", ["/s"], log_name="upgrade-saver.log")
+        self.assertIsNotNone(self.bench.wait_window("^Tarnwick Kelvora$", 30), "the installed saver did not start")
+        time.sleep(2)
+        (self.target / "kelvsaver.scr").write_bytes(b"old")  # an older program file
+        code, out = self.bench.run(str(self.setup_exe), ["/S", r"/D=C:\KelvoraTest"], timeout=120)
+        self.assertEqual(code, 0, out)
+        saver_code, _ = self.bench.finish(saver, 30)
+        self.assertEqual(saver_code, 0, "the running saver was not ended")
+        program = (self.bench.dist / "kelvsaver.scr").read_bytes()
+        self.assertEqual((self.target / "kelvsaver.scr").read_bytes(), program)
+        self.assertEqual(self.system_scr.read_bytes(), program)
+        self.assertEqual(self.values(f"HKEY_LOCAL_MACHINE\\{UNINSTALL}"), first)
+        self.assertEqual(sorted(p.name for p in self.target.iterdir()), sorted(FILES))
+        self.bench.run(r"C:\KelvoraTest\uninstall.exe", ["/S", "/REMOVESETTINGS"], timeout=60)
+        end = time.monotonic() + 60
+        while self.target.exists() and time.monotonic() < end:
+            time.sleep(0.5)
+        self.assertFalse(self.target.exists())
+        self.assertEqual(self.values(PRODUCT_KEY), {}, "Remove my settings left the settings")
+        self.assertEqual(list(self.bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora")), [],
+                         "Remove my settings left the catalogue cache")
+
     def next_button(self, box):
         """A click on the page's forward button (Next, I Agree, Install, Finish): they all
         sit at one place of the installer window."""
