@@ -38,11 +38,19 @@ public:
   bool Split() const { return split_; }
   const uint32_t* SplitWeights(int32_t i) const { return splitWeights_.data() + first_[i]; }
 
+  // The arrays behind the lists, for the vector passes: Count() + 1 starts, the items.
+  const int32_t* Starts() const { return first_.data(); }
+  const TContributor* Items() const { return items_.data(); }
+  // Per list, 1 when its samples lie one step apart in order (the vector passes then load
+  // them together), 0 where mirroring or a left-out sample breaks the run.
+  const uint8_t* Runs() const { return runs_.data(); }
+
 private:
   friend TContributors BuildContributors(int32_t, int32_t, int32_t, int32_t, int32_t, float);
   std::vector<int32_t> first_;
   std::vector<TContributor> items_;
   std::vector<uint32_t> splitWeights_;
+  std::vector<uint8_t> runs_;
   bool split_ = false;
   int32_t maxCount_ = 0;
 };
