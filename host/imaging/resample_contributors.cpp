@@ -88,6 +88,15 @@ TContributors BuildContributors(int32_t sourceLength, int32_t destLength, int32_
     result.first_.push_back(static_cast<int32_t>(result.items_.size()));
   }
 
+  result.readable_ = (static_cast<int64_t>(offset) + sourceLength) * step;
+  bool narrow = true;
+  for (const TContributor& c : result.items_) narrow = narrow && c.weight >= -32768 && c.weight <= 32767;
+  if (narrow) {
+    result.narrow_.reserve(result.items_.size());
+    for (const TContributor& c : result.items_) result.narrow_.push_back(static_cast<int16_t>(c.weight));
+    result.narrow_.insert(result.narrow_.end(), 8, int16_t{0});
+  }
+
   result.split_ = true;
   result.splitWeights_.reserve(result.items_.size());
   for (const TContributor& c : result.items_) {

@@ -229,7 +229,8 @@ bool ResampleKernelsUseAvx2() {
 #if KELV_RESAMPLE_AVX2
 namespace {
 RawContributors Raw(const TContributors& lists) {
-  return {lists.Count(), lists.Starts(), lists.Items(), lists.SplitWeights(0), lists.Runs()};
+  return {lists.Count(), lists.Starts(), lists.Items(), lists.SplitWeights(0), lists.Runs(),
+          lists.NarrowWeights(), lists.Readable()};
 }
 }  // namespace
 #endif

@@ -38,6 +38,9 @@ inline __m128i PixelTimes(const uint8_t* s, uint32_t split) {
   return _mm_madd_epi16(p, _mm_set1_epi32(static_cast<int32_t>(split)));
 }
 
+// From kFirstOnes + 8 - r: r 16-bit masks of ones, then zeros.
+alignas(16) const int16_t kFirstOnes[16] = {-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0};
+
 // Four pixels k .. k + 3 as 16-bit values (k, k + 1 in the low half, k + 2, k + 3 in the
 // high) times their weights: k and k + 2 into acc0, k + 1 and k + 3 into acc1.
 inline void Accumulate4(__m256i& acc0, __m256i& acc1, __m256i x, const uint32_t* weights,
@@ -56,6 +59,10 @@ void ResampleRowAvx2(const uint8_t* source, const RawContributors& lists, uint8_
   // Four samples at a time.
   const __m256i pickEven = _mm256_setr_epi32(0, 0, 0, 0, 2, 2, 2, 2);
   const __m256i pickOdd = _mm256_setr_epi32(1, 1, 1, 1, 3, 3, 3, 3);
+  const __m256i zero = _mm256_setzero_si256();
+  // Within each 16 bytes (four pixels): b0 b1 g0 g1 r0 r1 x0 x1 b2 b3 g2 g3 r2 r3 x2 x3.
+  const __m256i pairChannels = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15,
+                                                0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
   for (int32_t i = 0; i < lists.count; ++i) {
     const int32_t first = lists.starts[i];
     const int32_t n = lists.starts[i + 1] - first;
@@ -64,7 +71,29 @@ void ResampleRowAvx2(const uint8_t* source, const RawContributors& lists, uint8_
     __m256i acc0 = _mm256_setzero_si256(), acc1 = _mm256_setzero_si256();
     __m128i tail = _mm_setzero_si128();
     int32_t k = 0;
-    if (lists.runs[i] && n >= 4) {
+    if (lists.runs[i] && lists.narrow != nullptr &&
+        p[0].pixel + 4 * static_cast<int64_t>((n + 7) & ~7) <= lists.readable) {
+      // Neighbours with 16-bit weights: the same channel of two pixels side by side
+      // meets the weights of both in one multiply-add, eight samples at a time; the last
+      // eight may reach past the list (not past the row), with the weights there masked
+      // to 0.
+      const uint8_t* s = source + p[0].pixel;
+      const int16_t* w16 = lists.narrow + first;
+      for (; k < n; k += 8) {
+        const __m256i x = _mm256_shuffle_epi8(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4 * k)), pairChannels);
+        __m128i w8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w16 + k));
+        if (n - k < 8) {
+          w8 = _mm_and_si128(w8, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstOnes + 8 - (n - k))));
+        }
+        const __m256i w = _mm256_castsi128_si256(w8);
+        // Pixels k, k + 1 | k + 4, k + 5 and k + 2, k + 3 | k + 6, k + 7.
+        acc0 = _mm256_add_epi32(acc0, _mm256_madd_epi16(_mm256_unpacklo_epi8(x, zero),
+                                                        _mm256_permutevar8x32_epi32(w, pickEven)));
+        acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(_mm256_unpackhi_epi8(x, zero),
+                                                        _mm256_permutevar8x32_epi32(w, pickOdd)));
+      }
+    } else if (lists.runs[i] && n >= 4) {
       // The samples are neighbours: four pixels come in one load.
       const uint8_t* s = source + p[0].pixel;
       for (; k + 3 < n; k += 4) {
@@ -97,9 +126,13 @@ void ResampleRowAvx2(const uint8_t* source, const RawContributors& lists, uint8_
     r = _mm_packs_epi32(r, r);
     r = _mm_packus_epi16(r, r);
     const uint32_t bgr = static_cast<uint32_t>(_mm_cvtsi128_si32(r));
-    dest[0] = static_cast<uint8_t>(bgr);
-    dest[1] = static_cast<uint8_t>(bgr >> 8);
-    dest[2] = static_cast<uint8_t>(bgr >> 16);
+    if (i + 1 < lists.count) {
+      std::memcpy(dest, &bgr, 4);  // the fourth byte is the next pixel's, written next
+    } else {
+      dest[0] = static_cast<uint8_t>(bgr);
+      dest[1] = static_cast<uint8_t>(bgr >> 8);
+      dest[2] = static_cast<uint8_t>(bgr >> 16);
+    }
     dest += 3;
   }
 }

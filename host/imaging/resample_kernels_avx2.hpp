@@ -20,6 +20,8 @@ struct RawContributors {
   const TContributor* items;
   const uint32_t* split;
   const uint8_t* runs;
+  const int16_t* narrow;  // null unless every weight fits in 16 bits; 8 zeros after
+  int64_t readable;       // bytes of the row that may be read
 };
 
 // Whether these forms were built in (x86 with a compiler that can target AVX2).
