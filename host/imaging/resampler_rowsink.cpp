@@ -1,6 +1,7 @@
 #include "imaging/resampler_rowsink.hpp"
 
 #include <limits>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "imaging/resample_contributors.hpp"
 #include "imaging/resample_kernels.hpp"
 #include "imaging/resample_placement.hpp"
+#include "imaging/resample_row_pipeline.hpp"
 
 namespace kelv {
 
@@ -28,6 +30,8 @@ public:
   }
 
   void Reset() {
+    // The helper thread writes into this resize's buffers: it stops before they go.
+    pipeline_.reset();
     *this = IncrementalResize();
   }
 
@@ -37,6 +41,7 @@ public:
   bool Sink(intptr_t a, int32_t b, int32_t width, int32_t height);
   // Ends the resize after an exception; the target stays known.
   void Abort() {
+    pipeline_.reset();
     TBitmap* target = target_;
     const int32_t quality = quality_;
     Reset();
@@ -102,6 +107,9 @@ private:
   std::vector<int32_t> missing_;
   std::vector<std::vector<uint32_t>> sums_;
   std::vector<std::vector<uint32_t>> spare_;
+  // Orientations 1 to 4: the horizontal pass on a second thread, where there is one.
+  // Last, so that it stops before the buffers it writes into are freed.
+  std::unique_ptr<RowPipeline> pipeline_;
 };
 
 IncrementalResize& State() {
@@ -229,7 +237,9 @@ void IncrementalResize::BuildAcross() {
   intermediate_.assign(static_cast<size_t>(p.destW) * 3 * p.windowH, 0);
   if (!swapAxes_) {
     across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
-    line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
+    pipeline_ = RowPipeline::Start(across_, static_cast<size_t>(p.windowW) * 4,
+                                   intermediate_.data(), static_cast<size_t>(p.destW) * 3);
+    if (!pipeline_) line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
     return;
   }
   // Lists by window column index, turned around: which destination columns each
@@ -260,11 +270,16 @@ void IncrementalResize::ResampleFileRow(const uint8_t* row, int32_t index) {
   const PicturePlacement& p = place_;
   const int32_t y = reverseFileY_ ? fileH_ - 1 - index : index;
   if (y < p.windowY || y >= p.windowY + p.windowH) return;
-  uint8_t* pixel = line_.data();
+  uint8_t* line = pipeline_ ? pipeline_->Line() : line_.data();
+  uint8_t* pixel = line;
   for (int32_t x = p.windowX; x < p.windowX + p.windowW; ++x, pixel += 4) {
     Fetch(row, FileColumn(x), pixel);
   }
-  ResampleRow(line_.data(), across_,
+  if (pipeline_) {
+    pipeline_->Submit(y - p.windowY);
+    return;
+  }
+  ResampleRow(line, across_,
               intermediate_.data() + static_cast<size_t>(p.destW) * 3 * (y - p.windowY));
 }
 
@@ -311,6 +326,10 @@ void IncrementalResize::FinishColumn(int32_t m) {
 }
 
 void IncrementalResize::Finish() {
+  if (pipeline_) {
+    pipeline_->Drain();
+    pipeline_.reset();
+  }
   if (resampling_) {
     const PicturePlacement& p = place_;
     const TContributors down = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
