@@ -1,15 +1,20 @@
 #include "imaging/resample_row_pipeline.hpp"
 
 #include <system_error>
+#include <utility>
 
 #include "imaging/resample_kernels.hpp"
 
 namespace kelv {
 
-RowPipeline::RowPipeline(const TContributors& lists, size_t lineBytes, uint8_t* intermediate,
-                         size_t interRow)
-    : lists_(lists), intermediate_(intermediate), interRow_(interRow) {
-  for (std::vector<uint8_t>& line : lines_) line.assign(lineBytes, 0);
+RowPipeline::RowPipeline(const TContributors& lists, size_t rowBytes, size_t pixelBytes,
+                         Unpack unpack, uint8_t* intermediate, size_t interRow)
+    : lists_(lists),
+      unpack_(std::move(unpack)),
+      pixels_(pixelBytes, 0),
+      intermediate_(intermediate),
+      interRow_(interRow) {
+  for (std::vector<uint8_t>& line : lines_) line.assign(rowBytes, 0);
   helper_ = std::thread([this] { Run(); });
 }
 
@@ -22,11 +27,13 @@ RowPipeline::~RowPipeline() {
   if (helper_.joinable()) helper_.join();
 }
 
-std::unique_ptr<RowPipeline> RowPipeline::Start(const TContributors& lists, size_t lineBytes,
+std::unique_ptr<RowPipeline> RowPipeline::Start(const TContributors& lists, size_t rowBytes,
+                                                size_t pixelBytes, Unpack unpack,
                                                 uint8_t* intermediate, size_t interRow) {
   if (std::thread::hardware_concurrency() < 2) return nullptr;
   try {
-    return std::make_unique<RowPipeline>(lists, lineBytes, intermediate, interRow);
+    return std::make_unique<RowPipeline>(lists, rowBytes, pixelBytes, std::move(unpack),
+                                         intermediate, interRow);
   } catch (const std::system_error&) {
     return nullptr;  // no thread to be had: the pass stays on the decoder's thread
   }
@@ -61,7 +68,8 @@ void RowPipeline::Run() {
     const int slot = static_cast<int>(done_ % kLines);
     const int32_t row = rows_[slot];
     lock.unlock();
-    ResampleRow(lines_[slot].data(), lists_, intermediate_ + interRow_ * static_cast<size_t>(row));
+    unpack_(lines_[slot].data(), pixels_.data());
+    ResampleRow(pixels_.data(), lists_, intermediate_ + interRow_ * static_cast<size_t>(row));
     lock.lock();
     ++done_;
     changed_.notify_all();

@@ -1,5 +1,6 @@
 #include "imaging/resampler_rowsink.hpp"
 
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
@@ -53,6 +54,7 @@ private:
   void Row(const uint8_t* row, int32_t index);
   void CopyRow(const uint8_t* row, int32_t index);
   void ResampleFileRow(const uint8_t* row, int32_t index);
+  void WindowPixels(const uint8_t* row, uint8_t* pixels) const;
   void AccumulateColumn(const uint8_t* row, int32_t index);
   void FinishColumn(int32_t m);
   void BuildAcross();
@@ -237,8 +239,10 @@ void IncrementalResize::BuildAcross() {
   intermediate_.assign(static_cast<size_t>(p.destW) * 3 * p.windowH, 0);
   if (!swapAxes_) {
     across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
-    pipeline_ = RowPipeline::Start(across_, static_cast<size_t>(p.windowW) * 4,
-                                   intermediate_.data(), static_cast<size_t>(p.destW) * 3);
+    pipeline_ = RowPipeline::Start(
+        across_, static_cast<size_t>(fileW_) * 3, static_cast<size_t>(p.windowW) * 4,
+        [this](const uint8_t* row, uint8_t* pixels) { WindowPixels(row, pixels); },
+        intermediate_.data(), static_cast<size_t>(p.destW) * 3);
     if (!pipeline_) line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
     return;
   }
@@ -263,6 +267,14 @@ void IncrementalResize::BuildAcross() {
   line_.assign(static_cast<size_t>(p.windowH) * 3, 0);
 }
 
+// The window part of a file row (orientations 1 to 4) in display order, 4 bytes a pixel.
+void IncrementalResize::WindowPixels(const uint8_t* row, uint8_t* pixels) const {
+  const PicturePlacement& p = place_;
+  for (int32_t x = p.windowX; x < p.windowX + p.windowW; ++x, pixels += 4) {
+    Fetch(row, FileColumn(x), pixels);
+  }
+}
+
 // Orientations 1 to 4: the row is one display row; put its window part in display order
 // and run the horizontal pass into its intermediate row.
 void IncrementalResize::ResampleFileRow(const uint8_t* row, int32_t index) {
@@ -270,16 +282,14 @@ void IncrementalResize::ResampleFileRow(const uint8_t* row, int32_t index) {
   const PicturePlacement& p = place_;
   const int32_t y = reverseFileY_ ? fileH_ - 1 - index : index;
   if (y < p.windowY || y >= p.windowY + p.windowH) return;
-  uint8_t* line = pipeline_ ? pipeline_->Line() : line_.data();
-  uint8_t* pixel = line;
-  for (int32_t x = p.windowX; x < p.windowX + p.windowW; ++x, pixel += 4) {
-    Fetch(row, FileColumn(x), pixel);
-  }
   if (pipeline_) {
+    // The row is only valid during this call: a copy goes to the helper.
+    std::memcpy(pipeline_->Line(), row, static_cast<size_t>(fileW_) * 3);
     pipeline_->Submit(y - p.windowY);
     return;
   }
-  ResampleRow(line, across_,
+  WindowPixels(row, line_.data());
+  ResampleRow(line_.data(), across_,
               intermediate_.data() + static_cast<size_t>(p.destW) * 3 * (y - p.windowY));
 }
 
