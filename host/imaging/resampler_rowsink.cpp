@@ -98,7 +98,9 @@ private:
   // Resampling mode. The intermediate buffer holds the window's rows in display
   // orientation after the horizontal pass: destW pixels of 3 bytes per row.
   TContributors across_;
-  std::vector<uint8_t> intermediate_;
+  // Not cleared: every row (or every column, orientations 5 to 8) is written before the
+  // vertical pass reads it.
+  std::unique_ptr<uint8_t[]> intermediate_;
   std::vector<uint8_t> line_;
   // Orientations 5 to 8: each file row is a display column, so the horizontal pass
   // collects its sums column by column as the rows arrive. For every window column x,
@@ -236,13 +238,13 @@ void IncrementalResize::CopyRow(const uint8_t* row, int32_t index) {
 
 void IncrementalResize::BuildAcross() {
   const PicturePlacement& p = place_;
-  intermediate_.assign(static_cast<size_t>(p.destW) * 3 * p.windowH, 0);
+  intermediate_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(p.destW) * 3 * p.windowH);
   if (!swapAxes_) {
     across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
     pipeline_ = RowPipeline::Start(
         across_, static_cast<size_t>(fileW_) * 3, static_cast<size_t>(p.windowW) * 4,
         [this](const uint8_t* row, uint8_t* pixels) { WindowPixels(row, pixels); },
-        intermediate_.data(), static_cast<size_t>(p.destW) * 3);
+        intermediate_.get(), static_cast<size_t>(p.destW) * 3);
     if (!pipeline_) line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
     return;
   }
@@ -290,7 +292,7 @@ void IncrementalResize::ResampleFileRow(const uint8_t* row, int32_t index) {
   }
   WindowPixels(row, line_.data());
   ResampleRow(line_.data(), across_,
-              intermediate_.data() + static_cast<size_t>(p.destW) * 3 * (y - p.windowY));
+              intermediate_.get() + static_cast<size_t>(p.destW) * 3 * (y - p.windowY));
 }
 
 // Orientations 5 to 8: the row is one display column; its window part in display order
@@ -324,7 +326,7 @@ void IncrementalResize::AccumulateColumn(const uint8_t* row, int32_t index) {
 void IncrementalResize::FinishColumn(int32_t m) {
   const PicturePlacement& p = place_;
   const size_t rowBytes = static_cast<size_t>(p.destW) * 3;
-  uint8_t* out = intermediate_.data() + static_cast<size_t>(m) * 3;
+  uint8_t* out = intermediate_.get() + static_cast<size_t>(m) * 3;
   const uint32_t* acc = sums_[m].data();
   for (int32_t y = 0; y < p.windowH; ++y, out += rowBytes, acc += 3) {
     out[0] = ClampSum(acc[0]);
@@ -344,7 +346,7 @@ void IncrementalResize::Finish() {
     const PicturePlacement& p = place_;
     const TContributors down = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
     const ptrdiff_t stride = static_cast<ptrdiff_t>(target_->Width) * 4;
-    ResampleColumns(intermediate_.data(), p.destW, down,
+    ResampleColumns(intermediate_.get(), p.destW, down,
                     static_cast<uint8_t*>(target_->Bits) + stride * p.destY +
                         static_cast<ptrdiff_t>(p.destX) * 4,
                     stride);
