@@ -53,17 +53,81 @@ inline void Accumulate4(__m256i& acc0, __m256i& acc1, __m256i x, const uint32_t*
                                                   _mm256_permutevar8x32_epi32(w, pickOdd)));
 }
 
+// Whether list i has neighbouring samples with 16-bit weights, all of whose rounds of
+// eight stay inside the row.
+inline bool NarrowRun(const RawContributors& lists, int32_t i) {
+  const int32_t n = lists.starts[i + 1] - lists.starts[i];
+  return lists.runs[i] && lists.narrow != nullptr && n > 0 &&
+         lists.items[lists.starts[i]].pixel + 4 * static_cast<int64_t>((n + 7) & ~7) <= lists.readable;
+}
+
+// The sums of such a list (two halves to be added): the same channel of two pixels side
+// by side meets the weights of both in one multiply-add, eight samples at a time; the last
+// eight may reach past the list (not past the row), with the weights there masked to 0.
+inline __m256i NarrowSums(const uint8_t* source, const RawContributors& lists, int32_t i,
+                          __m256i pairChannels, __m256i pickEven, __m256i pickOdd) {
+  const int32_t first = lists.starts[i];
+  const int32_t n = lists.starts[i + 1] - first;
+  const uint8_t* s = source + lists.items[first].pixel;
+  const int16_t* w16 = lists.narrow + first;
+  const __m256i zero = _mm256_setzero_si256();
+  __m256i acc0 = zero, acc1 = zero;
+  for (int32_t k = 0; k < n; k += 8) {
+    const __m256i x = _mm256_shuffle_epi8(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4 * k)), pairChannels);
+    __m128i w8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w16 + k));
+    if (n - k < 8) {
+      w8 = _mm_and_si128(w8, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstOnes + 8 - (n - k))));
+    }
+    const __m256i w = _mm256_castsi128_si256(w8);
+    // Pixels k, k + 1 | k + 4, k + 5 and k + 2, k + 3 | k + 6, k + 7.
+    acc0 = _mm256_add_epi32(acc0, _mm256_madd_epi16(_mm256_unpacklo_epi8(x, zero),
+                                                    _mm256_permutevar8x32_epi32(w, pickEven)));
+    acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(_mm256_unpackhi_epi8(x, zero),
+                                                    _mm256_permutevar8x32_epi32(w, pickOdd)));
+  }
+  return _mm256_add_epi32(acc0, acc1);
+}
+
+// A pixel's blue, green, red; with `spare` the fourth byte too (it is the next pixel's,
+// written after this one).
+inline void StorePixel(uint8_t* dest, uint32_t bgr, bool spare) {
+  if (spare) {
+    std::memcpy(dest, &bgr, 4);
+  } else {
+    dest[0] = static_cast<uint8_t>(bgr);
+    dest[1] = static_cast<uint8_t>(bgr >> 8);
+    dest[2] = static_cast<uint8_t>(bgr >> 16);
+  }
+}
+
 }  // namespace
 
 void ResampleRowAvx2(const uint8_t* source, const RawContributors& lists, uint8_t* dest) {
   // Four samples at a time.
   const __m256i pickEven = _mm256_setr_epi32(0, 0, 0, 0, 2, 2, 2, 2);
   const __m256i pickOdd = _mm256_setr_epi32(1, 1, 1, 1, 3, 3, 3, 3);
-  const __m256i zero = _mm256_setzero_si256();
   // Within each 16 bytes (four pixels): b0 b1 g0 g1 r0 r1 x0 x1 b2 b3 g2 g3 r2 r3 x2 x3.
   const __m256i pairChannels = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15,
                                                 0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
   for (int32_t i = 0; i < lists.count; ++i) {
+    if (i + 1 < lists.count && NarrowRun(lists, i) && NarrowRun(lists, i + 1)) {
+      // Two such pixels share the adding up, the shift, the clamp and the store.
+      const __m256i a = NarrowSums(source, lists, i, pairChannels, pickEven, pickOdd);
+      const __m256i b = NarrowSums(source, lists, i + 1, pairChannels, pickEven, pickOdd);
+      __m256i t = _mm256_add_epi32(_mm256_permute2x128_si256(a, b, 0x20),
+                                   _mm256_permute2x128_si256(a, b, 0x31));
+      t = _mm256_srai_epi32(t, 16);
+      t = _mm256_packs_epi32(t, t);
+      t = _mm256_packus_epi16(t, t);
+      const uint32_t bgrA = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(t)));
+      const uint32_t bgrB = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm256_extracti128_si256(t, 1)));
+      std::memcpy(dest, &bgrA, 4);
+      StorePixel(dest + 3, bgrB, i + 2 < lists.count);
+      dest += 6;
+      ++i;
+      continue;
+    }
     const int32_t first = lists.starts[i];
     const int32_t n = lists.starts[i + 1] - first;
     const TContributor* p = lists.items + first;
@@ -71,28 +135,9 @@ void ResampleRowAvx2(const uint8_t* source, const RawContributors& lists, uint8_
     __m256i acc0 = _mm256_setzero_si256(), acc1 = _mm256_setzero_si256();
     __m128i tail = _mm_setzero_si128();
     int32_t k = 0;
-    if (lists.runs[i] && lists.narrow != nullptr &&
-        p[0].pixel + 4 * static_cast<int64_t>((n + 7) & ~7) <= lists.readable) {
-      // Neighbours with 16-bit weights: the same channel of two pixels side by side
-      // meets the weights of both in one multiply-add, eight samples at a time; the last
-      // eight may reach past the list (not past the row), with the weights there masked
-      // to 0.
-      const uint8_t* s = source + p[0].pixel;
-      const int16_t* w16 = lists.narrow + first;
-      for (; k < n; k += 8) {
-        const __m256i x = _mm256_shuffle_epi8(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4 * k)), pairChannels);
-        __m128i w8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w16 + k));
-        if (n - k < 8) {
-          w8 = _mm_and_si128(w8, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kFirstOnes + 8 - (n - k))));
-        }
-        const __m256i w = _mm256_castsi128_si256(w8);
-        // Pixels k, k + 1 | k + 4, k + 5 and k + 2, k + 3 | k + 6, k + 7.
-        acc0 = _mm256_add_epi32(acc0, _mm256_madd_epi16(_mm256_unpacklo_epi8(x, zero),
-                                                        _mm256_permutevar8x32_epi32(w, pickEven)));
-        acc1 = _mm256_add_epi32(acc1, _mm256_madd_epi16(_mm256_unpackhi_epi8(x, zero),
-                                                        _mm256_permutevar8x32_epi32(w, pickOdd)));
-      }
+    if (NarrowRun(lists, i)) {
+      acc0 = NarrowSums(source, lists, i, pairChannels, pickEven, pickOdd);
+      k = n;
     } else if (lists.runs[i] && n >= 4) {
       // The samples are neighbours: four pixels come in one load.
       const uint8_t* s = source + p[0].pixel;
@@ -125,14 +170,7 @@ void ResampleRowAvx2(const uint8_t* source, const RawContributors& lists, uint8_
     __m128i r = _mm_srai_epi32(sum, 16);
     r = _mm_packs_epi32(r, r);
     r = _mm_packus_epi16(r, r);
-    const uint32_t bgr = static_cast<uint32_t>(_mm_cvtsi128_si32(r));
-    if (i + 1 < lists.count) {
-      std::memcpy(dest, &bgr, 4);  // the fourth byte is the next pixel's, written next
-    } else {
-      dest[0] = static_cast<uint8_t>(bgr);
-      dest[1] = static_cast<uint8_t>(bgr >> 8);
-      dest[2] = static_cast<uint8_t>(bgr >> 16);
-    }
+    StorePixel(dest, static_cast<uint32_t>(_mm_cvtsi128_si32(r)), i + 1 < lists.count);
     dest += 3;
   }
 }
