@@ -98,8 +98,6 @@ private:
   // Resampling mode. The intermediate buffer holds the window's rows in display
   // orientation after the horizontal pass: destW pixels of 3 bytes per row.
   TContributors across_;
-  // Not cleared: every row (or every column, orientations 5 to 8) is written before the
-  // vertical pass reads it.
   std::unique_ptr<uint8_t[]> intermediate_;
   std::vector<uint8_t> line_;
   // Orientations 5 to 8: each file row is a display column, so the horizontal pass
@@ -238,7 +236,11 @@ void IncrementalResize::CopyRow(const uint8_t* row, int32_t index) {
 
 void IncrementalResize::BuildAcross() {
   const PicturePlacement& p = place_;
-  intermediate_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(p.destW) * 3 * p.windowH);
+  // Rows of orientations 1 to 4 are written whole; columns of 5 to 8 only once all of
+  // their samples came, so a column without samples keeps the buffer's zeros.
+  const size_t bytes = static_cast<size_t>(p.destW) * 3 * p.windowH;
+  intermediate_ = swapAxes_ ? std::make_unique<uint8_t[]>(bytes)
+                            : std::make_unique_for_overwrite<uint8_t[]>(bytes);
   if (!swapAxes_) {
     across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
     pipeline_ = RowPipeline::Start(
