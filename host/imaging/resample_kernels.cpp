@@ -237,7 +237,9 @@ RawContributors Raw(const TContributors& lists) {
 
 void ResampleRow(const uint8_t* source, const TContributors& lists, uint8_t* dest) {
 #if KELV_RESAMPLE_AVX2
-  if (lists.Split() && !lists.Empty() && ResampleKernelsUseAvx2()) {
+  // Lists of fewer than four samples (reductions by less than half with the box filter)
+  // gain nothing from the wider unit: the SSE2 form does them faster.
+  if (lists.Split() && !lists.Empty() && lists.MaxCount() >= 4 && ResampleKernelsUseAvx2()) {
     ResampleRowAvx2(source, Raw(lists), dest);
     return;
   }

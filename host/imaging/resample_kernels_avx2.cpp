@@ -57,7 +57,7 @@ inline void Accumulate4(__m256i& acc0, __m256i& acc1, __m256i x, const uint32_t*
 // eight stay inside the row.
 inline bool NarrowRun(const RawContributors& lists, int32_t i) {
   const int32_t n = lists.starts[i + 1] - lists.starts[i];
-  return lists.runs[i] && lists.narrow != nullptr && n > 0 &&
+  return lists.runs[i] && lists.narrow != nullptr && n >= 4 &&
          lists.items[lists.starts[i]].pixel + 4 * static_cast<int64_t>((n + 7) & ~7) <= lists.readable;
 }
 
