@@ -346,7 +346,7 @@ void CompareEndToEnd(const TempDir& dir, const std::string& jpeg, int rounds) {
     PrintRatio("quality Best (Lanczos3)", best, tool, "vipsthumbnail");
     PrintRatio("quality Good (Hermite)", good, toolOne, "vipsthumbnail, 1 thread");
     PrintRatio("quality Best (Lanczos3)", best, toolOne, "vipsthumbnail, 1 thread");
-    std::printf("  ratio = our time / vipsthumbnail's (goal: at most 1.00); ours is one thread\n");
+    std::printf("  ratio = our time / vipsthumbnail's (goal: at most 1.00); ours: the decoder and a resampling helper thread\n");
     if (start < tool && start < toolOne) {
       std::printf("  vipsthumbnail's start alone (16 x 16 picture) takes %.3f s; without it:\n",
                   start);
@@ -410,7 +410,7 @@ double VipsFileToScreen(const std::string& path, VipsKernel kernel) {
 #endif
 
 void CompareInProcess(const std::string& jpeg, const std::vector<uint8_t>& rgb, int rounds) {
-  std::printf("\n4. beside libvips in this process (operation cache off, one thread, result to"
+  std::printf("\n4. beside libvips in this process (operation cache off, libvips on one thread, result to"
               " memory)\n");
 #if !KELV_BENCH_VIPS
   (void)jpeg;
