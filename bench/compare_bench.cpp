@@ -6,11 +6,13 @@
 //   2. the standard formats decode at 1/2 for a 1920 x 1080 screen (buffer and row
 //      mode) beside `djpeg -scale 1/2` on the same file;
 //   3. file to placed 1920 x 1080 picture (read, decode with pre-scale, row sink,
-//      resample, placement) beside `vipsthumbnail --size 1920x1080` on the same file.
+//      resample, placement) beside `vipsthumbnail --size 1920x1080` on the same file;
+//   4. libvips in this process (operation cache off, one thread, result written to
+//      memory) on the same pixels and file: the pure resample and file to screen.
 // A tool that is not installed skips its comparison. Outside tools run as processes:
 // their times have the cost of starting an empty shell command taken off.
 //
-//   bench_compare_bench [rounds]
+//   bench_compare_bench [rounds] [sections, e.g. 14; default all]
 #include <stdlib.h>
 
 #include <algorithm>
@@ -26,6 +28,10 @@
 #include <vector>
 
 #include <jpeglib.h>
+
+#if KELV_BENCH_VIPS
+#include <vips/vips.h>
+#endif
 
 #include "byte_source.hpp"
 #include "decode.hpp"
@@ -340,7 +346,7 @@ void CompareEndToEnd(const TempDir& dir, const std::string& jpeg, int rounds) {
     PrintRatio("quality Best (Lanczos3)", best, tool, "vipsthumbnail");
     PrintRatio("quality Good (Hermite)", good, toolOne, "vipsthumbnail, 1 thread");
     PrintRatio("quality Best (Lanczos3)", best, toolOne, "vipsthumbnail, 1 thread");
-    std::printf("  ratio = our time / vipsthumbnail's (goal: at most 1.00); ours is one thread\n");
+    std::printf("  ratio = our time / vipsthumbnail's (goal: at most 1.00); ours: the decoder and a resampling helper thread\n");
     if (start < tool && start < toolOne) {
       std::printf("  vipsthumbnail's start alone (16 x 16 picture) takes %.3f s; without it:\n",
                   start);
@@ -358,6 +364,126 @@ void CompareEndToEnd(const TempDir& dir, const std::string& jpeg, int rounds) {
                       screen->Pixel(kScreenW - 11, mid) == 0;
   std::printf("  rows taken by the incremental resize: %s; picture placed between bars: %s\n",
               incremental ? "yes" : "no", placed ? "yes" : "NO");
+}
+
+// --- 4. in process beside libvips ----------------------------------------------------
+
+#if KELV_BENCH_VIPS
+
+// libvips' result written to memory and dropped; negative when an operation failed.
+double VipsToMemory(VipsImage* out) {
+  if (out == nullptr) return -1.0;
+  size_t size = 0;
+  void* bytes = vips_image_write_to_memory(out, &size);
+  g_object_unref(out);
+  if (bytes == nullptr) return -1.0;
+  g_free(bytes);
+  return 0.0;
+}
+
+// vips_resize of the RGB pixels by `scale` with the kernel.
+double VipsResize(const std::vector<uint8_t>& rgb, double scale, VipsKernel kernel) {
+  const auto start = Clock::now();
+  VipsImage* in = vips_image_new_from_memory(rgb.data(), rgb.size(), kWidth, kHeight, 3,
+                                             VIPS_FORMAT_UCHAR);
+  if (in == nullptr) return -1.0;
+  VipsImage* out = nullptr;
+  const int failed = vips_resize(in, &out, scale, "kernel", kernel, nullptr);
+  g_object_unref(in);
+  if (failed || VipsToMemory(out) < 0) return -1.0;
+  return Seconds(start);
+}
+
+// The file loaded with shrink-on-load 2 and resized to fit the screen.
+double VipsFileToScreen(const std::string& path, VipsKernel kernel) {
+  const auto start = Clock::now();
+  VipsImage* in = nullptr;
+  if (vips_jpegload(path.c_str(), &in, "shrink", 2, nullptr)) return -1.0;
+  const double scale = std::min(double(kScreenW) / in->Xsize, double(kScreenH) / in->Ysize);
+  VipsImage* out = nullptr;
+  const int failed = vips_resize(in, &out, scale, "kernel", kernel, nullptr);
+  g_object_unref(in);
+  if (failed || VipsToMemory(out) < 0) return -1.0;
+  return Seconds(start);
+}
+
+#endif
+
+void CompareInProcess(const std::string& jpeg, const std::vector<uint8_t>& rgb, int rounds) {
+  std::printf("\n4. beside libvips in this process (operation cache off, libvips on one thread, result to"
+              " memory)\n");
+#if !KELV_BENCH_VIPS
+  (void)jpeg;
+  (void)rgb;
+  (void)rounds;
+  std::printf("  libvips (libvips-dev) was not found when this program was built: comparison"
+              " skipped\n");
+#else
+  if (VIPS_INIT("bench_compare_bench")) {
+    std::printf("  libvips did not start: comparison skipped\n");
+    return;
+  }
+  vips_cache_set_max(0);
+  vips_concurrency_set(1);
+  const int32_t tw = kWidth * kScreenH / kHeight, th = kScreenH;  // 1620 x 1080
+  std::vector<uint8_t> src(size_t(kWidth) * kHeight * 4), dst(size_t(tw) * th * 4);
+  for (size_t i = 0, n = size_t(kWidth) * kHeight; i < n; ++i) {
+    src[i * 4] = rgb[i * 3 + 2];
+    src[i * 4 + 1] = rgb[i * 3 + 1];
+    src[i * 4 + 2] = rgb[i * 3];
+  }
+  std::unique_ptr<kelv::TBitmap> screen = kelv::TBitmap::Create(kScreenW, kScreenH);
+  const double scale = double(tw) / kWidth;
+  struct Row {
+    const char* ours;
+    const char* theirs;
+    double goal;
+    double us = 1e9, them = 1e9;
+  };
+  Row rows[4] = {{"resample Lanczos3", "vips_resize lanczos3", 0.8},
+                 {"resample Hermite", "vips_resize linear", 0.7},
+                 {"file to screen, Good", "jpegload shrink=2 + linear", 0.75},
+                 {"file to screen, Best", "jpegload shrink=2 + lanczos3", 0.75}};
+  bool failed = false;
+  for (int r = 0; r < rounds && !failed; ++r) {
+    const int32_t filters[2] = {kelv::FilterForBestQuality, kelv::FilterForGoodQuality};
+    const VipsKernel kernels[2] = {VIPS_KERNEL_LANCZOS3, VIPS_KERNEL_LINEAR};
+    for (int f = 0; f < 2; ++f) {
+      const auto start = Clock::now();
+      kelv::ResampleBits({dst.data(), tw, th}, 0, 0, tw, th, {src.data(), kWidth, kHeight}, 0,
+                         0, kWidth, kHeight, filters[f]);
+      rows[f].us = std::min(rows[f].us, Seconds(start));
+      const double t = VipsResize(rgb, scale, kernels[f]);
+      failed = failed || t < 0;
+      rows[f].them = std::min(rows[f].them, t);
+    }
+    const int32_t qualities[2] = {kelv::ResizeGood, kelv::ResizeBest};
+    const VipsKernel fileKernels[2] = {VIPS_KERNEL_LINEAR, VIPS_KERNEL_LANCZOS3};
+    for (int q = 0; q < 2; ++q) {
+      bool incremental = false;
+      rows[2 + q].us = std::min(rows[2 + q].us, FileToScreen(jpeg, *screen, qualities[q], &incremental));
+      const double t = VipsFileToScreen(jpeg, fileKernels[q]);
+      failed = failed || t < 0;
+      rows[2 + q].them = std::min(rows[2 + q].them, t);
+    }
+  }
+  if (failed) {
+    std::printf("  a libvips operation failed: %s\n  comparison skipped\n", vips_error_buffer());
+    vips_shutdown();
+    return;
+  }
+  std::printf("  %-22s %9s   %-30s %9s   %6s  %s\n", "work", "ours", "libvips", "libvips",
+              "ratio", "goal");
+  for (const Row& row : rows) {
+    const double ratio = row.us / row.them;
+    std::printf("  %-22s %7.1f ms   %-30s %7.1f ms   %6.2f  at most %.2f%s\n", row.ours,
+                row.us * 1000, row.theirs, row.them * 1000, ratio, row.goal,
+                ratio <= row.goal ? "" : "  NOT MET");
+  }
+  std::printf("  ratio = our time / libvips' time; best of %d rounds, ours and libvips alternately\n",
+              rounds);
+  vips_shutdown();
+#endif
 }
 
 }  // namespace
@@ -382,8 +508,11 @@ int main(int argc, char** argv) {
               " (taken off the tools' times)\n",
               file.size() / 1048576.0, rounds, g_spawnCost);
 
-  CompareResampler(dir, DecodeRgb(file), rounds);
-  CompareDecode(jpeg, file, rounds);
-  CompareEndToEnd(dir, jpeg, rounds);
+  const std::string sections = argc > 2 ? argv[2] : "1234";
+  const auto wanted = [&](char c) { return sections.find(c) != std::string::npos; };
+  if (wanted('1')) CompareResampler(dir, DecodeRgb(file), rounds);
+  if (wanted('2')) CompareDecode(jpeg, file, rounds);
+  if (wanted('3')) CompareEndToEnd(dir, jpeg, rounds);
+  if (wanted('4')) CompareInProcess(jpeg, DecodeRgb(file), rounds);
   return 0;
 }

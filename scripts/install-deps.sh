@@ -17,8 +17,9 @@ packages=(
   # The one font file every text the tests and the demo draw names
   # (tests/wine/pictures.py); ImageMagick's default font needs Ghostscript's fonts.
   fonts-dejavu-core
-  # The outside tools the benchmark comparisons run (bench/README.md).
-  python3-pil libvips-tools
+  # The outside tools the benchmark comparisons run (bench/README.md), and the library
+  # bench_compare_bench times in its own process.
+  python3-pil libvips-tools libvips-dev
   # chmcmd, which compiles the help file Help.chm in the Windows builds (help/): the
   # package fp-utils brings fp-utils-3.2.2, whose chmcmd-3.2.2 it links as /usr/bin/chmcmd.
   fp-utils

@@ -8,6 +8,9 @@
 //   dispatch=settings|preview|saver|password|none
 // The show cycle adds one line per transition naming the effect it runs,
 //   effect=<module file> <group>.<effect> <effect name>
+// and, when that transition has ended, the frames it brought to the screen, its length
+// and the part of it spent presenting frames:
+//   frames=<count> ms=<milliseconds> present_ms=<milliseconds>
 // The settings dialog and its small dialogs add, once they are shown, one line per child
 // window with its place on the screen (pixels, right and bottom exclusive),
 //   control dialog=<window class> id=<control id> class=<window class> rect=<l>,<t>,<r>,<b>

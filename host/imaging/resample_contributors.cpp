@@ -77,10 +77,24 @@ TContributors BuildContributors(int32_t sourceLength, int32_t destLength, int32_
       const double factor = 65536.0 / static_cast<double>(static_cast<int32_t>(total));
       for (int32_t& w : weights) w = static_cast<int32_t>(Round(factor * w));
     }
-    for (size_t n = 0; n < weights.size(); ++n) result.items_.push_back({weights[n], pixels[n]});
+    bool run = true;
+    for (size_t n = 0; n < weights.size(); ++n) {
+      result.items_.push_back({weights[n], pixels[n]});
+      run = run && static_cast<int64_t>(pixels[n]) - pixels[0] == static_cast<int64_t>(n) * step;
+    }
+    result.runs_.push_back(run ? 1 : 0);
     const int32_t count = static_cast<int32_t>(weights.size());
     if (count > result.maxCount_) result.maxCount_ = count;
     result.first_.push_back(static_cast<int32_t>(result.items_.size()));
+  }
+
+  result.readable_ = (static_cast<int64_t>(offset) + sourceLength) * step;
+  bool narrow = true;
+  for (const TContributor& c : result.items_) narrow = narrow && c.weight >= -32768 && c.weight <= 32767;
+  if (narrow) {
+    result.narrow_.reserve(result.items_.size());
+    for (const TContributor& c : result.items_) result.narrow_.push_back(static_cast<int16_t>(c.weight));
+    result.narrow_.insert(result.narrow_.end(), 8, int16_t{0});
   }
 
   result.split_ = true;

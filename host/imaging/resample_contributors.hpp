@@ -38,11 +38,28 @@ public:
   bool Split() const { return split_; }
   const uint32_t* SplitWeights(int32_t i) const { return splitWeights_.data() + first_[i]; }
 
+  // The arrays behind the lists, for the vector passes: Count() + 1 starts, the items.
+  const int32_t* Starts() const { return first_.data(); }
+  const TContributor* Items() const { return items_.data(); }
+  // Per list, 1 when its samples lie one step apart in order (the vector passes then load
+  // them together), 0 where mirroring or a left-out sample breaks the run.
+  const uint8_t* Runs() const { return runs_.data(); }
+  // The weights as 16-bit numbers, when every one fits (reductions to less than half):
+  // two samples then share one multiply-add. Null otherwise.
+  // Followed by 8 zeros, so that reading 8 weights from any list's start stays inside.
+  const int16_t* NarrowWeights() const { return narrow_.empty() ? nullptr : narrow_.data(); }
+  // Bytes from the start of the row or column that samples may be read from: up to the
+  // end of the source, (offset + source length) * step.
+  int64_t Readable() const { return readable_; }
+
 private:
   friend TContributors BuildContributors(int32_t, int32_t, int32_t, int32_t, int32_t, float);
   std::vector<int32_t> first_;
   std::vector<TContributor> items_;
   std::vector<uint32_t> splitWeights_;
+  std::vector<uint8_t> runs_;
+  std::vector<int16_t> narrow_;
+  int64_t readable_ = 0;
   bool split_ = false;
   int32_t maxCount_ = 0;
 };

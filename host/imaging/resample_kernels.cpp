@@ -16,6 +16,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "imaging/resample_kernels_avx2.hpp"
+
 namespace kelv {
 
 // Scalar sums are kept as unsigned 32-bit values: the products and the sums then wrap
@@ -85,7 +87,7 @@ void ResampleColumnsScalar(const uint8_t* intermediate, int32_t width, const TCo
 // Vector form: a byte b becomes the 16-bit pair (b, b << 7); one multiply-add with a
 // split weight (lo, hi) gives b * lo + (b << 7) * hi = b * weight exactly.
 
-void ResampleRow(const uint8_t* source, const TContributors& lists, uint8_t* dest) {
+void ResampleRowSse2(const uint8_t* source, const TContributors& lists, uint8_t* dest) {
   if (!lists.Split()) {
     ResampleRowScalar(source, lists, dest);
     return;
@@ -154,7 +156,7 @@ inline void AddSplit(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t w
 
 }  // namespace
 
-void AddWeightedBytes(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight) {
+void AddWeightedBytesSse2(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight) {
   const int32_t lo = ((weight + 64) & 127) - 64;
   const int64_t hi = (static_cast<int64_t>(weight) - lo) / 128;
   if (hi < -32768 || hi > 32767) {
@@ -166,8 +168,8 @@ void AddWeightedBytes(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t 
            static_cast<uint16_t>(lo) | (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16));
 }
 
-void ResampleColumns(const uint8_t* intermediate, int32_t width, const TContributors& lists,
-                     uint8_t* dest, ptrdiff_t destStride) {
+void ResampleColumnsSse2(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                         uint8_t* dest, ptrdiff_t destStride) {
   if (!lists.Split()) {
     ResampleColumnsScalar(intermediate, width, lists, dest, destStride);
     return;
@@ -193,20 +195,81 @@ void ResampleColumns(const uint8_t* intermediate, int32_t width, const TContribu
 
 #else
 
-void AddWeightedBytes(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight) {
+void AddWeightedBytesSse2(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight) {
   const uint32_t wf = static_cast<uint32_t>(weight);
   for (int32_t x = 0; x < len; ++x) acc[x] += wf * bytes[x];
 }
 
-void ResampleRow(const uint8_t* source, const TContributors& lists, uint8_t* dest) {
+void ResampleRowSse2(const uint8_t* source, const TContributors& lists, uint8_t* dest) {
   ResampleRowScalar(source, lists, dest);
 }
 
-void ResampleColumns(const uint8_t* intermediate, int32_t width, const TContributors& lists,
-                     uint8_t* dest, ptrdiff_t destStride) {
+void ResampleColumnsSse2(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                         uint8_t* dest, ptrdiff_t destStride) {
   ResampleColumnsScalar(intermediate, width, lists, dest, destStride);
 }
 
 #endif
+
+// --- the choice at run time ------------------------------------------------------------
+
+bool ResampleKernelsUseAvx2() {
+#if KELV_RESAMPLE_AVX2
+  // Asked once; the answer includes whether the system saves the AVX registers.
+  static const bool avx2 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return avx2;
+#else
+  return false;
+#endif
+}
+
+#if KELV_RESAMPLE_AVX2
+namespace {
+RawContributors Raw(const TContributors& lists) {
+  return {lists.Count(), lists.Starts(), lists.Items(), lists.SplitWeights(0), lists.Runs(),
+          lists.NarrowWeights(), lists.Readable()};
+}
+}  // namespace
+#endif
+
+void ResampleRow(const uint8_t* source, const TContributors& lists, uint8_t* dest) {
+#if KELV_RESAMPLE_AVX2
+  // Lists of fewer than four samples (reductions by less than half with the box filter)
+  // gain nothing from the wider unit: the SSE2 form does them faster.
+  if (lists.Split() && !lists.Empty() && lists.MaxCount() >= 4 && ResampleKernelsUseAvx2()) {
+    ResampleRowAvx2(source, Raw(lists), dest);
+    return;
+  }
+#endif
+  ResampleRowSse2(source, lists, dest);
+}
+
+void ResampleColumns(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                     uint8_t* dest, ptrdiff_t destStride) {
+#if KELV_RESAMPLE_AVX2
+  if (lists.Split() && !lists.Empty() && width > 0 && ResampleKernelsUseAvx2()) {
+    std::vector<uint8_t> line(static_cast<size_t>(width) * 3 + 32);
+    ResampleColumnsAvx2(intermediate, width, Raw(lists), dest, destStride, line.data());
+    return;
+  }
+#endif
+  ResampleColumnsSse2(intermediate, width, lists, dest, destStride);
+}
+
+void AddWeightedBytes(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight) {
+#if KELV_RESAMPLE_AVX2
+  const int32_t lo = ((weight + 64) & 127) - 64;
+  const int64_t hi = (static_cast<int64_t>(weight) - lo) / 128;
+  if (hi >= -32768 && hi <= 32767 && ResampleKernelsUseAvx2()) {
+    AddSplitAvx2(acc, bytes, len, weight,
+                 static_cast<uint16_t>(lo) | (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16));
+    return;
+  }
+#endif
+  AddWeightedBytesSse2(acc, bytes, len, weight);
+}
 
 }  // namespace kelv

@@ -26,10 +26,21 @@ void ResampleColumns(const uint8_t* intermediate, int32_t width, const TContribu
 void AddWeightedBytes(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight);
 
 // The same passes written plainly, one byte and one weight at a time; the passes above
-// use vector units where they can and must give exactly these bytes.
+// use vector units where they can (AVX2 where the processor has it, else SSE2) and must give exactly these bytes.
 void ResampleRowScalar(const uint8_t* source, const TContributors& lists, uint8_t* dest);
 void ResampleColumnsScalar(const uint8_t* intermediate, int32_t width, const TContributors& lists,
                            uint8_t* dest, ptrdiff_t destStride);
+
+// The SSE2 forms on their own (the plain ones where the build has no SSE2): the passes
+// above take them on processors without AVX2; the tests hold both forms against the plain.
+void ResampleRowSse2(const uint8_t* source, const TContributors& lists, uint8_t* dest);
+void ResampleColumnsSse2(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                         uint8_t* dest, ptrdiff_t destStride);
+void AddWeightedBytesSse2(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight);
+
+// True when the passes above use the AVX2 forms: built in, and the processor (and the
+// system) has AVX2.
+bool ResampleKernelsUseAvx2();
 
 // One 32-bit sum as a byte: sum / 65,536 truncated toward zero, clamped to 0..255. For a
 // negative sum the quotient is not above 0 either way, so the shift gives the same byte.

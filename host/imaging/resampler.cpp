@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "imaging/bitmap.hpp"
@@ -24,17 +25,19 @@ void ResampleInside(PixelView target, int32_t tx, int32_t ty, int32_t tw, int32_
   // Horizontal pass into the 24-bit intermediate buffer: one row of destination width
   // per source row. Only the rectangle's rows are kept: the vertical lists never reach
   // outside them.
-  std::vector<uint8_t> intermediate(static_cast<size_t>(interRow) * sh);
+  // Every row is written before it is read: the buffer is not cleared first.
+  const std::unique_ptr<uint8_t[]> intermediate =
+      std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(interRow) * sh);
   {
     const TContributors across = BuildContributors(sw, tw, sx, 4, filter, support);
     for (int32_t y = 0; y < sh; ++y) {
       ResampleRow(source.bits + sourceStride * (sy + y), across,
-                  intermediate.data() + static_cast<size_t>(interRow) * y);
+                  intermediate.get() + static_cast<size_t>(interRow) * y);
     }
   }
   // Vertical pass: down the intermediate columns into the target rectangle.
   const TContributors down = BuildContributors(sh, th, 0, interRow, filter, support);
-  ResampleColumns(intermediate.data(), tw, down,
+  ResampleColumns(intermediate.get(), tw, down,
                   target.bits + targetStride * ty + static_cast<ptrdiff_t>(tx) * 4, targetStride);
 }
 

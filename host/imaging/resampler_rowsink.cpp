@@ -1,6 +1,8 @@
 #include "imaging/resampler_rowsink.hpp"
 
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "imaging/resample_contributors.hpp"
 #include "imaging/resample_kernels.hpp"
 #include "imaging/resample_placement.hpp"
+#include "imaging/resample_row_pipeline.hpp"
 
 namespace kelv {
 
@@ -28,6 +31,8 @@ public:
   }
 
   void Reset() {
+    // The helper thread writes into this resize's buffers: it stops before they go.
+    pipeline_.reset();
     *this = IncrementalResize();
   }
 
@@ -37,6 +42,7 @@ public:
   bool Sink(intptr_t a, int32_t b, int32_t width, int32_t height);
   // Ends the resize after an exception; the target stays known.
   void Abort() {
+    pipeline_.reset();
     TBitmap* target = target_;
     const int32_t quality = quality_;
     Reset();
@@ -48,6 +54,7 @@ private:
   void Row(const uint8_t* row, int32_t index);
   void CopyRow(const uint8_t* row, int32_t index);
   void ResampleFileRow(const uint8_t* row, int32_t index);
+  void WindowPixels(const uint8_t* row, uint8_t* pixels) const;
   void AccumulateColumn(const uint8_t* row, int32_t index);
   void FinishColumn(int32_t m);
   void BuildAcross();
@@ -91,7 +98,7 @@ private:
   // Resampling mode. The intermediate buffer holds the window's rows in display
   // orientation after the horizontal pass: destW pixels of 3 bytes per row.
   TContributors across_;
-  std::vector<uint8_t> intermediate_;
+  std::unique_ptr<uint8_t[]> intermediate_;
   std::vector<uint8_t> line_;
   // Orientations 5 to 8: each file row is a display column, so the horizontal pass
   // collects its sums column by column as the rows arrive. For every window column x,
@@ -102,6 +109,9 @@ private:
   std::vector<int32_t> missing_;
   std::vector<std::vector<uint32_t>> sums_;
   std::vector<std::vector<uint32_t>> spare_;
+  // Orientations 1 to 4: the horizontal pass on a second thread, where there is one.
+  // Last, so that it stops before the buffers it writes into are freed.
+  std::unique_ptr<RowPipeline> pipeline_;
 };
 
 IncrementalResize& State() {
@@ -226,10 +236,18 @@ void IncrementalResize::CopyRow(const uint8_t* row, int32_t index) {
 
 void IncrementalResize::BuildAcross() {
   const PicturePlacement& p = place_;
-  intermediate_.assign(static_cast<size_t>(p.destW) * 3 * p.windowH, 0);
+  // Rows of orientations 1 to 4 are written whole; columns of 5 to 8 only once all of
+  // their samples came, so a column without samples keeps the buffer's zeros.
+  const size_t bytes = static_cast<size_t>(p.destW) * 3 * p.windowH;
+  intermediate_ = swapAxes_ ? std::make_unique<uint8_t[]>(bytes)
+                            : std::make_unique_for_overwrite<uint8_t[]>(bytes);
   if (!swapAxes_) {
     across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
-    line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
+    pipeline_ = RowPipeline::Start(
+        across_, static_cast<size_t>(fileW_) * 3, static_cast<size_t>(p.windowW) * 4,
+        [this](const uint8_t* row, uint8_t* pixels) { WindowPixels(row, pixels); },
+        intermediate_.get(), static_cast<size_t>(p.destW) * 3);
+    if (!pipeline_) line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
     return;
   }
   // Lists by window column index, turned around: which destination columns each
@@ -253,6 +271,14 @@ void IncrementalResize::BuildAcross() {
   line_.assign(static_cast<size_t>(p.windowH) * 3, 0);
 }
 
+// The window part of a file row (orientations 1 to 4) in display order, 4 bytes a pixel.
+void IncrementalResize::WindowPixels(const uint8_t* row, uint8_t* pixels) const {
+  const PicturePlacement& p = place_;
+  for (int32_t x = p.windowX; x < p.windowX + p.windowW; ++x, pixels += 4) {
+    Fetch(row, FileColumn(x), pixels);
+  }
+}
+
 // Orientations 1 to 4: the row is one display row; put its window part in display order
 // and run the horizontal pass into its intermediate row.
 void IncrementalResize::ResampleFileRow(const uint8_t* row, int32_t index) {
@@ -260,12 +286,15 @@ void IncrementalResize::ResampleFileRow(const uint8_t* row, int32_t index) {
   const PicturePlacement& p = place_;
   const int32_t y = reverseFileY_ ? fileH_ - 1 - index : index;
   if (y < p.windowY || y >= p.windowY + p.windowH) return;
-  uint8_t* pixel = line_.data();
-  for (int32_t x = p.windowX; x < p.windowX + p.windowW; ++x, pixel += 4) {
-    Fetch(row, FileColumn(x), pixel);
+  if (pipeline_) {
+    // The row is only valid during this call: a copy goes to the helper.
+    std::memcpy(pipeline_->Line(), row, static_cast<size_t>(fileW_) * 3);
+    pipeline_->Submit(y - p.windowY);
+    return;
   }
+  WindowPixels(row, line_.data());
   ResampleRow(line_.data(), across_,
-              intermediate_.data() + static_cast<size_t>(p.destW) * 3 * (y - p.windowY));
+              intermediate_.get() + static_cast<size_t>(p.destW) * 3 * (y - p.windowY));
 }
 
 // Orientations 5 to 8: the row is one display column; its window part in display order
@@ -299,7 +328,7 @@ void IncrementalResize::AccumulateColumn(const uint8_t* row, int32_t index) {
 void IncrementalResize::FinishColumn(int32_t m) {
   const PicturePlacement& p = place_;
   const size_t rowBytes = static_cast<size_t>(p.destW) * 3;
-  uint8_t* out = intermediate_.data() + static_cast<size_t>(m) * 3;
+  uint8_t* out = intermediate_.get() + static_cast<size_t>(m) * 3;
   const uint32_t* acc = sums_[m].data();
   for (int32_t y = 0; y < p.windowH; ++y, out += rowBytes, acc += 3) {
     out[0] = ClampSum(acc[0]);
@@ -311,11 +340,15 @@ void IncrementalResize::FinishColumn(int32_t m) {
 }
 
 void IncrementalResize::Finish() {
+  if (pipeline_) {
+    pipeline_->Drain();
+    pipeline_.reset();
+  }
   if (resampling_) {
     const PicturePlacement& p = place_;
     const TContributors down = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
     const ptrdiff_t stride = static_cast<ptrdiff_t>(target_->Width) * 4;
-    ResampleColumns(intermediate_.data(), p.destW, down,
+    ResampleColumns(intermediate_.get(), p.destW, down,
                     static_cast<uint8_t*>(target_->Bits) + stride * p.destY +
                         static_cast<ptrdiff_t>(p.destX) * 4,
                     stride);

@@ -1,6 +1,7 @@
 #include "saver/run_show_win.hpp"
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,22 @@ void TraceTransition(const EffectModule& m, const EffectEntry& entry) {
     name = d.effectNames[entry.group][entry.effect];
   AppendTraceLine(path, "effect=" + m.state.fileName + " " + std::to_string(entry.group) + "." +
                             std::to_string(entry.effect) + " " + name);
+}
+
+int64_t Micros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// After a transition, with the trace on: how many frames reached the screen in how long,
+// and how much of that the presenting took (the rest is the effect's drawing and waits).
+//   frames=<count> ms=<transition> present_ms=<presenting>
+void TraceFrames(int32_t frames, int64_t micros, int64_t presentMicros) {
+  const std::string& path = TestTracePath();
+  if (path.empty()) return;
+  AppendTraceLine(path, "frames=" + std::to_string(frames) + " ms=" + std::to_string(micros / 1000) +
+                            " present_ms=" + std::to_string(presentMicros / 1000));
 }
 
 }  // namespace
@@ -276,19 +293,27 @@ void RunShow::RunEffect(int32_t index, bool raiseTestFailure) {
   context.library = m ? m->library : nullptr;
   const uint8_t flags = FlagsOf(index);
   if (m) TraceTransition(*m, entry);
+  framesPresented_ = 0;
+  presentMicros_ = 0;
+  int64_t started = 0;
   GuardedCall(context, [&] {
     if (run && (flags & KELV_FX_PREPARE)) run(KELV_FX_COMMAND_PREPARE + entry.effect, 0);
     clock_.Restart(ClockNow());
+    started = Micros();
     if (run) run(entry.effect, 0);
     if (raiseTestFailure) kelv::RaiseTestFailure();
   });
+  if (m && started != 0) TraceFrames(framesPresented_, Micros() - started, presentMicros_);
 }
 
 void RunShow::RaiseTestFailure() { kelv::RaiseTestFailure(); }
 
 void RunShow::Present() {
+  const int64_t start = Micros();
   PresentFrame(run_.WindowDC.get());
   PushToScreen();
+  presentMicros_ += Micros() - start;
+  ++framesPresented_;
 }
 
 void RunShow::LockSurface() {

@@ -87,6 +87,10 @@ private:
   EffectClock clock_;
   int64_t ticksPerMs_ = 0;       // 0: no high-resolution counter, the tick count is used
   std::vector<void*> targets_;   // per effect module: the surface it draws into
+  // For the test trace: frames presented during the running transition and the time
+  // they took (microseconds).
+  int32_t framesPresented_ = 0;
+  int64_t presentMicros_ = 0;
 };
 
 // Told after the show has handled a moved drawing surface or the fall-back from DirectDraw

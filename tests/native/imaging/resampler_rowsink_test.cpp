@@ -146,6 +146,32 @@ TEST(IncrementalResize, EveryOrientationGivesTheWholeBufferPixels) {
   }
 }
 
+// The rows' horizontal pass may run on a second thread: a picture given up halfway (the
+// loader withdraws it, or a protocol violation ends it) must stop that work before its
+// buffers go, and the next picture must still come out whole.
+TEST(IncrementalResize, PictureGivenUpHalfwayLeavesTheNextOneWhole) {
+  const Scene s{160, 120, false, false, false, true, ResizeBest};
+  const Upright u = Noise(900, 600, 5);
+  const std::vector<uint8_t> expected = WholeBuffer(s, u);
+  int32_t fw = 0, fh = 0;
+  const auto rows = FileRows(u, 1, true, fw, fh);
+  for (int ending = 0; ending < 2; ++ending) {
+    auto t = MakeTarget(s);
+    PrepareIncrementalResize(*t, s.quality);
+    ASSERT_TRUE(RowSink(1 | 0x100, -1, fw, fh));
+    for (int32_t r = 0; r < fh / 2; ++r) {
+      ASSERT_TRUE(RowSink(reinterpret_cast<intptr_t>(rows[r].data()), r, fw, fh));
+    }
+    if (ending == 0) {
+      WithdrawIncrementalResize();
+    } else {
+      EXPECT_THROW(RowSink(reinterpret_cast<intptr_t>(rows[0].data()), 0, fw, fh), Exception);
+    }
+    EXPECT_FALSE(IncrementalResizeDrawn());
+    EXPECT_EQ(RowByRow(s, u, 1, true), expected) << (ending ? "after a violation" : "after a withdrawal");
+  }
+}
+
 TEST(IncrementalResize, OrientationsOutsideOneToEightCountAsOne) {
   const Scene s{40, 30, false, false, false, true, ResizeGood};
   const Upright u = Noise(70, 45, 9);
