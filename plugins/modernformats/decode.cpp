@@ -10,6 +10,12 @@ namespace modernformats {
 
 namespace {
 
+// The largest picture the module decodes, in pixels: 8192 x 8192, room for the 48- and
+// 61-megapixel photos of today's phones and cameras. The libraries accept headers that
+// announce up to a billion pixels and would try to allocate gigabytes for them; a damaged
+// or hostile file must not exhaust a 32-bit host's memory.
+constexpr uint64_t kMaxPixels = uint64_t{1} << 26;
+
 bool FilterOn(const DecodeArgs& args) {
   return args.srcW && args.srcH && *args.srcW > 0 && *args.srcH > 0;
 }
@@ -63,7 +69,7 @@ std::unique_ptr<PictureCodec> OpenCodec(std::span<const uint8_t> file) {
 void Decode(std::span<const uint8_t> file, const DecodeContext& context, const DecodeArgs& args) {
   const std::unique_ptr<PictureCodec> codec = OpenCodec(file);
   const uint32_t w = codec->width(), h = codec->height();
-  if (w > INT32_MAX || h > INT32_MAX) throw DecodeError("Picture too large");
+  if (static_cast<uint64_t>(w) * h > kMaxPixels) throw DecodeError("Picture too large");
   const auto sw = static_cast<int32_t>(w), sh = static_cast<int32_t>(h);
   if (!ApplySizeFilter(args, sw, sh)) {
     *args.wantW = sw;
