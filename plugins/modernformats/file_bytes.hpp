@@ -1,6 +1,6 @@
 // The whole picture file read into the module heap: both libraries decode from memory.
-// The read goes through the handle of the host's file record (file_bytes_win.cpp; the
-// native build's stand-in, file_bytes_posix.cpp, takes a POSIX descriptor there).
+// The read goes through the handle of the host's file record (modernformats_win.cpp; the
+// native build's stand-in, modernformats_posix.cpp, takes a POSIX descriptor there).
 #pragma once
 
 #include <cstdint>

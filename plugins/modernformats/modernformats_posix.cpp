@@ -1,5 +1,5 @@
-// Native stand-in for the host's file handle: the handle field holds a POSIX file
-// descriptor, so the whole module runs under the unit tests.
+// Native stand-ins for the DLL layer: the host file record's handle field holds a POSIX
+// file descriptor, and there is no about box, so the whole module runs under the unit tests.
 #include <sys/stat.h>
 #include <unistd.h>
 
