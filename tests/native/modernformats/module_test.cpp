@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -35,8 +36,10 @@ Bytes LosslessWebp(int w, int h) {
 }
 
 int g_hostGets = 0, g_hostFrees = 0;
+uint32_t g_largestGet = 0;
 void* KELV_REGCALL HostGetMem(uint32_t size) {
   ++g_hostGets;
+  g_largestGet = std::max(g_largestGet, size);
   return std::malloc(size);
 }
 void KELV_REGCALL HostFreeMem(void* block) {
@@ -232,6 +235,25 @@ TEST_F(ModernModule, FailuresClearEverySizeAndTheBuffer) {
     EXPECT_EQ(buffer, nullptr);
     EXPECT_EQ(modernformats::LastBuffer(), nullptr);
   }
+  // A header announcing 16384 x 16384 pixels: refused before anything that size is asked for.
+  Bytes huge = good;
+  ASSERT_EQ(std::string(huge.begin() + 12, huge.begin() + 16), "VP8L");
+  const uint32_t bits = 0x3FFFu | (0x3FFFu << 14);  // width - 1, height - 1; no alpha, version 0
+  std::memcpy(huge.data() + 21, &bits, 4);
+  ASSERT_TRUE(Configure(sizeof(TInModuleOptions), KELV_OPT_SIX_ARG));
+  g_refuse = false;
+  g_largestGet = 0;
+  g_allocations = 0;
+  {
+    HostFile file(huge);
+    int32_t sizes[4] = {640, 480, 0, 0};
+    void* buffer = nullptr;
+    Decode6(0, file, sizes, &buffer);
+    EXPECT_EQ(sizes[0] | sizes[1] | sizes[2] | sizes[3], 0);
+    EXPECT_EQ(g_allocations, 0);
+    EXPECT_LT(g_largestGet, 1u << 20);
+  }
+
   TInHostFile none{};
   none.handle = reinterpret_cast<void*>(intptr_t{-1});  // a handle that reads nothing
   int32_t sizes[4] = {1, 1, 1, 1};
