@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "decode.hpp"
+#include "modernformats/decode.hpp"
 #include "photo_jpeg.hpp"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "module.hpp"
+#include "modernformats/module.hpp"
 
 namespace {
 
