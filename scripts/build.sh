@@ -21,8 +21,10 @@ for t in "${targets[@]}"; do
     win64|win32)
       tc=cmake/toolchain-mingw${t#win}.cmake
       bash scripts/build-libjpeg.sh "$tc" "build/$t"
+      bash scripts/build-modernlibs.sh "$tc" "build/$t"
       cmake -S . -B "build/$t" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$tc" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DKELV_JPEG_PREFIX="$top/build/$t/third/libjpeg" >/dev/null ;;
+        -DKELV_JPEG_PREFIX="$top/build/$t/third/libjpeg" \
+        -DKELV_MODERN_PREFIX="$top/build/$t/third/modern" >/dev/null ;;
     *) echo "unknown build: $t" >&2; exit 2 ;;
   esac
   echo "== building $t"

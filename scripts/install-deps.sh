@@ -25,6 +25,11 @@ packages=(
   fp-utils
   # makensis and its x86/amd64 stubs, which build the two installers (installer/).
   nsis
+  # The modern-formats module: meson builds dav1d for Windows (scripts/build-modernlibs.sh);
+  # the native build (unit tests, fuzzing) links the same Debian releases of libheif and
+  # libwebp; the Debian tools make and check its test pictures.
+  meson pkg-config libheif-dev libwebp-dev
+  webp libheif-examples libavif-bin
 )
 
 # Other builds on this machine may run apt at the same time: wait for its lock.

@@ -19,6 +19,8 @@ bash tests/fuzz/catalogue_fuzz.sh 30 build/fuzz >"$logs/fuzz-catalogue.log" 2>&1
   && echo "catalogue cache reader: no findings" || { status=1; tail -n 40 "$logs/fuzz-catalogue.log"; }
 bash tests/fuzz/stdformats_fuzz.sh 15 build/fuzz >"$logs/fuzz-stdformats.log" 2>&1 \
   && echo "BMP, PPM, JPEG and EXIF readers: no findings" || { status=1; tail -n 60 "$logs/fuzz-stdformats.log"; }
+bash tests/fuzz/modernformats_fuzz.sh 15 build/fuzz >"$logs/fuzz-modernformats.log" 2>&1 \
+  && echo "WebP, HEIF and AVIF glue: no findings" || { status=1; tail -n 60 "$logs/fuzz-modernformats.log"; }
 
 echo "== native unit tests"
 ctest --test-dir build/native --output-on-failure -j "$(nproc)" 2>&1 | tee "$logs/native.log" || status=1

@@ -13,8 +13,8 @@ from test_settings_trees import write_bmp
 from winebench import PRODUCT_KEY, PRODUCT_KEY_LM, Bench, reg_text
 
 UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Kelvora"
-FILES = ["kelvsaver.scr", "fastmm.dll", "stdformats.dll", "sysformats.dll", "basicfx.dll", "divingfx.dll",
-         "stamp.dll", "Help.chm", "uninstall.exe"]
+FILES = ["kelvsaver.scr", "fastmm.dll", "stdformats.dll", "sysformats.dll", "modernformats.dll", "basicfx.dll",
+         "divingfx.dll", "stamp.dll", "Help.chm", "uninstall.exe"]
 WINE_X11_KEY = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
 
 

@@ -84,8 +84,8 @@ TEST(SaverResources, DialogIconAndLinkPointerLoad) {
 TEST(SaverResources, EveryShippedFileCarriesTheVersion) {
   std::string dist = SaverPath();
   dist.resize(dist.find_last_of('\\') + 1);
-  for (const char* name : {"kelvsaver.scr", "fastmm.dll", "stdformats.dll", "sysformats.dll", "basicfx.dll",
-                           "divingfx.dll", "stamp.dll"}) {
+  for (const char* name : {"kelvsaver.scr", "fastmm.dll", "stdformats.dll", "sysformats.dll", "modernformats.dll",
+                           "basicfx.dll", "divingfx.dll", "stamp.dll"}) {
     SCOPED_TRACE(name);
     const std::string path = dist + name;
     DWORD ignored = 0;
