@@ -91,6 +91,7 @@ class Bench:
                            stderr=subprocess.DEVNULL, timeout=300, check=False)
             self.wait_server()
         self.install_dialog_font()  # also into prefixes made before it was done
+        self.own_pictures_folder()
         # Keep one wineserver for the whole run: each program then starts quickly.
         server = subprocess.Popen([WINESERVER, "-p"], env=self.env(), stdout=subprocess.DEVNULL,
                                   stderr=subprocess.DEVNULL, start_new_session=True)
@@ -110,6 +111,16 @@ class Bench:
             source = Path("/usr/share/wine/fonts") / name
             if source.exists() and not (fonts / name).exists():
                 shutil.copyfile(source, fonts / name)
+
+    def own_pictures_folder(self):
+        """Wine links the user's Pictures folder to the Linux home folder. Runs without
+        picture folders of their own scan Pictures, the program's default, and would walk
+        the whole home folder of whoever runs the tests; the prefix gets an empty folder
+        of its own instead."""
+        for pictures in self.prefix.glob("drive_c/users/*/Pictures"):
+            if pictures.is_symlink():
+                pictures.unlink()
+                pictures.mkdir()
 
     def stop_prefix(self, server_pid: int | None = None):
         """Ends every process of this bench's private prefix (`wineserver -k` acts on the
