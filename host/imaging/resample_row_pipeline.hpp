@@ -1,9 +1,9 @@
 // The horizontal pass of an incremental resize on a second thread: while the decoder
 // delivers the next rows, the rows already delivered are resampled. The decoder's thread
-// copies each file row into one of a few lines and hands it over; the helper puts the
+// copies each file row into one of sixteen lines and hands it over; the helper puts the
 // row's window part in display order (4 bytes a pixel) and writes the row's intermediate
 // row, exactly as the same calls on the decoder's thread would. Memory beyond today's
-// buffers: the few lines.
+// buffers: those lines.
 #pragma once
 
 #include <condition_variable>
@@ -49,7 +49,11 @@ public:
                                             uint8_t* intermediate, size_t interRow);
 
 private:
-  static constexpr int kLines = 4;
+  // Rows go over in batches: waking the helper for every row costs more than the row's
+  // pass on most machines, so it is woken once a batch is there (or at the end), and the
+  // decoder is woken only when it waits for a free line.
+  static constexpr int kLines = 16;
+  static constexpr int kBatch = 4;
   void Run();
 
   const TContributors& lists_;
@@ -64,6 +68,9 @@ private:
   int64_t submitted_ = 0;  // lines handed over so far (the next goes to submitted_ % kLines)
   int64_t done_ = 0;       // lines the helper has finished
   bool stop_ = false;
+  bool draining_ = false;        // the last row is in: the helper takes whatever is left
+  bool producerWaiting_ = false; // the decoder waits for a free line
+  bool helperWaiting_ = false;   // the helper waits for rows
   std::thread helper_;
 };
 
