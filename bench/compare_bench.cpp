@@ -195,17 +195,23 @@ const char* const kPillowScript =
     "    t = time.perf_counter(); src.resize(size, f); t = time.perf_counter() - t\n"
     "    print(name, t)\n";
 
-void CompareResampler(const TempDir& dir, const std::vector<uint8_t>& rgb, int rounds) {
-  std::printf("\n1. resampler, %d x %d fitted to %d x %d, single thread\n", kWidth, kHeight,
-              kScreenW, kScreenH);
-  const int32_t tw = kWidth * kScreenH / kHeight, th = kScreenH;  // 1620 x 1080
-  std::vector<uint8_t> src(size_t(kWidth) * kHeight * 4), dst(size_t(tw) * th * 4);
+// The photo's RGB pixels as the resampler takes them: blue, green, red, 0.
+std::vector<uint8_t> BgrxPixels(const std::vector<uint8_t>& rgb) {
+  std::vector<uint8_t> src(size_t(kWidth) * kHeight * 4, 0);
   for (size_t i = 0, n = size_t(kWidth) * kHeight; i < n; ++i) {
     src[i * 4] = rgb[i * 3 + 2];
     src[i * 4 + 1] = rgb[i * 3 + 1];
     src[i * 4 + 2] = rgb[i * 3];
-    src[i * 4 + 3] = 0;
   }
+  return src;
+}
+
+void CompareResampler(const TempDir& dir, const std::vector<uint8_t>& rgb, int rounds) {
+  std::printf("\n1. resampler, %d x %d fitted to %d x %d, single thread\n", kWidth, kHeight,
+              kScreenW, kScreenH);
+  const int32_t tw = kWidth * kScreenH / kHeight, th = kScreenH;  // 1620 x 1080
+  std::vector<uint8_t> src = BgrxPixels(rgb);
+  std::vector<uint8_t> dst(size_t(tw) * th * 4);
   const std::string ppm = dir.File("photo.ppm"), script = dir.File("resize.py"),
                     out = dir.File("pillow.txt");
   const bool havePillow =
@@ -426,12 +432,8 @@ void CompareInProcess(const std::string& jpeg, const std::vector<uint8_t>& rgb, 
   vips_cache_set_max(0);
   vips_concurrency_set(1);
   const int32_t tw = kWidth * kScreenH / kHeight, th = kScreenH;  // 1620 x 1080
-  std::vector<uint8_t> src(size_t(kWidth) * kHeight * 4), dst(size_t(tw) * th * 4);
-  for (size_t i = 0, n = size_t(kWidth) * kHeight; i < n; ++i) {
-    src[i * 4] = rgb[i * 3 + 2];
-    src[i * 4 + 1] = rgb[i * 3 + 1];
-    src[i * 4 + 2] = rgb[i * 3];
-  }
+  std::vector<uint8_t> src = BgrxPixels(rgb);
+  std::vector<uint8_t> dst(size_t(tw) * th * 4);
   std::unique_ptr<kelv::TBitmap> screen = kelv::TBitmap::Create(kScreenW, kScreenH);
   const double scale = double(tw) / kWidth;
   struct Row {

@@ -1,6 +1,5 @@
 #include "decode.hpp"
 
-#include <algorithm>
 #include <cstring>
 
 #include "decode_error.hpp"
@@ -16,27 +15,7 @@ namespace {
 // or hostile file must not exhaust a 32-bit host's memory.
 constexpr uint64_t kMaxPixels = uint64_t{1} << 26;
 
-bool FilterOn(const DecodeArgs& args) {
-  return args.srcW && args.srcH && *args.srcW > 0 && *args.srcH > 0;
-}
-
-// The source size goes out; a picture below the filter has both sides negated and is
-// not decoded. Returns whether pixels are still wanted.
-bool ApplySizeFilter(const DecodeArgs& args, int32_t w, int32_t h) {
-  const bool below = FilterOn(args) && BelowSizeFilter(w, h, *args.srcW, *args.srcH);
-  if (args.srcW) *args.srcW = below ? -w : w;
-  if (args.srcH) *args.srcH = below ? -h : h;
-  return args.buffer != nullptr && !below;
-}
-
-int PrescaleAxis(int64_t s, int64_t t) {
-  if (t <= 0 || s <= t) return 1;
-  const int64_t ratio = s / t;
-  for (int n : {8, 4, 2}) {
-    if (n <= ratio) return n;
-  }
-  return 1;
-}
+using kelv::plugin::ApplySizeFilter;
 
 // The output buffer: exactly width x height x 4 bytes, from the host.
 uint8_t* AllocateOutput(const DecodeContext& context, uint32_t w, uint32_t h) {
@@ -115,41 +94,10 @@ Container SniffContainer(std::span<const uint8_t> bytes) {
   return Container::Unknown;
 }
 
-bool BelowSizeFilter(int32_t w, int32_t h, int32_t mw, int32_t mh) {
-  if (mw <= 0 || mh <= 0) return false;
-  return (w < mw && h < mh) || (w < mh && h < mw);
-}
-
-int PrescaleDenominator(int64_t w, int64_t h, int64_t wantW, int64_t wantH, bool fill) {
-  const int fw = PrescaleAxis(w, wantW), fh = PrescaleAxis(h, wantH);
-  return fill ? std::min(fw, fh) : std::max(fw, fh);
-}
-
-void ReportFailure(const DecodeArgs& args) noexcept {
-  if (args.wantW) *args.wantW = 0;
-  if (args.wantH) *args.wantH = 0;
-  if (args.srcW) *args.srcW = 0;
-  if (args.srcH) *args.srcH = 0;
-  if (args.buffer) *args.buffer = nullptr;
-}
-
 bool DecodePicture(std::span<const uint8_t> file, const DecodeContext& context,
                    const DecodeArgs& callerArgs) noexcept {
-  // Wishes of nil variables count as none; their results go nowhere.
-  int32_t spareW = 0, spareH = 0;
-  DecodeArgs args = callerArgs;
-  if (!args.wantW) args.wantW = &spareW;
-  if (!args.wantH) args.wantH = &spareH;
-  if (!args.srcW || !args.srcH) args.srcW = args.srcH = nullptr;
-  if (args.buffer) *args.buffer = nullptr;
-  try {
-    Decode(file, context, args);
-    return true;
-  } catch (...) {
-    // Reason texts are not shown anywhere; the zero sizes are the whole report.
-    ReportFailure(callerArgs);
-    return false;
-  }
+  return kelv::plugin::GuardedDecode(
+      callerArgs, [&](const DecodeArgs& args) { Decode(file, context, args); });
 }
 
 }  // namespace modernformats

@@ -20,16 +20,7 @@ struct Outcome {
   int32_t srcW = 0, srcH = 0;
 };
 
-bool FilterOn(const DecodeArgs& args) { return args.srcW && args.srcH && *args.srcW > 0 && *args.srcH > 0; }
-
-// The source size goes out; a picture below the filter has both sides negated and is
-// not decoded. Returns whether pixels are still wanted.
-bool ApplySizeFilter(const DecodeArgs& args, int32_t w, int32_t h) {
-  const bool below = FilterOn(args) && BelowSizeFilter(w, h, *args.srcW, *args.srcH);
-  if (args.srcW) *args.srcW = below ? -w : w;
-  if (args.srcH) *args.srcH = below ? -h : h;
-  return args.buffer != nullptr && !below;
-}
+using kelv::plugin::ApplySizeFilter;
 
 // The output buffer: exactly width x height x 4 bytes, from the host.
 uint8_t* AllocateOutput(const DecodeContext& context, uint32_t w, uint32_t h) {
@@ -194,34 +185,14 @@ void DecodeBmpOrPpm(ByteSource& src, const DecodeContext& context, const DecodeA
 
 }  // namespace
 
-void ReportFailure(const DecodeArgs& args) noexcept {
-  if (args.wantW) *args.wantW = 0;
-  if (args.wantH) *args.wantH = 0;
-  if (args.srcW) *args.srcW = 0;
-  if (args.srcH) *args.srcH = 0;
-  if (args.buffer) *args.buffer = nullptr;
-}
-
 bool DecodePicture(DecodeKind kind, ByteSource& src, const DecodeContext& context,
                    const DecodeArgs& callerArgs) noexcept {
-  // Wishes of nil variables count as none; their results go nowhere.
-  int32_t spareW = 0, spareH = 0;
-  DecodeArgs args = callerArgs;
-  if (!args.wantW) args.wantW = &spareW;
-  if (!args.wantH) args.wantH = &spareH;
-  if (!args.srcW || !args.srcH) args.srcW = args.srcH = nullptr;
-  if (args.buffer) *args.buffer = nullptr;
-  try {
+  return kelv::plugin::GuardedDecode(callerArgs, [&](const DecodeArgs& args) {
     if (kind == DecodeKind::Jpeg)
       DecodeJpeg(src, context, args);
     else
       DecodeBmpOrPpm(src, context, args);
-    return true;
-  } catch (...) {
-    // Reason texts are not shown anywhere; the zero sizes are the whole report.
-    ReportFailure(callerArgs);
-    return false;
-  }
+  });
 }
 
 }  // namespace stdformats

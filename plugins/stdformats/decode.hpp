@@ -6,6 +6,7 @@
 
 #include "byte_source.hpp"
 #include "kelv_inmodule.h"
+#include "plugincommon/decode_args.hpp"
 
 namespace stdformats {
 
@@ -18,22 +19,13 @@ struct DecodeContext {
   bool fill = false;
 };
 
-// The caller's variables. srcW and srcH are nil for the legacy form (no size filter, no
-// source size); buffer nil asks for the sizes only.
-struct DecodeArgs {
-  int32_t* wantW = nullptr;
-  int32_t* wantH = nullptr;
-  int32_t* srcW = nullptr;
-  int32_t* srcH = nullptr;
-  void** buffer = nullptr;
-};
+// The caller's variables and the failure outcome, as every input module has them.
+using kelv::plugin::DecodeArgs;
+using kelv::plugin::ReportFailure;
 
 // Never throws. On failure all four sizes are 0 and the buffer argument is nil; the
 // result says whether the decode succeeded.
 bool DecodePicture(DecodeKind kind, ByteSource& src, const DecodeContext& context,
                    const DecodeArgs& args) noexcept;
-
-// Sets the failure outcome: all four sizes 0, buffer nil.
-void ReportFailure(const DecodeArgs& args) noexcept;
 
 }  // namespace stdformats

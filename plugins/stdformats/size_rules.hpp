@@ -1,21 +1,17 @@
 // The small arithmetic every decode shares: the minimum-size filter, the JPEG pre-scale
-// denominator and where EXIF orientation puts a pixel.
+// denominator (both common to all input modules) and where EXIF orientation puts a pixel.
 #pragma once
 
 #include <cstdint>
 
+#include "plugincommon/decode_args.hpp"
+
 namespace stdformats {
 
-// True when a w x h picture fits inside the minimum box mw x mh in either orientation.
-// The filter is off unless both minimum sides are positive.
-bool BelowSizeFilter(int32_t w, int32_t h, int32_t mw, int32_t mh);
-
-// Pre-scale denominator for an image side s shown at side t: 1 when s <= t (or no wish),
-// else the largest of 8, 4, 2, 1 not above s div t.
-int PrescaleAxis(int64_t s, int64_t t);
-// Combined over both axes: the smaller factor with fill (both sides stay at least the
-// wanted size), the larger without (one side does).
-int PrescaleDenominator(int32_t imageW, int32_t imageH, int32_t wantW, int32_t wantH, bool fill);
+// The minimum-size filter and the pre-scale rule, shared with the other input modules.
+using kelv::plugin::BelowSizeFilter;
+using kelv::plugin::PrescaleAxis;
+using kelv::plugin::PrescaleDenominator;
 
 // EXIF orientations 5 to 8 exchange width and height.
 inline bool SwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
