@@ -13,6 +13,11 @@ namespace modernformats {
 
 namespace {
 
+// The longest side of a HEIF picture the module reads (the area limit of every decode
+// still applies): the canvas of a damaged grid of 8-bit or deeper samples then stays
+// within a few hundred megabytes.
+constexpr int kMaxHeifSide = 8192;
+
 struct ContextDeleter {
   void operator()(heif_context* context) const { heif_context_free(context); }
 };
@@ -56,6 +61,11 @@ class HeifCodec final : public PictureCodec {
 public:
   explicit HeifCodec(std::span<const uint8_t> bytes) : context_(heif_context_alloc()) {
     if (!context_) throw DecodeError("libheif: no context");
+    // A grid or overlay picture declares its canvas apart from its announced size, and the
+    // library allocates that canvas before anything could check it: a damaged one asked
+    // for over a gigabyte. The library's own limit (set before reading) bounds both, to
+    // sides of at most kMaxHeifSide pixels; it refuses a side at the limit, hence + 1.
+    heif_context_set_maximum_image_size_limit(context_.get(), kMaxHeifSide + 1);
     Check(heif_context_read_from_memory_without_copy(context_.get(), bytes.data(), bytes.size(),
                                                      nullptr));
     heif_image_handle* handle = nullptr;

@@ -16,7 +16,7 @@ flags=(-std=c++20 -O1 -g -fsanitize=fuzzer-no-link,address,undefined -fno-saniti
        -I"$src" -I"$top/plugins" -I"$top/plugin-api" $(pkg-config --cflags libheif libwebp libwebpdemux))
 objs=()
 for f in "$src"/decode.cpp "$src"/webp_codec.cpp "$src"/heif_codec.cpp "$src"/module_heap.cpp \
-         "$top/plugins/plugincommon/heap_block.cpp"; do
+         "$top/plugins/plugincommon/heap_block.cpp" "$top/plugins/plugincommon/decode_args.cpp"; do
   o=$(basename "${f%.cpp}").o
   clang++ "${flags[@]}" -c "$f" -o "$o"
   objs+=("$o")
@@ -40,6 +40,8 @@ avifenc -s 10 --grid 2x1 wide.png sg.avif >/dev/null
 for f in s.webp sl.webp sa.webp s.heic s.avif sg.avif; do
   { printf '\000'; cat "$f"; } >"$seeds/$f"
 done
+# Inputs that once failed, kept so that every run tries them again (option byte included).
+cp "$top"/tests/fuzz/modernformats_corpus/* "$seeds/"
 
 # dav1d (through libheif's AV1 decoder) keeps a few dozen bytes on some damaged AV1 data;
 # that is the library's, not the glue's, so only leaks from inside it are let pass.
@@ -49,7 +51,7 @@ export LSAN_OPTIONS="suppressions=$PWD/lsan.supp"
 mkdir -p corpus
 echo "== fuzzing the modern formats for ${seconds}s"
 status=0
-./modernformats_fuzz corpus "$seeds" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+./modernformats_fuzz corpus "$seeds" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=1024 -timeout=10 \
   -print_final_stats=1 >fuzz.log 2>&1 || status=1
 tail -n 12 fuzz.log
 exit $status
