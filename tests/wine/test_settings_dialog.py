@@ -339,7 +339,10 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
             code, _ = self.bench.finish(self.proc, 30)
             self.assertEqual(code, 0)
         finally:
+            # Wine keeps a copy of the dpi under its font key and falls back to it when
+            # the desktop's value is gone: both go, or later runs stay at 120 dpi.
             self.bench.run("reg", ["delete", DESKTOP_KEY, "/v", "LogPixels", "/f"])
+            self.bench.run("reg", ["delete", r"HKEY_CURRENT_USER\Software\Wine\Fonts", "/v", "LogPixels", "/f"])
 
     # ---- what OK, Cancel and the close box write ----------------------------------------
     def test_ok_writes_exactly_what_the_controls_chose(self):
