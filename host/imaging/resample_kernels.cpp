@@ -60,12 +60,13 @@ void StorePixels(const uint32_t* acc, int32_t len, uint8_t* out) {
 
 }  // namespace
 
-void ResampleColumnsScalar(const uint8_t* intermediate, int32_t width, const TContributors& lists,
-                           uint8_t* dest, ptrdiff_t destStride) {
+namespace {
+
+void ColumnRowsScalar(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                      int32_t firstRow, int32_t endRow, uint8_t* dest, ptrdiff_t destStride) {
   const int32_t rowBytes = width * 3;
   std::vector<uint32_t> sums(static_cast<size_t>(std::min(rowBytes, kSlice)));
-  const int32_t rows = lists.Count();
-  for (int32_t y = 0; y < rows; ++y) {
+  for (int32_t y = firstRow; y < endRow; ++y) {
     const TContributorList list = lists[y];
     uint8_t* out = dest + destStride * y;
     for (int32_t start = 0; start < rowBytes; start += kSlice) {
@@ -80,6 +81,13 @@ void ResampleColumnsScalar(const uint8_t* intermediate, int32_t width, const TCo
       StorePixels(acc, len, out + (start / 3) * 4);
     }
   }
+}
+
+}  // namespace
+
+void ResampleColumnsScalar(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                           uint8_t* dest, ptrdiff_t destStride) {
+  ColumnRowsScalar(intermediate, width, lists, 0, lists.Count(), dest, destStride);
 }
 
 #if KELV_RESAMPLE_SSE2
@@ -168,16 +176,17 @@ void AddWeightedBytesSse2(uint32_t* acc, const uint8_t* bytes, int32_t len, int3
            static_cast<uint16_t>(lo) | (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16));
 }
 
-void ResampleColumnsSse2(const uint8_t* intermediate, int32_t width, const TContributors& lists,
-                         uint8_t* dest, ptrdiff_t destStride) {
+namespace {
+
+void ColumnRowsSse2(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                    int32_t firstRow, int32_t endRow, uint8_t* dest, ptrdiff_t destStride) {
   if (!lists.Split()) {
-    ResampleColumnsScalar(intermediate, width, lists, dest, destStride);
+    ColumnRowsScalar(intermediate, width, lists, firstRow, endRow, dest, destStride);
     return;
   }
   const int32_t rowBytes = width * 3;
   std::vector<uint32_t> sums(static_cast<size_t>(std::min(rowBytes, kSlice)));
-  const int32_t rows = lists.Count();
-  for (int32_t y = 0; y < rows; ++y) {
+  for (int32_t y = firstRow; y < endRow; ++y) {
     const TContributorList list = lists[y];
     const uint32_t* weights = lists.SplitWeights(y);
     uint8_t* out = dest + destStride * y;
@@ -191,6 +200,13 @@ void ResampleColumnsSse2(const uint8_t* intermediate, int32_t width, const TCont
       StorePixels(acc, len, out + (start / 3) * 4);
     }
   }
+}
+
+}  // namespace
+
+void ResampleColumnsSse2(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                         uint8_t* dest, ptrdiff_t destStride) {
+  ColumnRowsSse2(intermediate, width, lists, 0, lists.Count(), dest, destStride);
 }
 
 #else
@@ -208,6 +224,13 @@ void ResampleColumnsSse2(const uint8_t* intermediate, int32_t width, const TCont
                          uint8_t* dest, ptrdiff_t destStride) {
   ResampleColumnsScalar(intermediate, width, lists, dest, destStride);
 }
+
+namespace {
+void ColumnRowsSse2(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                    int32_t firstRow, int32_t endRow, uint8_t* dest, ptrdiff_t destStride) {
+  ColumnRowsScalar(intermediate, width, lists, firstRow, endRow, dest, destStride);
+}
+}  // namespace
 
 #endif
 
@@ -249,14 +272,23 @@ void ResampleRow(const uint8_t* source, const TContributors& lists, uint8_t* des
 
 void ResampleColumns(const uint8_t* intermediate, int32_t width, const TContributors& lists,
                      uint8_t* dest, ptrdiff_t destStride) {
+  ResampleColumnRows(intermediate, width, lists, 0, lists.Count(), dest, destStride);
+}
+
+void ResampleColumnRows(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                        int32_t firstRow, int32_t endRow, uint8_t* dest, ptrdiff_t destStride) {
+  firstRow = std::max(firstRow, 0);
+  endRow = std::min(endRow, lists.Count());
+  if (firstRow >= endRow) return;
 #if KELV_RESAMPLE_AVX2
-  if (lists.Split() && !lists.Empty() && width > 0 && ResampleKernelsUseAvx2()) {
+  if (lists.Split() && width > 0 && ResampleKernelsUseAvx2()) {
     std::vector<uint8_t> line(static_cast<size_t>(width) * 3 + 32);
-    ResampleColumnsAvx2(intermediate, width, Raw(lists), dest, destStride, line.data());
+    ResampleColumnsAvx2(intermediate, width, Raw(lists), firstRow, endRow, dest, destStride,
+                        line.data());
     return;
   }
 #endif
-  ResampleColumnsSse2(intermediate, width, lists, dest, destStride);
+  ColumnRowsSse2(intermediate, width, lists, firstRow, endRow, dest, destStride);
 }
 
 void AddWeightedBytes(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight) {

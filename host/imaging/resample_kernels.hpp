@@ -22,6 +22,13 @@ void ResampleRow(const uint8_t* source, const TContributors& lists, uint8_t* des
 void ResampleColumns(const uint8_t* intermediate, int32_t width, const TContributors& lists,
                      uint8_t* dest, ptrdiff_t destStride);
 
+// Destination rows firstRow .. endRow - 1 of the vertical pass alone, with `dest` still
+// row 0's address: a caller whose intermediate rows come in one by one works out each
+// destination row as soon as the rows of its list are there. Rows outside the lists are
+// left out.
+void ResampleColumnRows(const uint8_t* intermediate, int32_t width, const TContributors& lists,
+                        int32_t firstRow, int32_t endRow, uint8_t* dest, ptrdiff_t destStride);
+
 // acc[x] += weight * bytes[x] for x < len, in 32-bit wrapping arithmetic.
 void AddWeightedBytes(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight);
 

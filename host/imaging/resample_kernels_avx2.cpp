@@ -207,11 +207,12 @@ void StoreRow(const uint8_t* line, int32_t width, uint8_t* out) {
 }  // namespace
 
 void ResampleColumnsAvx2(const uint8_t* intermediate, int32_t width, const RawContributors& lists,
-                         uint8_t* dest, ptrdiff_t destStride, uint8_t* line) {
+                         int32_t firstRow, int32_t endRow, uint8_t* dest, ptrdiff_t destStride,
+                         uint8_t* line) {
   // Each destination row is worked out 32 bytes at a time with its sums kept in
   // registers over all of its samples, into `line`, then spread into the target row.
   const int32_t rowBytes = width * 3;
-  for (int32_t y = 0; y < lists.count; ++y) {
+  for (int32_t y = firstRow; y < endRow; ++y) {
     const int32_t first = lists.starts[y];
     const int32_t n = lists.starts[y + 1] - first;
     const TContributor* p = lists.items + first;

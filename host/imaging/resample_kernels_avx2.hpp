@@ -33,9 +33,11 @@ struct RawContributors {
 
 #if KELV_RESAMPLE_AVX2
 void ResampleRowAvx2(const uint8_t* source, const RawContributors& lists, uint8_t* dest);
-// `line` is scratch room for width * 3 + 32 bytes.
+// Destination rows firstRow .. endRow - 1 (within 0 .. lists.count); `line` is scratch
+// room for width * 3 + 32 bytes.
 void ResampleColumnsAvx2(const uint8_t* intermediate, int32_t width, const RawContributors& lists,
-                         uint8_t* dest, ptrdiff_t destStride, uint8_t* line);
+                         int32_t firstRow, int32_t endRow, uint8_t* dest, ptrdiff_t destStride,
+                         uint8_t* line);
 // acc[x] += weight * bytes[x], the weight also given split.
 void AddSplitAvx2(uint32_t* acc, const uint8_t* bytes, int32_t len, int32_t weight, uint32_t split);
 #endif

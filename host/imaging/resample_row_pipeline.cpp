@@ -1,5 +1,7 @@
 #include "imaging/resample_row_pipeline.hpp"
 
+#include <algorithm>
+#include <cstring>
 #include <system_error>
 #include <utility>
 
@@ -7,14 +9,23 @@
 
 namespace kelv {
 
-RowPipeline::RowPipeline(const TContributors& lists, size_t rowBytes, size_t pixelBytes,
-                         Unpack unpack, uint8_t* intermediate, size_t interRow)
-    : lists_(lists),
-      unpack_(std::move(unpack)),
-      pixels_(pixelBytes, 0),
-      intermediate_(intermediate),
-      interRow_(interRow) {
-  for (std::vector<uint8_t>& line : lines_) line.assign(rowBytes, 0);
+RowPipeline::RowPipeline(Across across, Down down)
+    : across_(std::move(across)), down_(down), pixels_(across_.pixelBytes, 0) {
+  for (std::vector<uint8_t>& line : lines_) line.assign(across_.rowBytes, 0);
+  const TContributors& lists = *down_.lists;
+  const int32_t count = lists.Count();
+  const int64_t interRow = static_cast<int64_t>(across_.interRow);
+  rowsNeeded_.assign(static_cast<size_t>(count), 0);
+  int64_t needed = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t y = across_.bottomUp ? count - 1 - i : i;
+    const TContributorList list = lists[y];
+    for (int32_t k = 0; k < list.n; ++k) {
+      const int64_t row = list.p[k].pixel / interRow;
+      needed = std::max(needed, across_.bottomUp ? across_.interRows - row : row + 1);
+    }
+    rowsNeeded_[static_cast<size_t>(i)] = needed;
+  }
   helper_ = std::thread([this] { Run(); });
 }
 
@@ -23,19 +34,17 @@ RowPipeline::~RowPipeline() {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
   }
-  changed_.notify_all();
+  rowsIn_.notify_one();
   if (helper_.joinable()) helper_.join();
+  if (!complete_) ClearWrittenRows();
 }
 
-std::unique_ptr<RowPipeline> RowPipeline::Start(const TContributors& lists, size_t rowBytes,
-                                                size_t pixelBytes, Unpack unpack,
-                                                uint8_t* intermediate, size_t interRow) {
+std::unique_ptr<RowPipeline> RowPipeline::Start(Across across, Down down) {
   if (std::thread::hardware_concurrency() < 2) return nullptr;
   try {
-    return std::make_unique<RowPipeline>(lists, rowBytes, pixelBytes, std::move(unpack),
-                                         intermediate, interRow);
+    return std::make_unique<RowPipeline>(std::move(across), down);
   } catch (const std::system_error&) {
-    return nullptr;  // no thread to be had: the pass stays on the decoder's thread
+    return nullptr;  // no thread to be had: the passes stay on the decoder's thread
   }
 }
 
@@ -43,10 +52,13 @@ uint8_t* RowPipeline::Line() {
   std::unique_lock<std::mutex> lock(mutex_);
   // The line to fill is free once the helper is done with the row it held kLines ago.
   if (submitted_ - done_ >= kLines) {
-    producerWaiting_ = true;
-    if (helperWaiting_) changed_.notify_all();  // a full ring is more than a batch
-    changed_.wait(lock, [this] { return submitted_ - done_ < kLines; });
-    producerWaiting_ = false;
+    const int64_t wanted = submitted_ - kLines + 1;
+    wanted_ = wanted;
+    if (helperAsleep_) {  // a full ring is more than a batch
+      helperAsleep_ = false;
+      rowsIn_.notify_one();
+    }
+    linesOut_.wait(lock, [this, wanted] { return done_ >= wanted; });
   }
   return lines_[submitted_ % kLines].data();
 }
@@ -55,39 +67,78 @@ void RowPipeline::Submit(int32_t row) {
   std::lock_guard<std::mutex> lock(mutex_);
   rows_[submitted_ % kLines] = row;
   ++submitted_;
-  if (helperWaiting_ && submitted_ - done_ >= kBatch) changed_.notify_all();
+  if (helperAsleep_ && submitted_ - done_ >= kBatch) {
+    helperAsleep_ = false;
+    rowsIn_.notify_one();
+  }
 }
 
-void RowPipeline::Drain() {
+void RowPipeline::Finish() {
   std::unique_lock<std::mutex> lock(mutex_);
-  draining_ = true;
-  producerWaiting_ = true;
-  changed_.notify_all();
-  changed_.wait(lock, [this] { return done_ == submitted_; });
-  producerWaiting_ = false;
+  finishing_ = true;
+  if (helperAsleep_) {
+    helperAsleep_ = false;
+    rowsIn_.notify_one();
+  }
+  linesOut_.wait(lock, [this] { return complete_; });
+}
+
+void RowPipeline::WriteReadyRows(int64_t rowsIn) {
+  const int32_t count = static_cast<int32_t>(rowsNeeded_.size());
+  int32_t end = written_;
+  while (end < count && rowsNeeded_[static_cast<size_t>(end)] <= rowsIn) ++end;
+  if (end == written_) return;
+  const int32_t first = across_.bottomUp ? count - end : written_;
+  const int32_t last = across_.bottomUp ? count - written_ : end;
+  ResampleColumnRows(across_.intermediate, down_.width, *down_.lists, first, last, down_.dest,
+                     down_.stride);
+  written_ = end;
+}
+
+void RowPipeline::ClearWrittenRows() {
+  const int32_t count = static_cast<int32_t>(rowsNeeded_.size());
+  for (int32_t i = 0; i < written_; ++i) {
+    const int32_t y = across_.bottomUp ? count - 1 - i : i;
+    std::memset(down_.dest + down_.stride * y, 0, static_cast<size_t>(down_.width) * 4);
+  }
 }
 
 void RowPipeline::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    helperWaiting_ = true;
-    changed_.wait(lock, [this] {
-      return stop_ || submitted_ - done_ >= kBatch || (draining_ && done_ < submitted_);
-    });
-    helperWaiting_ = false;
+    helperAsleep_ = true;
+    rowsIn_.wait(lock, [this] { return stop_ || submitted_ - done_ >= kBatch || finishing_; });
+    helperAsleep_ = false;
     if (stop_) return;
-    // Every row handed over by now, without taking the lock between them.
+    // Every row handed over by now, without taking the lock between them; the
+    // destination rows each one completes follow it.
     const int64_t end = submitted_;
-    while (done_ < end) {
-      const int slot = static_cast<int>(done_ % kLines);
+    int64_t rowsIn = done_;
+    while (rowsIn < end) {
+      const int slot = static_cast<int>(rowsIn % kLines);
       const int32_t row = rows_[slot];
       lock.unlock();
-      unpack_(lines_[slot].data(), pixels_.data());
-      ResampleRow(pixels_.data(), lists_, intermediate_ + interRow_ * static_cast<size_t>(row));
+      across_.unpack(lines_[slot].data(), pixels_.data());
+      ResampleRow(pixels_.data(), *across_.lists,
+                  across_.intermediate + across_.interRow * static_cast<size_t>(row));
+      ++rowsIn;
+      WriteReadyRows(rowsIn);
       lock.lock();
-      ++done_;
-      if (producerWaiting_) changed_.notify_all();
+      done_ = rowsIn;
+      if (wanted_ >= 0 && done_ >= wanted_) {
+        wanted_ = -1;
+        linesOut_.notify_one();
+      }
       if (stop_) return;
+    }
+    if (finishing_ && done_ == submitted_) {
+      // Every row is in: whatever destination rows are left can be written now.
+      lock.unlock();
+      WriteReadyRows(across_.interRows);
+      lock.lock();
+      complete_ = true;
+      linesOut_.notify_one();
+      return;
     }
   }
 }

@@ -1,9 +1,10 @@
-// The horizontal pass of an incremental resize on a second thread: while the decoder
-// delivers the next rows, the rows already delivered are resampled. The decoder's thread
-// copies each file row into one of sixteen lines and hands it over; the helper puts the
-// row's window part in display order (4 bytes a pixel) and writes the row's intermediate
-// row, exactly as the same calls on the decoder's thread would. Memory beyond today's
-// buffers: those lines.
+// An incremental resize's two passes on a second thread: while the decoder delivers the
+// next rows, the rows already delivered are resampled. The decoder's thread copies each
+// file row into one of sixteen lines and hands it over; the helper puts the row's window
+// part in display order (4 bytes a pixel), writes the row's intermediate row, and works
+// out every destination row whose intermediate rows are all in, exactly as the same calls
+// on the decoder's thread would. When the last row is in, only the few destination rows
+// that wait for it remain. Memory beyond today's buffers: those lines.
 #pragma once
 
 #include <condition_variable>
@@ -24,53 +25,83 @@ public:
   // Turns a file row into the window's pixels for the horizontal pass.
   using Unpack = std::function<void(const uint8_t* fileRow, uint8_t* pixels)>;
 
-  // File rows of `rowBytes` are unpacked into `pixelBytes` and go through the lists into
-  // intermediate + row * interRow; the lists, the intermediate buffer and whatever
-  // `unpack` uses must outlive the pipeline.
-  RowPipeline(const TContributors& lists, size_t rowBytes, size_t pixelBytes, Unpack unpack,
-              uint8_t* intermediate, size_t interRow);
+  // The horizontal pass: file rows of `rowBytes` are unpacked into `pixelBytes` and go
+  // through `across` into intermediate + row * interRow, for rows 0 .. interRows - 1.
+  // Rows come in order, from the top, or from the bottom when `bottomUp`.
+  struct Across {
+    const TContributors* lists;
+    size_t rowBytes;
+    size_t pixelBytes;
+    Unpack unpack;
+    uint8_t* intermediate;
+    size_t interRow;
+    int32_t interRows;
+    bool bottomUp;
+  };
+  // The vertical pass: `down` (byte offsets into the intermediate buffer, interRow apart)
+  // writes `width` pixels into each row dest + y * stride.
+  struct Down {
+    const TContributors* lists;
+    int32_t width;
+    uint8_t* dest;
+    ptrdiff_t stride;
+  };
+
+  // Whatever the passes use must outlive the pipeline.
+  RowPipeline(Across across, Down down);
   // Stops the helper after the row it is on and waits for it: an abandoned picture ends
-  // at once, without finishing the rows still queued.
+  // at once, without finishing the rows still queued. The destination rows already
+  // written are cleared again, so that an abandoned picture leaves its rectangle as the
+  // picture loader found it (cleared).
   ~RowPipeline();
   RowPipeline(const RowPipeline&) = delete;
   RowPipeline& operator=(const RowPipeline&) = delete;
 
   // A free line for the next file row; waits while the helper still has every line.
   uint8_t* Line();
-  // The line last returned by Line() is intermediate row `row`.
+  // The line last returned by Line() is intermediate row `row` (the next in order).
   void Submit(int32_t row);
-  // Waits until every submitted row is in the intermediate buffer.
-  void Drain();
+  // Waits until every submitted row is in and every destination row is written; the
+  // picture is then complete and stays so.
+  void Finish();
 
   // A pipeline when this machine has a second processor and a thread can be started;
-  // null otherwise (the caller then does the pass itself).
-  static std::unique_ptr<RowPipeline> Start(const TContributors& lists, size_t rowBytes,
-                                            size_t pixelBytes, Unpack unpack,
-                                            uint8_t* intermediate, size_t interRow);
+  // null otherwise (the caller then does the passes itself).
+  static std::unique_ptr<RowPipeline> Start(Across across, Down down);
 
 private:
   // Rows go over in batches: waking the helper for every row costs more than the row's
   // pass on most machines, so it is woken once a batch is there (or at the end), and the
-  // decoder is woken only when it waits for a free line.
+  // decoder is woken only when the line it waits for is free. Each side is woken once
+  // per wait: a wake is a system call, and a sleeping side needs only one.
   static constexpr int kLines = 16;
-  static constexpr int kBatch = 4;
+  static constexpr int kBatch = 8;
   void Run();
+  // Destination rows whose intermediate rows are all among the first `rowsIn` rows
+  // delivered, not yet written.
+  void WriteReadyRows(int64_t rowsIn);
+  void ClearWrittenRows();
 
-  const TContributors& lists_;
-  Unpack unpack_;
+  Across across_;
+  Down down_;
+  // Per destination row (in the order they are written), how many intermediate rows
+  // must be in before it can be: top down, its lowest sample row + 1 (and at least its
+  // predecessor's); bottom up, windowH less its highest.
+  std::vector<int64_t> rowsNeeded_;
+  int32_t written_ = 0;          // destination rows written so far, in that order
   std::vector<uint8_t> pixels_;  // the helper's
-  uint8_t* intermediate_;
-  size_t interRow_;
   std::vector<uint8_t> lines_[kLines];
   int32_t rows_[kLines] = {};
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable rowsIn_;    // the helper waits here
+  std::condition_variable linesOut_;  // the decoder waits here
   int64_t submitted_ = 0;  // lines handed over so far (the next goes to submitted_ % kLines)
   int64_t done_ = 0;       // lines the helper has finished
+  int64_t wanted_ = -1;    // the decoder sleeps until done_ reaches this (-1: not waiting)
   bool stop_ = false;
-  bool draining_ = false;        // the last row is in: the helper takes whatever is left
-  bool producerWaiting_ = false; // the decoder waits for a free line
-  bool helperWaiting_ = false;   // the helper waits for rows
+  bool finishing_ = false;  // the last row is in: the helper takes whatever is left
+  bool complete_ = false;   // every destination row is written
+  bool helperAsleep_ = false;
   std::thread helper_;
 };
 

@@ -73,6 +73,12 @@ private:
       out[2] = s[0];
     }
   }
+  ptrdiff_t TargetStride() const { return static_cast<ptrdiff_t>(target_->Width) * 4; }
+  // The destination rectangle's first pixel in the target.
+  uint8_t* DestinationOrigin() const {
+    return static_cast<uint8_t*>(target_->Bits) + TargetStride() * place_.destY +
+           static_cast<ptrdiff_t>(place_.destX) * 4;
+  }
   // File column of display coordinate v along the file's x axis.
   int32_t FileColumn(int32_t v) const { return reverseFileX_ ? fileW_ - 1 - v : v; }
 
@@ -98,6 +104,7 @@ private:
   // Resampling mode. The intermediate buffer holds the window's rows in display
   // orientation after the horizontal pass: destW pixels of 3 bytes per row.
   TContributors across_;
+  TContributors down_;
   std::unique_ptr<uint8_t[]> intermediate_;
   std::vector<uint8_t> line_;
   // Orientations 5 to 8: each file row is a display column, so the horizontal pass
@@ -109,8 +116,8 @@ private:
   std::vector<int32_t> missing_;
   std::vector<std::vector<uint32_t>> sums_;
   std::vector<std::vector<uint32_t>> spare_;
-  // Orientations 1 to 4: the horizontal pass on a second thread, where there is one.
-  // Last, so that it stops before the buffers it writes into are freed.
+  // Orientations 1 to 4: both passes on a second thread, where there is one. Last, so
+  // that it stops before the buffers it reads and writes are freed.
   std::unique_ptr<RowPipeline> pipeline_;
 };
 
@@ -243,10 +250,12 @@ void IncrementalResize::BuildAcross() {
                             : std::make_unique_for_overwrite<uint8_t[]>(bytes);
   if (!swapAxes_) {
     across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
+    down_ = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
     pipeline_ = RowPipeline::Start(
-        across_, static_cast<size_t>(fileW_) * 3, static_cast<size_t>(p.windowW) * 4,
-        [this](const uint8_t* row, uint8_t* pixels) { WindowPixels(row, pixels); },
-        intermediate_.get(), static_cast<size_t>(p.destW) * 3);
+        {&across_, static_cast<size_t>(fileW_) * 3, static_cast<size_t>(p.windowW) * 4,
+         [this](const uint8_t* row, uint8_t* pixels) { WindowPixels(row, pixels); },
+         intermediate_.get(), static_cast<size_t>(p.destW) * 3, p.windowH, reverseFileY_},
+        {&down_, p.destW, DestinationOrigin(), TargetStride()});
     if (!pipeline_) line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
     return;
   }
@@ -341,17 +350,14 @@ void IncrementalResize::FinishColumn(int32_t m) {
 
 void IncrementalResize::Finish() {
   if (pipeline_) {
-    pipeline_->Drain();
+    // The helper has written the destination rows as their rows came in, and ends
+    // with the last few.
+    pipeline_->Finish();
     pipeline_.reset();
-  }
-  if (resampling_) {
+  } else if (resampling_) {
     const PicturePlacement& p = place_;
-    const TContributors down = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
-    const ptrdiff_t stride = static_cast<ptrdiff_t>(target_->Width) * 4;
-    ResampleColumns(intermediate_.get(), p.destW, down,
-                    static_cast<uint8_t*>(target_->Bits) + stride * p.destY +
-                        static_cast<ptrdiff_t>(p.destX) * 4,
-                    stride);
+    if (down_.Empty()) down_ = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
+    ResampleColumns(intermediate_.get(), p.destW, down_, DestinationOrigin(), TargetStride());
   }
   TBitmap* target = target_;
   const int32_t quality = quality_;

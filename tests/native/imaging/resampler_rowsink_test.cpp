@@ -3,6 +3,7 @@
 // protocol violations end it with their texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -146,29 +147,38 @@ TEST(IncrementalResize, EveryOrientationGivesTheWholeBufferPixels) {
   }
 }
 
-// The rows' horizontal pass may run on a second thread: a picture given up halfway (the
-// loader withdraws it, or a protocol violation ends it) must stop that work before its
-// buffers go, and the next picture must still come out whole.
+// Both passes may run on a second thread, the vertical one writing destination rows as
+// soon as their rows are in: a picture given up halfway (the loader withdraws it, or a
+// protocol violation ends it) must stop that work before its buffers go, leave its
+// target cleared as it was after the header, and the next picture must still come out
+// whole. Rows come from the top (orientation 1) or from the bottom (3).
 TEST(IncrementalResize, PictureGivenUpHalfwayLeavesTheNextOneWhole) {
   const Scene s{160, 120, false, false, false, true, ResizeBest};
   const Upright u = Noise(900, 600, 5);
   const std::vector<uint8_t> expected = WholeBuffer(s, u);
-  int32_t fw = 0, fh = 0;
-  const auto rows = FileRows(u, 1, true, fw, fh);
-  for (int ending = 0; ending < 2; ++ending) {
-    auto t = MakeTarget(s);
-    PrepareIncrementalResize(*t, s.quality);
-    ASSERT_TRUE(RowSink(1 | 0x100, -1, fw, fh));
-    for (int32_t r = 0; r < fh / 2; ++r) {
-      ASSERT_TRUE(RowSink(reinterpret_cast<intptr_t>(rows[r].data()), r, fw, fh));
+  const std::vector<uint8_t> cleared(size_t(s.pw) * s.ph * 4, 0);
+  for (int32_t o : {1, 3}) {
+    int32_t fw = 0, fh = 0;
+    const auto rows = FileRows(u, o, true, fw, fh);
+    for (int ending = 0; ending < 2; ++ending) {
+      auto t = MakeTarget(s);
+      PrepareIncrementalResize(*t, s.quality);
+      ASSERT_TRUE(RowSink(o | 0x100, -1, fw, fh));
+      for (int32_t r = 0; r < fh * 3 / 4; ++r) {
+        ASSERT_TRUE(RowSink(reinterpret_cast<intptr_t>(rows[r].data()), r, fw, fh));
+      }
+      if (ending == 0) {
+        WithdrawIncrementalResize();
+      } else {
+        EXPECT_THROW(RowSink(reinterpret_cast<intptr_t>(rows[0].data()), 0, fw, fh), Exception);
+      }
+      const std::string how = std::string(ending ? "after a violation" : "after a withdrawal") +
+                              ", orientation " + std::to_string(o);
+      EXPECT_FALSE(IncrementalResizeDrawn());
+      const uint8_t* b = static_cast<const uint8_t*>(t->Bits);
+      EXPECT_TRUE(std::equal(cleared.begin(), cleared.end(), b)) << how;
+      EXPECT_EQ(RowByRow(s, u, o, true), expected) << how;
     }
-    if (ending == 0) {
-      WithdrawIncrementalResize();
-    } else {
-      EXPECT_THROW(RowSink(reinterpret_cast<intptr_t>(rows[0].data()), 0, fw, fh), Exception);
-    }
-    EXPECT_FALSE(IncrementalResizeDrawn());
-    EXPECT_EQ(RowByRow(s, u, 1, true), expected) << (ending ? "after a violation" : "after a withdrawal");
   }
 }
 
