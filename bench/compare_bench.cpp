@@ -13,7 +13,9 @@
 // their times have the cost of starting an empty shell command taken off.
 //
 //   bench_compare_bench [rounds] [sections, e.g. 14; default all]
+#include <fcntl.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -87,11 +89,6 @@ bool WriteFile(const std::string& path, const void* data, size_t size,
   return static_cast<bool>(out);
 }
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 // A scratch folder removed at the end of the run.
 struct TempDir {
   TempDir() {
@@ -144,8 +141,7 @@ uint8_t KELV_CDECL HostSink(intptr_t a, int32_t b, int32_t width, int32_t height
   }
 }
 
-bool Decode(const std::vector<uint8_t>& file, KelvRowSinkProc sink, void** buffer) {
-  stdformats::MemorySource source(file.data(), file.size());
+bool Decode(stdformats::ByteSource& source, KelvRowSinkProc sink, void** buffer) {
   stdformats::DecodeContext context;
   context.allocBuffer = &AllocBuffer;
   context.rowSink = sink;
@@ -155,16 +151,28 @@ bool Decode(const std::vector<uint8_t>& file, KelvRowSinkProc sink, void** buffe
   return stdformats::DecodePicture(stdformats::DecodeKind::Jpeg, source, context, args);
 }
 
+bool Decode(const std::vector<uint8_t>& file, KelvRowSinkProc sink, void** buffer) {
+  stdformats::MemorySource source(file.data(), file.size());
+  return Decode(source, sink, buffer);
+}
+
 // One picture file to the placed screen picture, as the composition loads it: the rows
 // go through the incremental resize straight into the screen bitmap; a picture the
 // incremental form declines is decoded whole and drawn.
 double FileToScreen(const std::string& path, kelv::TBitmap& screen, int32_t quality,
                     bool* incremental) {
   const auto start = Clock::now();
-  const std::vector<uint8_t> file = ReadFile(path);
+  // The file is read as the module reads it in the saver: in blocks, while decoding.
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) {
+    std::fprintf(stderr, "cannot open %s\n", path.c_str());
+    std::exit(1);
+  }
+  stdformats::HostFileSource file(reinterpret_cast<void*>(static_cast<intptr_t>(fd)));
   kelv::PrepareIncrementalResize(screen, quality);
   void* buffer = nullptr;
   const bool ok = Decode(file, &HostSink, &buffer);
+  close(fd);
   *incremental = kelv::IncrementalResizeDrawn();
   kelv::WithdrawIncrementalResize();
   if (!ok) {

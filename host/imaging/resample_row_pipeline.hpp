@@ -1,6 +1,6 @@
 // An incremental resize's two passes on a second thread: while the decoder delivers the
 // next rows, the rows already delivered are resampled. The decoder's thread copies each
-// file row into one of sixteen lines and hands it over; the helper puts the row's window
+// file row into one of 24 lines and hands it over; the helper puts the row's window
 // part in display order (4 bytes a pixel), writes the row's intermediate row, and works
 // out every destination row whose intermediate rows are all in, exactly as the same calls
 // on the decoder's thread would. When the last row is in, only the few destination rows
@@ -73,9 +73,11 @@ private:
   // Rows go over in batches: waking the helper for every row costs more than the row's
   // pass on most machines, so it is woken once a batch is there (or at the end), and the
   // decoder is woken only when the line it waits for is free. Each side is woken once
-  // per wait: a wake is a system call, and a sleeping side needs only one.
-  static constexpr int kLines = 16;
-  static constexpr int kBatch = 8;
+  // per wait: a wake is a system call, and a sleeping side needs only one. A JPEG
+  // decoder hands rows over in bursts (a band of blocks, 8 rows at half size), so a batch
+  // is two bursts, and the lines leave the decoder a burst's room while the helper wakes.
+  static constexpr int kLines = 24;
+  static constexpr int kBatch = 16;
   void Run();
   // Destination rows whose intermediate rows are all among the first `rowsIn` rows
   // delivered, not yet written.
