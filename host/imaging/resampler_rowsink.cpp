@@ -19,6 +19,9 @@ namespace kelv {
 
 namespace {
 
+// Pictures from this many window pixels on have their passes on a helper thread.
+constexpr int64_t kHelperPixels = 1000000;
+
 // One incremental resize: prepared by the picture loader, started by the plug-in's
 // header call, fed row by row, finished by the last row.
 class IncrementalResize {
@@ -251,7 +254,10 @@ void IncrementalResize::BuildAcross() {
   if (!swapAxes_) {
     across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
     down_ = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
-    pipeline_ = RowPipeline::Start(
+    // A small picture (a grid's cell, a preview) has too little resampling to pay for a
+    // thread and its wakes: its passes stay on the decoder's thread.
+    if (static_cast<int64_t>(p.windowW) * p.windowH >= kHelperPixels)
+      pipeline_ = RowPipeline::Start(
         {&across_, static_cast<size_t>(fileW_) * 3, static_cast<size_t>(p.windowW) * 4,
          [this](const uint8_t* row, uint8_t* pixels) { WindowPixels(row, pixels); },
          intermediate_.get(), static_cast<size_t>(p.destW) * 3, p.windowH, reverseFileY_},

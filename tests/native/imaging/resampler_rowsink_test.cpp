@@ -130,6 +130,8 @@ TEST(IncrementalResize, EveryOrientationGivesTheWholeBufferPixels) {
       {{40, 30, false, true, false, true, ResizeBest}, 23, 13},     // unscaled, random place
       {{40, 30, false, false, false, true, ResizeGood}, 40, 30},    // exact fit
       {{40, 30, false, false, true, true, ResizeGood}, 44, 33},     // cropped to exact fit
+      // A megapixel and more: the passes run on the helper thread.
+      {{160, 120, false, false, false, true, ResizeGood}, 1250, 820},
   };
   uint32_t seed = 100;
   for (const Case& c : cases) {
@@ -154,7 +156,7 @@ TEST(IncrementalResize, EveryOrientationGivesTheWholeBufferPixels) {
 // whole. Rows come from the top (orientation 1) or from the bottom (3).
 TEST(IncrementalResize, PictureGivenUpHalfwayLeavesTheNextOneWhole) {
   const Scene s{160, 120, false, false, false, true, ResizeBest};
-  const Upright u = Noise(900, 600, 5);
+  const Upright u = Noise(1250, 820, 5);  // large enough for the helper thread
   const std::vector<uint8_t> expected = WholeBuffer(s, u);
   const std::vector<uint8_t> cleared(size_t(s.pw) * s.ph * 4, 0);
   for (int32_t o : {1, 3}) {
