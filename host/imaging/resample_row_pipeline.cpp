@@ -58,8 +58,9 @@ uint8_t* RowPipeline::Line() {
       helperAsleep_ = false;
       rowsIn_.notify_one();
     }
-    linesOut_.wait(lock, [this, wanted] { return done_ >= wanted; });
+    linesOut_.wait(lock, [this, wanted] { return done_ >= wanted || failure_; });
   }
+  RaiseFailure();
   return lines_[submitted_ % kLines].data();
 }
 
@@ -80,7 +81,8 @@ void RowPipeline::Finish() {
     helperAsleep_ = false;
     rowsIn_.notify_one();
   }
-  linesOut_.wait(lock, [this] { return complete_; });
+  linesOut_.wait(lock, [this] { return complete_ || failure_; });
+  RaiseFailure();
 }
 
 void RowPipeline::WriteReadyRows(int64_t rowsIn) {
@@ -104,6 +106,22 @@ void RowPipeline::ClearWrittenRows() {
 }
 
 void RowPipeline::Run() {
+  try {
+    Work();
+  } catch (...) {
+    // Nothing may leave a thread's function: the failure (out of memory for a pass's
+    // sums) goes to the decoder's thread, which raises it in its next call.
+    std::lock_guard<std::mutex> lock(mutex_);
+    failure_ = std::current_exception();
+    linesOut_.notify_one();
+  }
+}
+
+void RowPipeline::RaiseFailure() {
+  if (failure_) std::rethrow_exception(failure_);
+}
+
+void RowPipeline::Work() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     helperAsleep_ = true;

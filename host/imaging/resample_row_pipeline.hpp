@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -58,6 +59,7 @@ public:
   RowPipeline& operator=(const RowPipeline&) = delete;
 
   // A free line for the next file row; waits while the helper still has every line.
+  // Line() and Finish() raise the exception that ended the helper, if one did.
   uint8_t* Line();
   // The line last returned by Line() is intermediate row `row` (the next in order).
   void Submit(int32_t row);
@@ -79,6 +81,9 @@ private:
   static constexpr int kLines = 24;
   static constexpr int kBatch = 16;
   void Run();
+  void Work();
+  // On the decoder's thread, with the lock held: raises what ended the helper, if anything did.
+  void RaiseFailure();
   // Destination rows whose intermediate rows are all among the first `rowsIn` rows
   // delivered, not yet written.
   void WriteReadyRows(int64_t rowsIn);
@@ -104,6 +109,7 @@ private:
   bool finishing_ = false;  // the last row is in: the helper takes whatever is left
   bool complete_ = false;   // every destination row is written
   bool helperAsleep_ = false;
+  std::exception_ptr failure_;  // what ended the helper early
   std::thread helper_;
 };
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <cstring>
 #include <random>
 #include <string>
@@ -14,6 +16,7 @@
 #include "imaging/bitmap.hpp"
 #include "imaging/resample_placement.hpp"
 #include "imaging/resampler.hpp"
+#include "imaging/resample_row_pipeline.hpp"
 #include "imaging/resampler_rowsink.hpp"
 
 namespace kelv {
@@ -280,6 +283,40 @@ TEST(IncrementalResize, RowWithoutPixelsIsRefused) {
   ASSERT_TRUE(RowSink(1, -1, 80, 60));
   EXPECT_EQ(MessageOf(0, 0, 80, 60), "RowSink without row, curLine=0");
   WithdrawIncrementalResize();
+}
+
+// A failure on the helper thread (a pass out of memory) must not end the process: the
+// decoder's thread raises it in its next call, and the destination rows written so far
+// are cleared again.
+TEST(RowPipeline, FailureOnTheHelperIsRaisedOnTheDecodersThread) {
+  constexpr int32_t kW = 64, kRows = 400, kDestH = 100;
+  const TContributors across = BuildContributors(kW, kW / 2, 0, 4, 0, 0.0f);
+  const TContributors down = BuildContributors(kRows, kDestH, 0, kW / 2 * 3, 0, 0.0f);
+  std::vector<uint8_t> intermediate(size_t(kW / 2) * 3 * kRows);
+  std::vector<uint8_t> dest(size_t(kW / 2) * 4 * kDestH, 0);
+  std::atomic<int> unpacked{0};
+  auto pipeline = RowPipeline::Start(
+      {&across, size_t(kW) * 3, size_t(kW) * 4,
+       [&](const uint8_t* row, uint8_t* pixels) {
+         if (++unpacked == kRows / 2) throw std::bad_alloc();
+         for (int32_t x = 0; x < kW; ++x) std::memcpy(pixels + 4 * x, row + 3 * x, 3);
+       },
+       intermediate.data(), size_t(kW / 2) * 3, kRows, false},
+      {&down, kW / 2, dest.data(), kW / 2 * 4});
+  if (!pipeline) GTEST_SKIP() << "no second processor";
+  bool raised = false;
+  try {
+    for (int32_t r = 0; r < kRows; ++r) {
+      std::memset(pipeline->Line(), 200, size_t(kW) * 3);
+      pipeline->Submit(r);
+    }
+    pipeline->Finish();
+  } catch (const std::bad_alloc&) {
+    raised = true;
+  }
+  EXPECT_TRUE(raised);
+  pipeline.reset();
+  EXPECT_TRUE(std::all_of(dest.begin(), dest.end(), [](uint8_t b) { return b == 0; }));
 }
 
 }  // namespace
