@@ -12,20 +12,8 @@ namespace kelv {
 RowPipeline::RowPipeline(Across across, Down down)
     : across_(std::move(across)), down_(down), pixels_(across_.pixelBytes, 0) {
   for (std::vector<uint8_t>& line : lines_) line.assign(across_.rowBytes, 0);
-  const TContributors& lists = *down_.lists;
-  const int32_t count = lists.Count();
-  const int64_t interRow = static_cast<int64_t>(across_.interRow);
-  rowsNeeded_.assign(static_cast<size_t>(count), 0);
-  int64_t needed = 0;
-  for (int32_t i = 0; i < count; ++i) {
-    const int32_t y = across_.bottomUp ? count - 1 - i : i;
-    const TContributorList list = lists[y];
-    for (int32_t k = 0; k < list.n; ++k) {
-      const int64_t row = list.p[k].pixel / interRow;
-      needed = std::max(needed, across_.bottomUp ? across_.interRows - row : row + 1);
-    }
-    rowsNeeded_[static_cast<size_t>(i)] = needed;
-  }
+  rowsNeeded_ = SourceRowsNeeded(*down_.lists, static_cast<int64_t>(across_.interRow),
+                                 across_.interRows, across_.bottomUp);
   helper_ = std::thread([this] { Run(); });
 }
 
