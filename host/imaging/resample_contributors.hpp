@@ -52,6 +52,20 @@ public:
   // end of the source, (offset + source length) * step.
   int64_t Readable() const { return readable_; }
 
+  // The same lists for samples kept in a ring of rows: each sample of row r (at
+  // r * rowBytes) is moved to slot(r) * rowBytes. Runs no longer hold; the readable
+  // bytes become `slots` rows.
+  template <typename Slot>
+  TContributors WithRowsMoved(int64_t rowBytes, int32_t slots, Slot slot) const {
+    TContributors moved = *this;
+    for (TContributor& c : moved.items_) {
+      c.pixel = static_cast<int32_t>(static_cast<int64_t>(slot(c.pixel / rowBytes)) * rowBytes);
+    }
+    for (uint8_t& run : moved.runs_) run = 0;
+    moved.readable_ = static_cast<int64_t>(slots) * rowBytes;
+    return moved;
+  }
+
 private:
   friend TContributors BuildContributors(int32_t, int32_t, int32_t, int32_t, int32_t, float);
   std::vector<int32_t> first_;

@@ -1,19 +1,13 @@
 #include "imaging/resample_row_pipeline.hpp"
 
-#include <algorithm>
-#include <cstring>
 #include <system_error>
 #include <utility>
 
-#include "imaging/resample_kernels.hpp"
-
 namespace kelv {
 
-RowPipeline::RowPipeline(Across across, Down down)
-    : across_(std::move(across)), down_(down), pixels_(across_.pixelBytes, 0) {
-  for (std::vector<uint8_t>& line : lines_) line.assign(across_.rowBytes, 0);
-  rowsNeeded_ = SourceRowsNeeded(*down_.lists, static_cast<int64_t>(across_.interRow),
-                                 across_.interRows, across_.bottomUp);
+RowPipeline::RowPipeline(RowStream& passes, size_t rowBytes, size_t pixelBytes, Unpack unpack)
+    : passes_(passes), unpack_(std::move(unpack)), pixels_(pixelBytes, 0) {
+  for (std::vector<uint8_t>& line : lines_) line.assign(rowBytes, 0);
   helper_ = std::thread([this] { Run(); });
 }
 
@@ -24,13 +18,13 @@ RowPipeline::~RowPipeline() {
   }
   rowsIn_.notify_one();
   if (helper_.joinable()) helper_.join();
-  if (!complete_) ClearWrittenRows();
 }
 
-std::unique_ptr<RowPipeline> RowPipeline::Start(Across across, Down down) {
+std::unique_ptr<RowPipeline> RowPipeline::Start(RowStream& passes, size_t rowBytes,
+                                                size_t pixelBytes, Unpack unpack) {
   if (std::thread::hardware_concurrency() < 2) return nullptr;
   try {
-    return std::make_unique<RowPipeline>(std::move(across), down);
+    return std::make_unique<RowPipeline>(passes, rowBytes, pixelBytes, std::move(unpack));
   } catch (const std::system_error&) {
     return nullptr;  // no thread to be had: the passes stay on the decoder's thread
   }
@@ -73,26 +67,6 @@ void RowPipeline::Finish() {
   RaiseFailure();
 }
 
-void RowPipeline::WriteReadyRows(int64_t rowsIn) {
-  const int32_t count = static_cast<int32_t>(rowsNeeded_.size());
-  int32_t end = written_;
-  while (end < count && rowsNeeded_[static_cast<size_t>(end)] <= rowsIn) ++end;
-  if (end == written_) return;
-  const int32_t first = across_.bottomUp ? count - end : written_;
-  const int32_t last = across_.bottomUp ? count - written_ : end;
-  ResampleColumnRows(across_.intermediate, down_.width, *down_.lists, first, last, down_.dest,
-                     down_.stride);
-  written_ = end;
-}
-
-void RowPipeline::ClearWrittenRows() {
-  const int32_t count = static_cast<int32_t>(rowsNeeded_.size());
-  for (int32_t i = 0; i < written_; ++i) {
-    const int32_t y = across_.bottomUp ? count - 1 - i : i;
-    std::memset(down_.dest + down_.stride * y, 0, static_cast<size_t>(down_.width) * 4);
-  }
-}
-
 void RowPipeline::Run() {
   try {
     Work();
@@ -116,19 +90,16 @@ void RowPipeline::Work() {
     rowsIn_.wait(lock, [this] { return stop_ || submitted_ - done_ >= kBatch || finishing_; });
     helperAsleep_ = false;
     if (stop_) return;
-    // Every row handed over by now, without taking the lock between them; the
-    // destination rows each one completes follow it.
+    // Every row handed over by now, without taking the lock between them.
     const int64_t end = submitted_;
     int64_t rowsIn = done_;
     while (rowsIn < end) {
       const int slot = static_cast<int>(rowsIn % kLines);
       const int32_t row = rows_[slot];
       lock.unlock();
-      across_.unpack(lines_[slot].data(), pixels_.data());
-      ResampleRow(pixels_.data(), *across_.lists,
-                  across_.intermediate + across_.interRow * static_cast<size_t>(row));
+      unpack_(lines_[slot].data(), pixels_.data());
+      passes_.Add(pixels_.data(), row);
       ++rowsIn;
-      WriteReadyRows(rowsIn);
       lock.lock();
       done_ = rowsIn;
       if (wanted_ >= 0 && done_ >= wanted_) {
@@ -138,10 +109,6 @@ void RowPipeline::Work() {
       if (stop_) return;
     }
     if (finishing_ && done_ == submitted_) {
-      // Every row is in: whatever destination rows are left can be written now.
-      lock.unlock();
-      WriteReadyRows(across_.interRows);
-      lock.lock();
       complete_ = true;
       linesOut_.notify_one();
       return;

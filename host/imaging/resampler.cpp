@@ -9,6 +9,7 @@
 #include "imaging/bitmap.hpp"
 #include "imaging/resample_contributors.hpp"
 #include "imaging/resample_kernels.hpp"
+#include "imaging/resample_row_stream.hpp"
 
 namespace kelv {
 
@@ -20,25 +21,15 @@ void ResampleInside(PixelView target, int32_t tx, int32_t ty, int32_t tw, int32_
                     int32_t filter, float support) {
   const ptrdiff_t sourceStride = static_cast<ptrdiff_t>(source.width) * 4;
   const ptrdiff_t targetStride = static_cast<ptrdiff_t>(target.width) * 4;
-  const int32_t interRow = tw * 3;
 
-  // Horizontal pass into the 24-bit intermediate buffer: one row of destination width
-  // per source row. Only the rectangle's rows are kept: the vertical lists never reach
+  // Both passes row by row: each source row goes through the horizontal pass into a
+  // ring of intermediate rows, and each destination row follows as soon as its rows
+  // are there. Only the rectangle's rows are read: the vertical lists never reach
   // outside them.
-  // Every row is written before it is read: the buffer is not cleared first.
-  const std::unique_ptr<uint8_t[]> intermediate =
-      std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(interRow) * sh);
-  {
-    const TContributors across = BuildContributors(sw, tw, sx, 4, filter, support);
-    for (int32_t y = 0; y < sh; ++y) {
-      ResampleRow(source.bits + sourceStride * (sy + y), across,
-                  intermediate.get() + static_cast<size_t>(interRow) * y);
-    }
-  }
-  // Vertical pass: down the intermediate columns into the target rectangle.
-  const TContributors down = BuildContributors(sh, th, 0, interRow, filter, support);
-  ResampleColumns(intermediate.get(), tw, down,
-                  target.bits + targetStride * ty + static_cast<ptrdiff_t>(tx) * 4, targetStride);
+  const TContributors across = BuildContributors(sw, tw, sx, 4, filter, support);
+  RowStream rows(across, BuildContributors(sh, th, 0, tw * 3, filter, support), tw, sh, false,
+                 target.bits + targetStride * ty + static_cast<ptrdiff_t>(tx) * 4, targetStride);
+  for (int32_t y = 0; y < sh; ++y) rows.Add(source.bits + sourceStride * (sy + y), y);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "imaging/resample_kernels.hpp"
 #include "imaging/resample_placement.hpp"
 #include "imaging/resample_row_pipeline.hpp"
+#include "imaging/resample_row_stream.hpp"
 
 namespace kelv {
 
@@ -34,8 +35,10 @@ public:
   }
 
   void Reset() {
-    // The helper thread writes into this resize's buffers: it stops before they go.
+    // The helper thread writes into this resize's buffers: it stops before they go. A
+    // stream that did not see its last row then clears what it wrote in the target.
     pipeline_.reset();
+    stream_.reset();
     *this = IncrementalResize();
   }
 
@@ -45,7 +48,6 @@ public:
   bool Sink(intptr_t a, int32_t b, int32_t width, int32_t height);
   // Ends the resize after an exception; the target stays known.
   void Abort() {
-    pipeline_.reset();
     TBitmap* target = target_;
     const int32_t quality = quality_;
     Reset();
@@ -104,10 +106,12 @@ private:
   PicturePlacement place_;
   bool resampling_ = false;
 
-  // Resampling mode. The intermediate buffer holds the window's rows in display
-  // orientation after the horizontal pass: destW pixels of 3 bytes per row.
+  // Resampling mode. Orientations 1 to 4: each file row is a display row, and the row
+  // stream does both passes as the rows come. Orientations 5 to 8: the intermediate
+  // buffer holds the window's rows in display orientation after the horizontal pass
+  // (destW pixels of 3 bytes per row), and the vertical pass follows the last row.
   TContributors across_;
-  TContributors down_;
+  std::unique_ptr<RowStream> stream_;
   std::unique_ptr<uint8_t[]> intermediate_;
   std::vector<uint8_t> line_;
   // Orientations 5 to 8: each file row is a display column, so the horizontal pass
@@ -246,25 +250,24 @@ void IncrementalResize::CopyRow(const uint8_t* row, int32_t index) {
 
 void IncrementalResize::BuildAcross() {
   const PicturePlacement& p = place_;
-  // Rows of orientations 1 to 4 are written whole; columns of 5 to 8 only once all of
-  // their samples came, so a column without samples keeps the buffer's zeros.
-  const size_t bytes = static_cast<size_t>(p.destW) * 3 * p.windowH;
-  intermediate_ = swapAxes_ ? std::make_unique<uint8_t[]>(bytes)
-                            : std::make_unique_for_overwrite<uint8_t[]>(bytes);
   if (!swapAxes_) {
     across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
-    down_ = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
+    stream_ = std::make_unique<RowStream>(
+        across_, BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f), p.destW,
+        p.windowH, reverseFileY_, DestinationOrigin(), TargetStride());
     // A small picture (a grid's cell, a preview) has too little resampling to pay for a
     // thread and its wakes: its passes stay on the decoder's thread.
-    if (static_cast<int64_t>(p.windowW) * p.windowH >= kHelperPixels)
+    if (static_cast<int64_t>(p.windowW) * p.windowH >= kHelperPixels) {
       pipeline_ = RowPipeline::Start(
-        {&across_, static_cast<size_t>(fileW_) * 3, static_cast<size_t>(p.windowW) * 4,
-         [this](const uint8_t* row, uint8_t* pixels) { WindowPixels(row, pixels); },
-         intermediate_.get(), static_cast<size_t>(p.destW) * 3, p.windowH, reverseFileY_},
-        {&down_, p.destW, DestinationOrigin(), TargetStride()});
+          *stream_, static_cast<size_t>(fileW_) * 3, static_cast<size_t>(p.windowW) * 4,
+          [this](const uint8_t* row, uint8_t* pixels) { WindowPixels(row, pixels); });
+    }
     if (!pipeline_) line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
     return;
   }
+  // Columns are written only once all of their samples came: a column without samples
+  // keeps the buffer's zeros.
+  intermediate_ = std::make_unique<uint8_t[]>(static_cast<size_t>(p.destW) * 3 * p.windowH);
   // Lists by window column index, turned around: which destination columns each
   // window column feeds.
   const TContributors lists = BuildContributors(p.windowW, p.destW, 0, 1, p.filter, 0.0f);
@@ -308,8 +311,7 @@ void IncrementalResize::ResampleFileRow(const uint8_t* row, int32_t index) {
     return;
   }
   WindowPixels(row, line_.data());
-  ResampleRow(line_.data(), across_,
-              intermediate_.get() + static_cast<size_t>(p.destW) * 3 * (y - p.windowY));
+  stream_->Add(line_.data(), y - p.windowY);
 }
 
 // Orientations 5 to 8: the row is one display column; its window part in display order
@@ -360,10 +362,11 @@ void IncrementalResize::Finish() {
     // with the last few.
     pipeline_->Finish();
     pipeline_.reset();
-  } else if (resampling_) {
+  }
+  if (resampling_ && swapAxes_) {
     const PicturePlacement& p = place_;
-    if (down_.Empty()) down_ = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
-    ResampleColumns(intermediate_.get(), p.destW, down_, DestinationOrigin(), TargetStride());
+    const TContributors down = BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f);
+    ResampleColumns(intermediate_.get(), p.destW, down, DestinationOrigin(), TargetStride());
   }
   TBitmap* target = target_;
   const int32_t quality = quality_;

@@ -1,8 +1,10 @@
 // The incremental form of the resampler. While an input plug-in decodes a picture it
 // hands the rows to RowSink one by one (in the file's order, unrotated); the rows go
 // through the horizontal pass at once, so the picture never exists at full size in
-// memory, and the vertical pass runs when the last row has arrived. Pictures that are
-// placed unscaled are copied row by row straight into the target.
+// memory. Where file rows are display rows (orientations 1 to 4), each destination row
+// follows as soon as its rows are in, on a helper thread for pictures of a megapixel and
+// more; for turned pictures the vertical pass runs when the last row has arrived.
+// Pictures that are placed unscaled are copied row by row straight into the target.
 //
 // Use by the picture loader:
 //   PrepareIncrementalResize(target, quality);  publish RowSink through the plug-in host

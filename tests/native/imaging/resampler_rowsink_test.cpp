@@ -17,6 +17,7 @@
 #include "imaging/resample_placement.hpp"
 #include "imaging/resampler.hpp"
 #include "imaging/resample_row_pipeline.hpp"
+#include "imaging/resample_row_stream.hpp"
 #include "imaging/resampler_rowsink.hpp"
 
 namespace kelv {
@@ -292,30 +293,30 @@ TEST(RowPipeline, FailureOnTheHelperIsRaisedOnTheDecodersThread) {
   constexpr int32_t kW = 64, kRows = 400, kDestH = 100;
   const TContributors across = BuildContributors(kW, kW / 2, 0, 4, 0, 0.0f);
   const TContributors down = BuildContributors(kRows, kDestH, 0, kW / 2 * 3, 0, 0.0f);
-  std::vector<uint8_t> intermediate(size_t(kW / 2) * 3 * kRows);
   std::vector<uint8_t> dest(size_t(kW / 2) * 4 * kDestH, 0);
   std::atomic<int> unpacked{0};
-  auto pipeline = RowPipeline::Start(
-      {&across, size_t(kW) * 3, size_t(kW) * 4,
-       [&](const uint8_t* row, uint8_t* pixels) {
-         if (++unpacked == kRows / 2) throw std::bad_alloc();
-         for (int32_t x = 0; x < kW; ++x) std::memcpy(pixels + 4 * x, row + 3 * x, 3);
-       },
-       intermediate.data(), size_t(kW / 2) * 3, kRows, false},
-      {&down, kW / 2, dest.data(), kW / 2 * 4});
-  if (!pipeline) GTEST_SKIP() << "no second processor";
-  bool raised = false;
-  try {
-    for (int32_t r = 0; r < kRows; ++r) {
-      std::memset(pipeline->Line(), 200, size_t(kW) * 3);
-      pipeline->Submit(r);
+  {
+    RowStream passes(across, down, kW / 2, kRows, false, dest.data(), kW / 2 * 4);
+    auto pipeline = RowPipeline::Start(passes, size_t(kW) * 3, size_t(kW) * 4,
+                                       [&](const uint8_t* row, uint8_t* pixels) {
+                                         if (++unpacked == kRows / 2) throw std::bad_alloc();
+                                         for (int32_t x = 0; x < kW; ++x)
+                                           std::memcpy(pixels + 4 * x, row + 3 * x, 3);
+                                       });
+    if (!pipeline) GTEST_SKIP() << "no second processor";
+    bool raised = false;
+    try {
+      for (int32_t r = 0; r < kRows; ++r) {
+        std::memset(pipeline->Line(), 200, size_t(kW) * 3);
+        pipeline->Submit(r);
+      }
+      pipeline->Finish();
+    } catch (const std::bad_alloc&) {
+      raised = true;
     }
-    pipeline->Finish();
-  } catch (const std::bad_alloc&) {
-    raised = true;
+    EXPECT_TRUE(raised);
+    EXPECT_NE(std::count(dest.begin(), dest.end(), uint8_t{200}), 0) << "no row was written";
   }
-  EXPECT_TRUE(raised);
-  pipeline.reset();
   EXPECT_TRUE(std::all_of(dest.begin(), dest.end(), [](uint8_t b) { return b == 0; }));
 }
 

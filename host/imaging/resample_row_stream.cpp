@@ -1,0 +1,69 @@
+#include "imaging/resample_row_stream.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "imaging/resample_kernels.hpp"
+
+namespace kelv {
+
+RowStream::RowStream(const TContributors& across, const TContributors& down, int32_t width,
+                     int32_t sourceRows, bool bottomUp, uint8_t* dest, ptrdiff_t destStride)
+    : across_(across),
+      width_(width),
+      sourceRows_(sourceRows),
+      bottomUp_(bottomUp),
+      dest_(dest),
+      destStride_(destStride),
+      interRow_(static_cast<size_t>(width) * 3) {
+  const int64_t rowBytes = static_cast<int64_t>(interRow_);
+  needed_ = SourceRowsNeeded(down, rowBytes, sourceRows, bottomUp);
+  // Row r arrives as the p-th (p counted from 0) and goes to slot p % ring. When it
+  // comes, the first destination row i not yet written needs more than p rows, so the
+  // row it overwrites (the (p - ring)-th) must come before every row that destination
+  // rows from i on still read: ring >= needed[i] - (the earliest of those).
+  const int32_t count = static_cast<int32_t>(needed_.size());
+  int64_t earliest = sourceRows;
+  int64_t ring = 1;
+  std::vector<int64_t> earliestFrom(static_cast<size_t>(count), 0);
+  for (int32_t i = count - 1; i >= 0; --i) {
+    const TContributorList list = down[bottomUp ? count - 1 - i : i];
+    for (int32_t k = 0; k < list.n; ++k) {
+      const int64_t row = list.p[k].pixel / rowBytes;
+      earliest = std::min(earliest, bottomUp ? sourceRows - 1 - row : row);
+    }
+    earliestFrom[static_cast<size_t>(i)] = earliest;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    ring = std::max(ring, needed_[static_cast<size_t>(i)] - earliestFrom[static_cast<size_t>(i)]);
+  }
+  ring_ = static_cast<int32_t>(std::clamp<int64_t>(ring, 1, std::max(sourceRows, 1)));
+  down_ = down.WithRowsMoved(rowBytes, ring_, [this](int64_t row) {
+    return Slot(static_cast<int32_t>(row));
+  });
+  intermediate_ = std::make_unique_for_overwrite<uint8_t[]>(interRow_ * static_cast<size_t>(ring_));
+}
+
+RowStream::~RowStream() {
+  if (Complete()) return;
+  const int32_t count = static_cast<int32_t>(needed_.size());
+  for (int32_t i = 0; i < written_; ++i) {
+    const int32_t y = bottomUp_ ? count - 1 - i : i;
+    std::memset(dest_ + destStride_ * y, 0, static_cast<size_t>(width_) * 4);
+  }
+}
+
+void RowStream::Add(const uint8_t* pixels, int32_t row) {
+  ResampleRow(pixels, across_, intermediate_.get() + interRow_ * static_cast<size_t>(Slot(row)));
+  ++rowsIn_;
+  const int32_t count = static_cast<int32_t>(needed_.size());
+  int32_t end = written_;
+  while (end < count && needed_[static_cast<size_t>(end)] <= rowsIn_) ++end;
+  if (end == written_) return;
+  const int32_t first = bottomUp_ ? count - end : written_;
+  const int32_t last = bottomUp_ ? count - written_ : end;
+  ResampleColumnRows(intermediate_.get(), width_, down_, first, last, dest_, destStride_);
+  written_ = end;
+}
+
+}  // namespace kelv
