@@ -5,8 +5,7 @@
 
 namespace kelv {
 
-RowPipeline::RowPipeline(RowStream& passes, size_t rowBytes, size_t pixelBytes, Unpack unpack)
-    : passes_(passes), unpack_(std::move(unpack)), pixels_(pixelBytes, 0) {
+RowPipeline::RowPipeline(size_t rowBytes, Work work) : work_(std::move(work)) {
   for (std::vector<uint8_t>& line : lines_) line.assign(rowBytes, 0);
   helper_ = std::thread([this] { Run(); });
 }
@@ -20,11 +19,10 @@ RowPipeline::~RowPipeline() {
   if (helper_.joinable()) helper_.join();
 }
 
-std::unique_ptr<RowPipeline> RowPipeline::Start(RowStream& passes, size_t rowBytes,
-                                                size_t pixelBytes, Unpack unpack) {
+std::unique_ptr<RowPipeline> RowPipeline::Start(size_t rowBytes, Work work) {
   if (std::thread::hardware_concurrency() < 2) return nullptr;
   try {
-    return std::make_unique<RowPipeline>(passes, rowBytes, pixelBytes, std::move(unpack));
+    return std::make_unique<RowPipeline>(rowBytes, std::move(work));
   } catch (const std::system_error&) {
     return nullptr;  // no thread to be had: the passes stay on the decoder's thread
   }
@@ -69,7 +67,7 @@ void RowPipeline::Finish() {
 
 void RowPipeline::Run() {
   try {
-    Work();
+    Loop();
   } catch (...) {
     // Nothing may leave a thread's function: the failure (out of memory for a pass's
     // sums) goes to the decoder's thread, which raises it in its next call.
@@ -83,7 +81,7 @@ void RowPipeline::RaiseFailure() {
   if (failure_) std::rethrow_exception(failure_);
 }
 
-void RowPipeline::Work() {
+void RowPipeline::Loop() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     helperAsleep_ = true;
@@ -97,8 +95,7 @@ void RowPipeline::Work() {
       const int slot = static_cast<int>(rowsIn % kLines);
       const int32_t row = rows_[slot];
       lock.unlock();
-      unpack_(lines_[slot].data(), pixels_.data());
-      passes_.Add(pixels_.data(), row);
+      work_(lines_[slot].data(), row);
       ++rowsIn;
       lock.lock();
       done_ = rowsIn;

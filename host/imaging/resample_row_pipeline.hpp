@@ -1,10 +1,9 @@
-// An incremental resize's two passes on a second thread: while the decoder delivers the
-// next rows, the rows already delivered are resampled. The decoder's thread copies each
-// file row into one of 24 lines and hands it over; the helper puts the row's window part
-// in display order (4 bytes a pixel) and feeds it to the row stream, which does the
-// horizontal pass and every destination row the row completes, exactly as the same calls
-// on the decoder's thread would. When the last row is in, only the few destination rows
-// that wait for it remain. Memory beyond the stream's: those lines.
+// An incremental resize's work on a second thread: while the decoder delivers the next
+// rows, the rows already delivered are resampled. The decoder's thread copies each file
+// row into one of 24 lines and hands it over; the helper does the row's work (both
+// passes through the row stream, or a turned picture's column sums), exactly as the same
+// call on the decoder's thread would. When the last row is in, only the work of the last
+// few rows remains. Memory beyond the resize's own: those lines.
 #pragma once
 
 #include <condition_variable>
@@ -17,21 +16,18 @@
 #include <thread>
 #include <vector>
 
-#include "imaging/resample_row_stream.hpp"
-
 namespace kelv {
 
 class RowPipeline {
 public:
-  // Turns a file row into the window's pixels for the horizontal pass.
-  using Unpack = std::function<void(const uint8_t* fileRow, uint8_t* pixels)>;
+  // The work of one file row, given with the number it was submitted under; runs on the
+  // helper, one row after the other in the order submitted.
+  using Work = std::function<void(const uint8_t* fileRow, int32_t row)>;
 
-  // File rows of `rowBytes` are unpacked into `pixelBytes` and go into `passes`; the
-  // stream and whatever `unpack` uses must outlive the pipeline.
-  RowPipeline(RowStream& passes, size_t rowBytes, size_t pixelBytes, Unpack unpack);
+  // File rows have `rowBytes`; whatever `work` uses must outlive the pipeline.
+  RowPipeline(size_t rowBytes, Work work);
   // Stops the helper after the row it is on and waits for it: an abandoned picture ends
-  // at once, without finishing the rows still queued (the stream then clears what it
-  // wrote when it goes).
+  // at once, without finishing the rows still queued.
   ~RowPipeline();
   RowPipeline(const RowPipeline&) = delete;
   RowPipeline& operator=(const RowPipeline&) = delete;
@@ -39,16 +35,14 @@ public:
   // A free line for the next file row; waits while the helper still has every line.
   // Line() and Finish() raise the exception that ended the helper, if one did.
   uint8_t* Line();
-  // The line last returned by Line() is source row `row` of the stream (the next in order).
+  // The line last returned by Line() is ready; the work gets it with `row`.
   void Submit(int32_t row);
-  // Waits until every submitted row is in and every destination row is written; the
-  // picture is then complete and stays so.
+  // Waits until the work of every submitted row is done.
   void Finish();
 
   // A pipeline when this machine has a second processor and a thread can be started;
   // null otherwise (the caller then does the passes itself).
-  static std::unique_ptr<RowPipeline> Start(RowStream& passes, size_t rowBytes,
-                                            size_t pixelBytes, Unpack unpack);
+  static std::unique_ptr<RowPipeline> Start(size_t rowBytes, Work work);
 
 private:
   // Rows go over in batches: waking the helper for every row costs more than the row's
@@ -60,12 +54,10 @@ private:
   static constexpr int kLines = 24;
   static constexpr int kBatch = 16;
   void Run();
-  void Work();
+  void Loop();
   // On the decoder's thread, with the lock held: raises what ended the helper, if anything did.
   void RaiseFailure();
-  RowStream& passes_;
-  Unpack unpack_;
-  std::vector<uint8_t> pixels_;  // the helper's
+  Work work_;
   std::vector<uint8_t> lines_[kLines];
   int32_t rows_[kLines] = {};
   std::mutex mutex_;
@@ -76,7 +68,7 @@ private:
   int64_t wanted_ = -1;    // the decoder sleeps until done_ reaches this (-1: not waiting)
   bool stop_ = false;
   bool finishing_ = false;  // the last row is in: the helper takes whatever is left
-  bool complete_ = false;   // every row is through both passes
+  bool complete_ = false;   // the work of every row is done
   bool helperAsleep_ = false;
   std::exception_ptr failure_;  // what ended the helper early
   std::thread helper_;

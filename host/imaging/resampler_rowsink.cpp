@@ -58,11 +58,12 @@ public:
 private:
   void Row(const uint8_t* row, int32_t index);
   void CopyRow(const uint8_t* row, int32_t index);
-  void ResampleFileRow(const uint8_t* row, int32_t index);
+  void WindowRow(const uint8_t* row, int32_t at);
   void WindowPixels(const uint8_t* row, uint8_t* pixels) const;
-  void AccumulateColumn(const uint8_t* row, int32_t index);
+  void AccumulateColumn(const uint8_t* row, int32_t wx);
   void FinishColumn(int32_t m);
   void BuildAcross();
+  void BuildColumnSums();
   void Finish();
 
   // The pixel of file column c of a row as blue, green, red.
@@ -113,7 +114,7 @@ private:
   TContributors across_;
   std::unique_ptr<RowStream> stream_;
   std::unique_ptr<uint8_t[]> intermediate_;
-  std::vector<uint8_t> line_;
+  std::vector<uint8_t> line_;  // a row's window pixels, for whichever thread does the rows' work
   // Orientations 5 to 8: each file row is a display column, so the horizontal pass
   // collects its sums column by column as the rows arrive. For every window column x,
   // the destination columns (and weights) it contributes to; per destination column the
@@ -123,8 +124,8 @@ private:
   std::vector<int32_t> missing_;
   std::vector<std::vector<uint32_t>> sums_;
   std::vector<std::vector<uint32_t>> spare_;
-  // Orientations 1 to 4: both passes on a second thread, where there is one. Last, so
-  // that it stops before the buffers it reads and writes are freed.
+  // The rows' work on a second thread, for pictures large enough and where there is
+  // one. Last, so that it stops before the buffers it reads and writes are freed.
   std::unique_ptr<RowPipeline> pipeline_;
 };
 
@@ -222,10 +223,33 @@ bool IncrementalResize::Sink(intptr_t a, int32_t b, int32_t width, int32_t heigh
 void IncrementalResize::Row(const uint8_t* row, int32_t index) {
   if (!resampling_) {
     CopyRow(row, index);
-  } else if (swapAxes_) {
-    AccumulateColumn(row, index);
+    return;
+  }
+  if (index == 0) BuildAcross();
+  // The row's place in display order: a display row (orientations 1 to 4) or a display
+  // column (5 to 8); only the window's are used.
+  const PicturePlacement& p = place_;
+  const int32_t along = reverseFileY_ ? fileH_ - 1 - index : index;
+  const int32_t first = swapAxes_ ? p.windowX : p.windowY;
+  const int32_t size = swapAxes_ ? p.windowW : p.windowH;
+  if (along < first || along >= first + size) return;
+  if (pipeline_) {
+    // The row is only valid during this call: a copy goes to the helper.
+    std::memcpy(pipeline_->Line(), row, static_cast<size_t>(fileW_) * 3);
+    pipeline_->Submit(along - first);
+    return;
+  }
+  WindowRow(row, along - first);
+}
+
+// The work of file row `row`, the window's row or column `at`; on the helper thread when
+// there is one.
+void IncrementalResize::WindowRow(const uint8_t* row, int32_t at) {
+  if (swapAxes_) {
+    AccumulateColumn(row, at);
   } else {
-    ResampleFileRow(row, index);
+    WindowPixels(row, line_.data());
+    stream_->Add(line_.data(), at);
   }
 }
 
@@ -255,16 +279,22 @@ void IncrementalResize::BuildAcross() {
     stream_ = std::make_unique<RowStream>(
         across_, BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f), p.destW,
         p.windowH, reverseFileY_, DestinationOrigin(), TargetStride());
-    // A small picture (a grid's cell, a preview) has too little resampling to pay for a
-    // thread and its wakes: its passes stay on the decoder's thread.
-    if (static_cast<int64_t>(p.windowW) * p.windowH >= kHelperPixels) {
-      pipeline_ = RowPipeline::Start(
-          *stream_, static_cast<size_t>(fileW_) * 3, static_cast<size_t>(p.windowW) * 4,
-          [this](const uint8_t* row, uint8_t* pixels) { WindowPixels(row, pixels); });
-    }
-    if (!pipeline_) line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
-    return;
+    line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
+  } else {
+    BuildColumnSums();
   }
+  // A small picture (a grid's cell, a preview) has too little resampling to pay for a
+  // thread and its wakes: its rows stay on the decoder's thread.
+  if (static_cast<int64_t>(p.windowW) * p.windowH >= kHelperPixels) {
+    pipeline_ = RowPipeline::Start(static_cast<size_t>(fileW_) * 3,
+                                   [this](const uint8_t* row, int32_t at) { WindowRow(row, at); });
+  }
+}
+
+// Orientations 5 to 8: each file row is a display column, whose samples go into the
+// sums of the destination columns it feeds.
+void IncrementalResize::BuildColumnSums() {
+  const PicturePlacement& p = place_;
   // Columns are written only once all of their samples came: a column without samples
   // keeps the buffer's zeros.
   intermediate_ = std::make_unique<uint8_t[]>(static_cast<size_t>(p.destW) * 3 * p.windowH);
@@ -297,36 +327,15 @@ void IncrementalResize::WindowPixels(const uint8_t* row, uint8_t* pixels) const 
   }
 }
 
-// Orientations 1 to 4: the row is one display row; put its window part in display order
-// and run the horizontal pass into its intermediate row.
-void IncrementalResize::ResampleFileRow(const uint8_t* row, int32_t index) {
-  if (index == 0) BuildAcross();
-  const PicturePlacement& p = place_;
-  const int32_t y = reverseFileY_ ? fileH_ - 1 - index : index;
-  if (y < p.windowY || y >= p.windowY + p.windowH) return;
-  if (pipeline_) {
-    // The row is only valid during this call: a copy goes to the helper.
-    std::memcpy(pipeline_->Line(), row, static_cast<size_t>(fileW_) * 3);
-    pipeline_->Submit(y - p.windowY);
-    return;
-  }
-  WindowPixels(row, line_.data());
-  stream_->Add(line_.data(), y - p.windowY);
-}
-
 // Orientations 5 to 8: the row is one display column; its window part in display order
 // is added, with each weight it has, to the sums of the destination columns it feeds.
-void IncrementalResize::AccumulateColumn(const uint8_t* row, int32_t index) {
-  if (index == 0) BuildAcross();
+void IncrementalResize::AccumulateColumn(const uint8_t* row, int32_t wx) {
   const PicturePlacement& p = place_;
-  const int32_t x = reverseFileY_ ? fileH_ - 1 - index : index;
-  if (x < p.windowX || x >= p.windowX + p.windowW) return;
   const int32_t len = p.windowH * 3;
   uint8_t* pixel = line_.data();
   for (int32_t y = p.windowY; y < p.windowY + p.windowH; ++y, pixel += 3) {
     Fetch(row, FileColumn(y), pixel);
   }
-  const int32_t wx = x - p.windowX;
   for (int32_t u = usesFirst_[wx]; u < usesFirst_[wx + 1]; ++u) {
     const int32_t m = uses_[u].pixel;
     std::vector<uint32_t>& sums = sums_[m];

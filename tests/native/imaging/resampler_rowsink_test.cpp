@@ -157,13 +157,14 @@ TEST(IncrementalResize, EveryOrientationGivesTheWholeBufferPixels) {
 // soon as their rows are in: a picture given up halfway (the loader withdraws it, or a
 // protocol violation ends it) must stop that work before its buffers go, leave its
 // target cleared as it was after the header, and the next picture must still come out
-// whole. Rows come from the top (orientation 1) or from the bottom (3).
+// whole. Rows come from the top (orientation 1) or from the bottom (3), or are columns
+// (6).
 TEST(IncrementalResize, PictureGivenUpHalfwayLeavesTheNextOneWhole) {
   const Scene s{160, 120, false, false, false, true, ResizeBest};
   const Upright u = Noise(1250, 820, 5);  // large enough for the helper thread
   const std::vector<uint8_t> expected = WholeBuffer(s, u);
   const std::vector<uint8_t> cleared(size_t(s.pw) * s.ph * 4, 0);
-  for (int32_t o : {1, 3}) {
+  for (int32_t o : {1, 3, 6}) {
     int32_t fw = 0, fh = 0;
     const auto rows = FileRows(u, o, true, fw, fh);
     for (int ending = 0; ending < 2; ++ending) {
@@ -297,12 +298,12 @@ TEST(RowPipeline, FailureOnTheHelperIsRaisedOnTheDecodersThread) {
   std::atomic<int> unpacked{0};
   {
     RowStream passes(across, down, kW / 2, kRows, false, dest.data(), kW / 2 * 4);
-    auto pipeline = RowPipeline::Start(passes, size_t(kW) * 3, size_t(kW) * 4,
-                                       [&](const uint8_t* row, uint8_t* pixels) {
-                                         if (++unpacked == kRows / 2) throw std::bad_alloc();
-                                         for (int32_t x = 0; x < kW; ++x)
-                                           std::memcpy(pixels + 4 * x, row + 3 * x, 3);
-                                       });
+    std::vector<uint8_t> pixels(size_t(kW) * 4);
+    auto pipeline = RowPipeline::Start(size_t(kW) * 3, [&](const uint8_t* row, int32_t r) {
+      if (++unpacked == kRows / 2) throw std::bad_alloc();
+      for (int32_t x = 0; x < kW; ++x) std::memcpy(&pixels[4 * x], row + 3 * x, 3);
+      passes.Add(pixels.data(), r);
+    });
     if (!pipeline) GTEST_SKIP() << "no second processor";
     bool raised = false;
     try {
