@@ -24,7 +24,7 @@ std::unique_ptr<RowPipeline> RowPipeline::Start(size_t rowBytes, Work work) {
   try {
     return std::make_unique<RowPipeline>(rowBytes, std::move(work));
   } catch (const std::system_error&) {
-    return nullptr;  // no thread to be had: the passes stay on the decoder's thread
+    return nullptr;  // no thread to be had: the rows stay on the decoder's thread
   }
 }
 

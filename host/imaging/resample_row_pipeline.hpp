@@ -41,7 +41,7 @@ public:
   void Finish();
 
   // A pipeline when this machine has a second processor and a thread can be started;
-  // null otherwise (the caller then does the passes itself).
+  // null otherwise (the caller then does the rows' work itself).
   static std::unique_ptr<RowPipeline> Start(size_t rowBytes, Work work);
 
 private:
