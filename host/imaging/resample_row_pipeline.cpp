@@ -5,7 +5,8 @@
 
 namespace kelv {
 
-RowPipeline::RowPipeline(size_t rowBytes, Work work) : work_(std::move(work)) {
+RowPipeline::RowPipeline(size_t rowBytes, Work work, Setup setup)
+    : work_(std::move(work)), setup_(std::move(setup)) {
   for (std::vector<uint8_t>& line : lines_) line.assign(rowBytes, 0);
   helper_ = std::thread([this] { Run(); });
 }
@@ -19,10 +20,10 @@ RowPipeline::~RowPipeline() {
   if (helper_.joinable()) helper_.join();
 }
 
-std::unique_ptr<RowPipeline> RowPipeline::Start(size_t rowBytes, Work work) {
+std::unique_ptr<RowPipeline> RowPipeline::Start(size_t rowBytes, Work work, Setup setup) {
   if (std::thread::hardware_concurrency() < 2) return nullptr;
   try {
-    return std::make_unique<RowPipeline>(rowBytes, std::move(work));
+    return std::make_unique<RowPipeline>(rowBytes, std::move(work), std::move(setup));
   } catch (const std::system_error&) {
     return nullptr;  // no thread to be had: the rows stay on the decoder's thread
   }
@@ -82,6 +83,7 @@ void RowPipeline::RaiseFailure() {
 }
 
 void RowPipeline::Loop() {
+  if (setup_) setup_();
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     helperAsleep_ = true;

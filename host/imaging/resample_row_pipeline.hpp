@@ -24,8 +24,11 @@ public:
   // helper, one row after the other in the order submitted.
   using Work = std::function<void(const uint8_t* fileRow, int32_t row)>;
 
-  // File rows have `rowBytes`; whatever `work` uses must outlive the pipeline.
-  RowPipeline(size_t rowBytes, Work work);
+  // Work done on the helper before the first row (building what the rows' work uses).
+  using Setup = std::function<void()>;
+
+  // File rows have `rowBytes`; whatever `work` and `setup` use must outlive the pipeline.
+  RowPipeline(size_t rowBytes, Work work, Setup setup = {});
   // Stops the helper after the row it is on and waits for it: an abandoned picture ends
   // at once, without finishing the rows still queued.
   ~RowPipeline();
@@ -42,7 +45,7 @@ public:
 
   // A pipeline when this machine has a second processor and a thread can be started;
   // null otherwise (the caller then does the rows' work itself).
-  static std::unique_ptr<RowPipeline> Start(size_t rowBytes, Work work);
+  static std::unique_ptr<RowPipeline> Start(size_t rowBytes, Work work, Setup setup = {});
 
 private:
   // Rows go over in batches: waking the helper for every row costs more than the row's
@@ -58,6 +61,7 @@ private:
   // On the decoder's thread, with the lock held: raises what ended the helper, if anything did.
   void RaiseFailure();
   Work work_;
+  Setup setup_;
   std::vector<uint8_t> lines_[kLines];
   int32_t rows_[kLines] = {};
   std::mutex mutex_;

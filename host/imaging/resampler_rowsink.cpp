@@ -63,6 +63,7 @@ private:
   void AccumulateColumn(const uint8_t* row, int32_t wx);
   void FinishColumn(int32_t m);
   void BuildAcross();
+  void BuildPasses();
   void BuildColumnSums();
   void Finish();
 
@@ -274,21 +275,29 @@ void IncrementalResize::CopyRow(const uint8_t* row, int32_t index) {
 
 void IncrementalResize::BuildAcross() {
   const PicturePlacement& p = place_;
-  if (!swapAxes_) {
-    across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
-    stream_ = std::make_unique<RowStream>(
-        across_, BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f), p.destW,
-        p.windowH, reverseFileY_, DestinationOrigin(), TargetStride());
-    line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
-  } else {
-    BuildColumnSums();
-  }
   // A small picture (a grid's cell, a preview) has too little resampling to pay for a
-  // thread and its wakes: its rows stay on the decoder's thread.
+  // thread and its wakes: its rows stay on the decoder's thread. A helper builds the
+  // lists itself before the first row, while the decoder goes on.
   if (static_cast<int64_t>(p.windowW) * p.windowH >= kHelperPixels) {
-    pipeline_ = RowPipeline::Start(static_cast<size_t>(fileW_) * 3,
-                                   [this](const uint8_t* row, int32_t at) { WindowRow(row, at); });
+    pipeline_ = RowPipeline::Start(
+        static_cast<size_t>(fileW_) * 3,
+        [this](const uint8_t* row, int32_t at) { WindowRow(row, at); }, [this] { BuildPasses(); });
   }
+  if (!pipeline_) BuildPasses();
+}
+
+// The lists and buffers of the rows' work.
+void IncrementalResize::BuildPasses() {
+  const PicturePlacement& p = place_;
+  if (swapAxes_) {
+    BuildColumnSums();
+    return;
+  }
+  across_ = BuildContributors(p.windowW, p.destW, 0, 4, p.filter, 0.0f);
+  stream_ = std::make_unique<RowStream>(
+      across_, BuildContributors(p.windowH, p.destH, 0, p.destW * 3, p.filter, 0.0f), p.destW,
+      p.windowH, reverseFileY_, DestinationOrigin(), TargetStride());
+  line_.assign(static_cast<size_t>(p.windowW) * 4, 0);
 }
 
 // Orientations 5 to 8: each file row is a display column, whose samples go into the
