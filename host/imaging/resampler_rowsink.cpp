@@ -62,7 +62,7 @@ private:
   void WindowPixels(const uint8_t* row, uint8_t* pixels) const;
   void AccumulateColumn(const uint8_t* row, int32_t wx);
   void FinishColumn(int32_t m);
-  void BuildAcross();
+  void StartRows();
   void BuildPasses();
   void BuildColumnSums();
   void Finish();
@@ -226,7 +226,7 @@ void IncrementalResize::Row(const uint8_t* row, int32_t index) {
     CopyRow(row, index);
     return;
   }
-  if (index == 0) BuildAcross();
+  if (index == 0) StartRows();
   // The row's place in display order: a display row (orientations 1 to 4) or a display
   // column (5 to 8); only the window's are used.
   const PicturePlacement& p = place_;
@@ -273,7 +273,8 @@ void IncrementalResize::CopyRow(const uint8_t* row, int32_t index) {
   }
 }
 
-void IncrementalResize::BuildAcross() {
+// The first row: the lists and buffers of the rows' work, and the helper where it pays.
+void IncrementalResize::StartRows() {
   const PicturePlacement& p = place_;
   // A small picture (a grid's cell, a preview) has too little resampling to pay for a
   // thread and its wakes: its rows stay on the decoder's thread. A helper builds the
