@@ -26,7 +26,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -157,15 +156,30 @@ bool Decode(stdformats::ByteSource& source, KelvRowSinkProc sink, void** buffer,
   return stdformats::DecodePicture(stdformats::DecodeKind::Jpeg, source, context, args);
 }
 
-bool Decode(stdformats::ByteSource& source, KelvRowSinkProc sink, void** buffer) {
+bool Decode(const std::vector<uint8_t>& file, KelvRowSinkProc sink, void** buffer) {
+  stdformats::MemorySource source(file.data(), file.size());
   int32_t wantW = kScreenW, wantH = kScreenH;
   return Decode(source, sink, buffer, wantW, wantH);
 }
 
-bool Decode(const std::vector<uint8_t>& file, KelvRowSinkProc sink, void** buffer) {
-  stdformats::MemorySource source(file.data(), file.size());
-  return Decode(source, sink, buffer);
-}
+// A picture file read as the module reads it in the saver: in blocks, while decoding.
+class FileSource {
+public:
+  explicit FileSource(const std::string& path) : fd_(open(path.c_str(), O_RDONLY)) {
+    if (fd_ < 0) {
+      std::fprintf(stderr, "cannot open %s\n", path.c_str());
+      std::exit(1);
+    }
+  }
+  ~FileSource() { close(fd_); }
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+  stdformats::ByteSource& Source() { return source_; }
+
+private:
+  int fd_;
+  stdformats::HostFileSource source_{reinterpret_cast<void*>(static_cast<intptr_t>(fd_))};
+};
 
 // One picture file to the placed screen picture, as the composition loads it: the rows
 // go through the incremental resize straight into the screen bitmap; a picture the
@@ -173,17 +187,11 @@ bool Decode(const std::vector<uint8_t>& file, KelvRowSinkProc sink, void** buffe
 double FileToScreen(const std::string& path, kelv::TBitmap& screen, int32_t quality,
                     bool* incremental) {
   const auto start = Clock::now();
-  // The file is read as the module reads it in the saver: in blocks, while decoding.
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) {
-    std::fprintf(stderr, "cannot open %s\n", path.c_str());
-    std::exit(1);
-  }
-  stdformats::HostFileSource file(reinterpret_cast<void*>(static_cast<intptr_t>(fd)));
+  FileSource file(path);
   kelv::PrepareIncrementalResize(screen, quality);
   void* buffer = nullptr;
-  const bool ok = Decode(file, &HostSink, &buffer);
-  close(fd);
+  int32_t wantW = kScreenW, wantH = kScreenH;
+  const bool ok = Decode(file.Source(), &HostSink, &buffer, wantW, wantH);
   *incremental = kelv::IncrementalResizeDrawn();
   kelv::WithdrawIncrementalResize();
   if (!ok) {
@@ -517,14 +525,11 @@ void CompareInProcess(const std::string& jpeg, const std::vector<uint8_t>& rgb, 
 void FillCell(const std::string& path, kelv::TBitmap& screen, const kelv::CellRect& c, bool rows) {
   std::unique_ptr<kelv::TBitmap> cell = kelv::TBitmap::Create(c.Width(), c.Height());
   cell->Shrink = true;
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) std::exit(1);
-  stdformats::HostFileSource file(reinterpret_cast<void*>(static_cast<intptr_t>(fd)));
+  FileSource file(path);
   void* buffer = nullptr;
   int32_t w = c.Width(), h = c.Height();
   if (rows) kelv::PrepareIncrementalResize(*cell, kelv::ResizeGood);
-  const bool ok = Decode(file, rows ? &HostSink : nullptr, &buffer, w, h);
-  close(fd);
+  const bool ok = Decode(file.Source(), rows ? &HostSink : nullptr, &buffer, w, h);
   const bool drawn = rows && kelv::IncrementalResizeDrawn();
   kelv::WithdrawIncrementalResize();
   if (!ok || (!drawn && !buffer)) {

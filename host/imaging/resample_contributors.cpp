@@ -2,8 +2,6 @@
 
 #include "imaging/resample_contributors.hpp"
 
-#include <algorithm>
-
 #include <cmath>
 
 #include "common/random.hpp"
@@ -113,22 +111,6 @@ TContributors BuildContributors(int32_t sourceLength, int32_t destLength, int32_
                                    (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16));
   }
   return result;
-}
-
-std::vector<int64_t> SourceRowsNeeded(const TContributors& lists, int64_t rowBytes,
-                                      int32_t sourceRows, bool bottomUp) {
-  const int32_t count = lists.Count();
-  std::vector<int64_t> needed(static_cast<size_t>(count), 0);
-  int64_t most = 0;
-  for (int32_t i = 0; i < count; ++i) {
-    const TContributorList list = lists[bottomUp ? count - 1 - i : i];
-    for (int32_t k = 0; k < list.n; ++k) {
-      const int64_t row = list.p[k].pixel / rowBytes;
-      most = std::max(most, bottomUp ? sourceRows - row : row + 1);
-    }
-    needed[static_cast<size_t>(i)] = most;
-  }
-  return needed;
 }
 
 }  // namespace kelv

@@ -93,12 +93,4 @@ float EffectiveSupport(int32_t filter, float support);
 TContributors BuildContributors(int32_t sourceLength, int32_t destLength, int32_t offset,
                                 int32_t step, int32_t filter, float support);
 
-// For vertical lists whose samples are whole rows `rowBytes` apart, in the order the
-// destination rows are worked out (top down, or bottom up with `bottomUp`): how many of
-// the `sourceRows` source rows, arriving in the same direction, must be in before that
-// destination row can be (and every one before it). A caller that makes its source rows
-// one by one works out each destination row as soon as this allows.
-std::vector<int64_t> SourceRowsNeeded(const TContributors& lists, int64_t rowBytes,
-                                      int32_t sourceRows, bool bottomUp);
-
 }  // namespace kelv

@@ -16,27 +16,28 @@ RowStream::RowStream(const TContributors& across, const TContributors& down, int
       dest_(dest),
       destStride_(destStride),
       interRow_(static_cast<size_t>(width) * 3) {
+  // Rows are counted by arrival: row r is the p-th to come (p from 0), and goes to slot
+  // p % ring. Per destination row, in writing order, its earliest and latest sample row.
   const int64_t rowBytes = static_cast<int64_t>(interRow_);
-  needed_ = SourceRowsNeeded(down, rowBytes, sourceRows, bottomUp);
-  // Row r arrives as the p-th (p counted from 0) and goes to slot p % ring. When it
-  // comes, the first destination row i not yet written needs more than p rows, so the
-  // row it overwrites (the (p - ring)-th) must come before every row that destination
-  // rows from i on still read: ring >= needed[i] - (the earliest of those).
-  const int32_t count = static_cast<int32_t>(needed_.size());
-  int64_t earliest = sourceRows;
-  int64_t ring = 1;
-  std::vector<int64_t> earliestFrom(static_cast<size_t>(count), 0);
-  for (int32_t i = count - 1; i >= 0; --i) {
+  const int32_t count = down.Count();
+  std::vector<int64_t> earliest(static_cast<size_t>(count), sourceRows);
+  needed_.assign(static_cast<size_t>(count), 0);
+  for (int32_t i = 0; i < count; ++i) {
     const TContributorList list = down[bottomUp ? count - 1 - i : i];
     for (int32_t k = 0; k < list.n; ++k) {
-      const int64_t row = list.p[k].pixel / rowBytes;
-      earliest = std::min(earliest, bottomUp ? sourceRows - 1 - row : row);
+      const int64_t p = Arrival(static_cast<int32_t>(list.p[k].pixel / rowBytes));
+      earliest[i] = std::min(earliest[i], p);
+      needed_[i] = std::max(needed_[i], p + 1);
     }
-    earliestFrom[static_cast<size_t>(i)] = earliest;
   }
-  for (int32_t i = 0; i < count; ++i) {
-    ring = std::max(ring, needed_[static_cast<size_t>(i)] - earliestFrom[static_cast<size_t>(i)]);
-  }
+  // A destination row is written once the rows of its list and of every row before it
+  // are in. When the p-th row comes, the first row i not yet written needs more than p
+  // rows, so the row it overwrites (the (p - ring)-th) must come before every row that
+  // destination rows from i on still read: ring >= needed[i] - (the earliest of those).
+  for (int32_t i = 1; i < count; ++i) needed_[i] = std::max(needed_[i], needed_[i - 1]);
+  for (int32_t i = count - 2; i >= 0; --i) earliest[i] = std::min(earliest[i], earliest[i + 1]);
+  int64_t ring = 1;
+  for (int32_t i = 0; i < count; ++i) ring = std::max(ring, needed_[i] - earliest[i]);
   ring_ = static_cast<int32_t>(std::clamp<int64_t>(ring, 1, std::max(sourceRows, 1)));
   down_ = down.WithRowsMoved(rowBytes, ring_, [this](int64_t row) {
     return Slot(static_cast<int32_t>(row));

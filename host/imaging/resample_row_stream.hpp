@@ -36,13 +36,10 @@ public:
   // Every destination row is written.
   bool Complete() const { return written_ == static_cast<int32_t>(needed_.size()); }
 
-  // Intermediate rows the ring holds.
-  int32_t RingRows() const { return ring_; }
-
 private:
-  int32_t Slot(int32_t row) const {
-    return (bottomUp_ ? sourceRows_ - 1 - row : row) % ring_;
-  }
+  // Row `row` is the Arrival(row)-th to come (from 0).
+  int32_t Arrival(int32_t row) const { return bottomUp_ ? sourceRows_ - 1 - row : row; }
+  int32_t Slot(int32_t row) const { return Arrival(row) % ring_; }
 
   const TContributors& across_;
   TContributors down_;            // moved into the ring's slots

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <vector>
 
 #include "imaging/bitmap.hpp"
 #include "imaging/resample_contributors.hpp"
-#include "imaging/resample_kernels.hpp"
 #include "imaging/resample_row_stream.hpp"
 
 namespace kelv {
