@@ -19,12 +19,10 @@
 #include <iterator>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "picture_builders.hpp"
 
 using namespace stdtest;
-using stdformats::DecodeKind;
 
 namespace {
 
@@ -33,9 +31,10 @@ namespace fs = std::filesystem;
 // Debian's python3-pil serves the system's Python, whatever else PATH may offer.
 constexpr const char* kPython = "/usr/bin/python3";
 
-// Writes a picture from raw C, M, Y, K inks, or the samples a JPEG decodes to at the
-// scales 1/1, 1/2, 1/4 and 1/8 (into <out>.<n>, as "w h\n" and then the bytes). Pillow hands CMYK back as 255 minus every sample,
-// whether the file has an Adobe segment or not; the samples are therefore 255 - its bytes.
+// "save": a picture from raw C, M, Y, K inks. "samples": what a JPEG decodes to at the
+// scales 1/1, 1/2, 1/4 and 1/8, into <out>.<n> as "w h\n" and then the bytes. Pillow hands
+// CMYK back as 255 minus every sample, whether the file has an Adobe segment or not; the
+// samples are therefore 255 minus its bytes.
 constexpr const char* kPillowScript = R"(import sys
 from PIL import Image
 if sys.argv[1] == "save":
