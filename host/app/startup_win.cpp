@@ -15,6 +15,7 @@
 #include "crash/app_mode.hpp"
 #include "crash/hooks.hpp"
 #include "crash/report_entry.hpp"
+#include "plugins/plugin_system.hpp"
 #include "saver/run_saver.hpp"
 #include "settings/registry.hpp"
 #include "stats/run_stats.hpp"
@@ -73,6 +74,10 @@ int RunProgram() {
   StartTick = GetTickCount();
   InstallCrashHooks();
   StatsStart();
+  // The plug-in load may end the program itself (an input module too old for this host, no
+  // memory manager): that end is orderly too, so the next start must not count a dead run.
+  // The crash report builds its module table when it reports, so it needs no refresh hook.
+  SetPluginHostHooks({.cleanEnd = &StatsCleanEnd, .modulesChanged = nullptr});
 
   const CommandLine cmd = ParseCommandLine(ProgramArguments());
   const std::string& tracePath = TestTracePath();

@@ -6,6 +6,7 @@
 #include "bmp_reader.hpp"
 #include "decode_error.hpp"
 #include "exif_orientation.hpp"
+#include "ink_rows.hpp"
 #include "jpeg_glue.h"
 #include "ppm_reader.hpp"
 #include "size_rules.hpp"
@@ -118,30 +119,35 @@ void DecodeJpeg(ByteSource& src, const DecodeContext& context, const DecodeArgs&
     denominator = static_cast<unsigned>(PrescaleDenominator(imageW, imageH, wishW, wishH, context.fill));
   }
   const kj_size out = jpeg.start(denominator);
-  if (out.components != 1 && out.components != 3)
+  if (out.components != 1 && out.components != 3 && out.components != 4)
     throw DecodeError("Unsupported JPEG colour space");
   *args.wantW = static_cast<int32_t>(swap ? out.height : out.width);
   *args.wantH = static_cast<int32_t>(swap ? out.width : out.height);
   CheckBufferFits(out.width, out.height);
 
   HeapBlock row = NewHeapBlock(static_cast<size_t>(out.width) * static_cast<size_t>(out.components));
+  // Ink rows become colour triplets in the row buffer itself; from then on they are
+  // handled as any colour row.
+  const bool ink = out.components == 4;
+  const int components = ink ? 3 : out.components;
+  auto nextRow = [&] {
+    jpeg.readRow(row.As<uint8_t>());
+    if (ink) InkRowToRgb(row.As<uint8_t>(), out.width, out.inverted != 0);
+    return row.As<uint8_t>();
+  };
   // Gray pictures never go to the sink: its rows are colour triplets.
-  if (out.components == 3 && context.rowSink &&
+  if (components == 3 && context.rowSink &&
       context.rowSink(orientation, KELV_ROWSINK_HEADER, static_cast<int32_t>(out.width),
                       static_cast<int32_t>(out.height)) != 0) {
-    for (uint32_t r = 0; r < out.height; ++r) {
-      jpeg.readRow(row.As<uint8_t>());
-      context.rowSink(reinterpret_cast<intptr_t>(row.As<uint8_t>()), static_cast<int32_t>(r),
+    for (uint32_t r = 0; r < out.height; ++r)
+      context.rowSink(reinterpret_cast<intptr_t>(nextRow()), static_cast<int32_t>(r),
                       static_cast<int32_t>(out.width), static_cast<int32_t>(out.height));
-    }
   } else {
     uint8_t* bitmap = AllocateOutput(context, out.width, out.height);
     // From here a failure must leave the buffer argument nil again.
     *args.buffer = bitmap;
-    for (uint32_t r = 0; r < out.height; ++r) {
-      jpeg.readRow(row.As<uint8_t>());
-      PlacePixels(bitmap, row.As<uint8_t>(), out.components, orientation, out.width, out.height, r);
-    }
+    for (uint32_t r = 0; r < out.height; ++r)
+      PlacePixels(bitmap, nextRow(), components, orientation, out.width, out.height, r);
   }
   jpeg.finish();
 }

@@ -131,6 +131,7 @@ int kj_read_header(kj_decoder* d, kj_size* image) {
   image->width = d->info.image_width;
   image->height = d->info.image_height;
   image->components = d->info.num_components;
+  image->inverted = image->components == 4 && d->info.saw_Adobe_marker;
   return 1;
 }
 
@@ -140,10 +141,13 @@ int kj_start(kj_decoder* d, unsigned denominator, kj_size* output) {
   d->info.scale_denom = denominator;
   d->info.dct_method = JDCT_ISLOW;
   d->info.quantize_colors = FALSE;
+  if (d->info.jpeg_color_space == JCS_CMYK || d->info.jpeg_color_space == JCS_YCCK)
+    d->info.out_color_space = JCS_CMYK;
   jpeg_start_decompress(&d->info);
   output->width = d->info.output_width;
   output->height = d->info.output_height;
   output->components = d->info.output_components;
+  output->inverted = d->info.out_color_space == JCS_CMYK && d->info.saw_Adobe_marker;
   return 1;
 }
 

@@ -21,6 +21,8 @@ typedef struct kj_size {
   unsigned width;
   unsigned height;
   int components;
+  /* Four components (CMYK) with an Adobe segment: the samples are 255 minus the ink. */
+  int inverted;
 } kj_size;
 
 /* Creates a decompressor reading through `read`; nil when memory runs out. */
@@ -28,7 +30,8 @@ kj_decoder* kj_open(kj_read_fn read, void* context);
 /* Reads the header: the image's own size and component count. */
 int kj_read_header(kj_decoder* d, kj_size* image);
 /* Starts decompression at scale 1/denominator with the accurate integer DCT, no colour
- * quantisation and the library's default output colour space. */
+ * quantisation and the library's default output colour space; four-component pictures
+ * (CMYK, and YCCK turned into CMYK by the library) come out as C, M, Y, K samples. */
 int kj_start(kj_decoder* d, unsigned denominator, kj_size* output);
 /* Reads the next scanline (output width x components bytes). */
 int kj_read_row(kj_decoder* d, unsigned char* row);

@@ -9,7 +9,7 @@ out=${2:-$top/build/fuzz}/stdformats
 mkdir -p "$out"
 cd "$out"
 
-core=(byte_source.cpp bmp_reader.cpp decode.cpp exif_orientation.cpp module_heap.cpp
+core=(byte_source.cpp bmp_reader.cpp decode.cpp exif_orientation.cpp ink_rows.cpp module_heap.cpp
       ppm_reader.cpp size_rules.cpp)
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
        -I"$top/plugins/stdformats" -I"$top/plugins" -I"$top/plugin-api" -I"$top/host")

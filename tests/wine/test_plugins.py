@@ -1,7 +1,8 @@
 """The plug-in host under Wine with real libraries: which libraries of the installation
 folder are taken and in which order, what each fake plug-in receives (its calls are logged
 to KELV_FAKE_LOG), the release notice at the end, and the two messages that end the program:
-an input module that does not acknowledge the options, and a missing memory manager.
+an input module that does not acknowledge the options, and a missing memory manager; the
+real program ends cleanly there too (its run statistics' marker goes back to "0").
 
 plugin_probe.exe (tests/fakeplugins) runs LoadPlugins over a prepared folder and writes the
 tables it got to a report file.
@@ -10,7 +11,7 @@ import shutil
 import subprocess
 import unittest
 
-from winebench import Bench
+from winebench import PRODUCT_KEY, Bench
 
 
 class PluginLoading(unittest.TestCase):
@@ -52,6 +53,9 @@ class PluginLoading(unittest.TestCase):
         proc = self.bench.start(self.probe, args,
                                 log_name=f"{name}-probe.log", env_extra=env)
         return proc, report, log
+
+    def counters(self):
+        return {k: v[1] for k, v in self.bench.reg_export(PRODUCT_KEY).items()}
 
     def read(self, path):
         return path.read_text(errors="replace").splitlines() if path.exists() else []
@@ -141,6 +145,34 @@ class PluginLoading(unittest.TestCase):
         self.assertIn('Can\'t load \\"fastmm.dll\\". Please reinstall Kelvora. Error 0, 126', output)
         self.assertGreater(colours, 2)
         self.assertEqual(self.read(log), [])  # no plug-in was touched
+
+    def test_program_ends_cleanly_before_the_early_exits(self):
+        # The real program with "Path" on a folder whose plug-in load ends it. The end is an
+        # orderly one: "win" goes back to "0" (from "-1", set at the start), so the next
+        # start neither waits nor counts a dead run.
+        cases = [
+            ("tooold", {"a.dll": self.fakes / "release.dll", "tooold.dll": self.fakes / "tooold.dll"},
+             True, "tooold plugin is too old. Please download new version"),
+            ("nofastmm", {"a.dll": self.fakes / "release.dll"},
+             False, 'Can\'t load \\"fastmm.dll\\". Please reinstall Kelvora.'),
+        ]
+        self.addCleanup(self.bench.reg_delete_key, PRODUCT_KEY)
+        for name, libraries, memory_manager, message in cases:
+            with self.subTest(name):
+                folder = self.folder(f"program-{name}", libraries, memory_manager)
+                self.bench.reg_delete_key(PRODUCT_KEY)
+                self.bench.reg_add(PRODUCT_KEY, "Path", self.bench.windows_path(folder))
+                proc = self.bench.start("kelvsaver.scr", ["/c"], log_name=f"program-{name}.log",
+                                        env_extra={"WINEDEBUG": "+msgbox"})
+                self.assertIsNotNone(self.bench.wait_message_box(timeout=30), "no message box")
+                marker = self.counters().get("win")
+                colours, code, output = self.answer_message_box(proc, f"plugins-program-{name}.png")
+                self.assertEqual(marker, "-1", "while the box is up the run is marked as started")
+                self.assertEqual(code, 0, output)
+                self.assertIn(message, output)
+                self.assertGreater(colours, 2)
+                c = self.counters()
+                self.assertEqual((c.get("count"), c.get("win"), c.get("prever")), ("1", "0", "0"))
 
     def test_library_that_cannot_load_raises(self):
         folder = self.folder("badlib", {"a.dll": self.fakes / "release.dll",

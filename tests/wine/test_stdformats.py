@@ -11,7 +11,11 @@
   extra djpeg switch is needed;
 - copies of one non-square photo tagged by exiftool with orientations 1 to 8 come out as
   the upright picture: the orientation-1 decode turned and mirrored as the placement table
-  says; the row sink gets the stored rows with the orientation in its first call.
+  says; the row sink gets the stored rows with the orientation in its first call;
+- CMYK JPEGs written by Pillow and YCCK ones written by ImageMagick (both with the Adobe
+  segment, samples stored as 255 minus the ink), and one with that segment removed by
+  exiftool, show (255 - ink)(255 - black ink) / 255 per channel, rounded to nearest, on the
+  samples Pillow (the same library release) reads back, in buffer mode and row by row.
 
 stdformats_decode.exe (tests/winprogs) runs a list of decode jobs through the DLL and
 writes each delivered picture as a PPM beside one report line.
@@ -82,6 +86,38 @@ def upright(o: int, w: int, h: int, rgb: bytes):
             s, d = (r * w + c) * 3, (y * W + x) * 3
             out[d:d + 3] = rgb[s:s + 3]
     return W, H, bytes(out)
+
+
+# Debian's python3-pil serves the system's Python, whatever interpreter runs the tests.
+PILLOW_PYTHON = "/usr/bin/python3"
+# "save <raw CMYK> <w> <h> <out> <quality>", or "samples <jpeg> <out> <n>": the samples the
+# file decodes to at scale 1/n (Pillow hands CMYK back as 255 minus each sample).
+PILLOW_SCRIPT = """import sys
+from PIL import Image
+if sys.argv[1] == "save":
+    _, _, raw, w, h, out, quality = sys.argv
+    Image.frombytes("CMYK", (int(w), int(h)), open(raw, "rb").read()).save(out, quality=int(quality))
+else:
+    _, _, path, out, n = sys.argv
+    im = Image.open(path)
+    if int(n) > 1:
+        im.draft("CMYK", (im.size[0] // int(n), im.size[1] // int(n)))
+    im.load()
+    open(out, "wb").write(b"%d %d\\n" % im.size + bytes(255 - b for b in im.tobytes()))
+"""
+
+
+def pillow(*args):
+    subprocess.run([PILLOW_PYTHON, "-c", PILLOW_SCRIPT, *map(str, args)], check=True, timeout=60)
+
+
+def ink_light(samples: bytes, adobe: bool) -> bytes:
+    """The screen colours of C, M, Y, K samples: ink is 255 - sample in Adobe files."""
+    out = bytearray()
+    for i in range(0, len(samples), 4):
+        left = samples[i:i + 4] if adobe else bytes(255 - v for v in samples[i:i + 4])
+        out += bytes(round(left[c] * left[3] / 255) for c in range(3))
+    return bytes(out)
 
 
 def first_difference(w: int, a: bytes, b: bytes) -> str:
@@ -275,6 +311,51 @@ class StdFormatsAgainstDjpeg(unittest.TestCase):
         if shutil.which("montage"):
             subprocess.run(["montage", *outputs, "-tile", "8x1", "-geometry", "+4+4", str(sheet)],
                            check=False, timeout=120)
+
+    def test_cmyk_pictures_show_the_light_the_inks_leave(self):
+        w, h = 96, 64
+        raw = self.work / "ink.cmyk"
+        # Solid cyan, magenta, yellow and black blocks on top, shaded inks below.
+        pixels = bytearray()
+        for y in range(h):
+            for x in range(w):
+                if y < 16:
+                    pixels += bytes([(255, 0, 0, 0), (0, 255, 0, 0), (0, 0, 255, 0), (0, 0, 0, 255),
+                                     (0, 0, 0, 0), (100, 50, 200, 40)][x // 16])
+                else:
+                    pixels += bytes([x * 255 // (w - 1), (y - 16) * 255 // (h - 17), (x * 7 + y * 13) % 256,
+                                     (x // 8 + y // 8) % 3 * 60])
+        raw.write_bytes(pixels)
+        pil, magick, plain = (self.work / n for n in ("pillow-cmyk.jpg", "magick-ycck.jpg", "plain-cmyk.jpg"))
+        pillow("save", raw, w, h, pil, 92)
+        subprocess.run(["convert", "-size", f"{w}x{h}", "-depth", "8", f"cmyk:{raw}", "-quality", "90", str(magick)],
+                       check=True, timeout=60)
+        subprocess.run(["exiftool", "-q", "-Adobe:all=", "-o", str(plain), str(pil)], check=True, timeout=60)
+        # (file, Adobe colour transform: 0 CMYK, 2 YCCK, None without the segment)
+        pictures = [(pil, 0), (magick, 2), (plain, None)]
+        jobs = []
+        for picture, transform in pictures:
+            data = picture.read_bytes()
+            at = data.find(b"\xff\xee\x00\x0eAdobe")
+            self.assertEqual(data[at + 15] if at >= 0 else None, transform, picture.name)
+            for want, n in (((0, 0), 1), ((w // 2, h // 2), 2)):
+                for mode in ("buffer", "rows"):
+                    jobs.append(dict(what=f"{picture.name} 1/{n} {mode}", mode=mode, want=want, picture=picture,
+                                     n=n, adobe=transform is not None))
+        for job in self.decode_all(jobs):
+            samples = job["picture"].with_name(f"{job['picture'].name}.{job['n']}.samples")
+            pillow("samples", job["picture"], samples, job["n"])
+            head, cmyk = samples.read_bytes().split(b"\n", 1)
+            rw, rh = map(int, head.split())
+            self.assertEqual(job["src"], (w, h), job["what"])
+            self.assertEqual(job["want_out"], (rw, rh), job["what"])
+            self.assertEqual(job["buffer"], "host" if job["mode"] == "buffer" else "nil", job["what"])
+            self.assert_picture(job, (rw, rh, ink_light(cmyk, job["adobe"])))
+            if job["adobe"]:  # the solid cyan block shows as cyan
+                _, _, got = job["got"]
+                centre = (8 // job["n"] * rw + 8 // job["n"]) * 3
+                self.assertLessEqual(sum(abs(a - b) for a, b in zip(got[centre:centre + 3], (0, 255, 255))), 3,
+                                     job["what"])
 
 
 if __name__ == "__main__":

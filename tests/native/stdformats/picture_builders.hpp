@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ struct Rgb {
   uint8_t r, g, b;
   bool operator==(const Rgb&) const = default;
 };
+// Failure messages show a colour as its three numbers.
+inline void PrintTo(const Rgb& c, std::ostream* os) {
+  *os << "(" << int(c.r) << ", " << int(c.g) << ", " << int(c.b) << ")";
+}
 using PixelFn = std::function<Rgb(int x, int y)>;
 
 // A pattern with a different colour in every region, so turns and mirrors show.
