@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <limits>
+#include <new>
 
 namespace sysformats {
 
@@ -30,6 +31,18 @@ int32_t ApplyOptions(ModuleOptions& state, TInModuleOptions* options, bool& rele
   return 1;
 }
 
+kelv::plugin::DateTakenText DateTakenOf(Picture& picture) {
+  kelv::plugin::DateTakenText date{};
+  for (const uint32_t tag : {0x9003u, 0x9004u, 0x0132u}) {
+    std::string text;
+    if (!picture.PropertyText(tag, text) || !kelv::plugin::ValidExifDate(text.c_str(), text.size())) continue;
+    text.copy(date.data(), KELV_DATE_TAKEN_LENGTH);
+    date[KELV_DATE_TAKEN_LENGTH] = '\0';
+    return date;
+  }
+  return date;
+}
+
 namespace {
 
 // Keeps a rectangle locked for as long as it lives.
@@ -39,7 +52,8 @@ struct LockGuard {
 };
 
 bool DecodeInto(Imaging* imaging, const ModuleOptions& options, const char* fileName,
-                int32_t* wantW, int32_t* wantH, int32_t* srcW, int32_t* srcH, void** buffer) {
+                int32_t* wantW, int32_t* wantH, int32_t* srcW, int32_t* srcH, void** buffer,
+                kelv::plugin::DateTakenText* dateTaken) {
   KelvRowSinkProc sink = options.rowSinkVariable ? *options.rowSinkVariable : nullptr;
   if (!imaging || !fileName || !wantW || !wantH) return false;
 
@@ -86,6 +100,13 @@ bool DecodeInto(Imaging* imaging, const ModuleOptions& options, const char* file
     }
   }
   *buffer = out;
+  if (dateTaken) {
+    try {
+      *dateTaken = DateTakenOf(*picture);
+    } catch (const std::bad_alloc&) {
+      // The picture is there; only its date is not.
+    }
+  }
   return true;
 }
 
@@ -93,14 +114,16 @@ bool DecodeInto(Imaging* imaging, const ModuleOptions& options, const char* file
 
 void DecodePicture(Imaging* imaging, const ModuleOptions& options, const char* fileName,
                    int32_t* wantW, int32_t* wantH, int32_t* srcW, int32_t* srcH,
-                   void** buffer) noexcept {
+                   void** buffer, kelv::plugin::DateTakenText* dateTaken) noexcept {
   bool ok = false;
+  if (dateTaken) *dateTaken = {};
   try {
-    ok = DecodeInto(imaging, options, fileName, wantW, wantH, srcW, srcH, buffer);
+    ok = DecodeInto(imaging, options, fileName, wantW, wantH, srcW, srcH, buffer, dateTaken);
   } catch (...) {
     ok = false;
   }
   if (ok) return;
+  if (dateTaken) *dateTaken = {};
   if (wantW) *wantW = 0;
   if (wantH) *wantH = 0;
   if (srcW) *srcW = 0;

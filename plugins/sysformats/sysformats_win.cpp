@@ -49,6 +49,15 @@ using LockBitsProc = GpStatus(WINAPI*)(void* bitmap, const GpRect* rect, UINT fl
                                        LockedData* data);
 using UnlockBitsProc = GpStatus(WINAPI*)(void* bitmap, LockedData* data);
 using DisposeProc = GpStatus(WINAPI*)(void* image);
+struct PropertyItem {
+  ULONG id;  // PROPID
+  ULONG length;
+  WORD type;
+  void* value;
+};
+constexpr WORD kPropertyTypeAscii = 2;
+using GetPropertySizeProc = GpStatus(WINAPI*)(void* image, ULONG id, UINT* size);
+using GetPropertyProc = GpStatus(WINAPI*)(void* image, ULONG id, UINT size, PropertyItem* item);
 
 struct GdiplusEntries {
   StartupProc startup = nullptr;
@@ -59,6 +68,9 @@ struct GdiplusEntries {
   LockBitsProc lockBits = nullptr;
   UnlockBitsProc unlockBits = nullptr;
   DisposeProc dispose = nullptr;
+  // Optional: without them pictures have no date taken.
+  GetPropertySizeProc propertySize = nullptr;
+  GetPropertyProc property = nullptr;
   bool complete() const {
     return startup && shutdown && loadImage && width && height && lockBits && unlockBits && dispose;
   }
@@ -82,6 +94,7 @@ struct ModuleState {
   GdiplusEntries gdiplus;
   ULONG_PTR token = 0;
   sysformats::ModuleOptions options;
+  kelv::plugin::DateTakenText dateTaken{};  // of the last decode, for GetPictureInfo
 };
 ModuleState g_module;
 
@@ -94,6 +107,9 @@ void ReleaseImaging() {
 }
 
 // ---- GDI+ behind the decoder's view --------------------------------------------------
+
+// The largest property item read (a date is 20 bytes).
+constexpr UINT kMaxProperty = 4096;
 
 class GdiplusPicture final : public sysformats::Picture {
 public:
@@ -129,6 +145,26 @@ public:
     if (!isLocked_) return;
     isLocked_ = false;
     api_.unlockBits(image_, &locked_);
+  }
+  bool PropertyText(uint32_t tag, std::string& text) override {
+    if (!api_.propertySize || !api_.property) return false;
+    UINT size = 0;
+    if (api_.propertySize(image_, tag, &size) != kOk || size <= sizeof(PropertyItem) || size > kMaxProperty)
+      return false;
+    // The item and its value in one block; pointer-aligned for the item's fields.
+    std::vector<void*> block((size + sizeof(void*) - 1) / sizeof(void*));
+    auto* item = reinterpret_cast<PropertyItem*>(block.data());
+    if (api_.property(image_, tag, size, item) != kOk || item->type != kPropertyTypeAscii || !item->value)
+      return false;
+    const auto* begin = static_cast<const char*>(item->value);
+    const auto* blockEnd = reinterpret_cast<const char*>(block.data()) + size;
+    const char* inside = reinterpret_cast<const char*>(block.data());
+    // The value must lie inside the block the library filled.
+    if (begin < inside || begin > blockEnd || item->length > static_cast<ULONG>(blockEnd - begin)) return false;
+    text.assign(begin, item->length);
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    return true;
   }
 
 private:
@@ -249,6 +285,8 @@ bool StartImaging() {
   api.lockBits = ExportOf<LockBitsProc>(module, "GdipBitmapLockBits");
   api.unlockBits = ExportOf<UnlockBitsProc>(module, "GdipBitmapUnlockBits");
   api.dispose = ExportOf<DisposeProc>(module, "GdipDisposeImage");
+  api.propertySize = ExportOf<GetPropertySizeProc>(module, "GdipGetPropertyItemSize");
+  api.property = ExportOf<GetPropertyProc>(module, "GdipGetPropertyItem");
   // A library lacking one of the entries cannot serve; calling a missing one would crash.
   if (!api.complete()) return false;
   StartupInput input{1, nullptr, FALSE, FALSE};
@@ -285,7 +323,7 @@ void KELV_CDECL Decode(void* file, int32_t* wantW, int32_t* wantH, int32_t* srcW
                        void** buffer) noexcept {
   GdiplusImaging imaging;
   sysformats::DecodePicture(&imaging, g_module.options, static_cast<const char*>(file), wantW, wantH,
-                            srcW, srcH, buffer);
+                            srcW, srcH, buffer, &g_module.dateTaken);
 }
 
 // Both tables hold the six-argument entry.
@@ -333,6 +371,10 @@ KELV_EXTERN_C KELV_EXPORT TInModule* KELV_CDECL GetInModule() {
        .description = kDescription,
        .setOptions = &SetOptions},
       kExtensions, kFormatNames, g_decoders);
+}
+
+KELV_EXTERN_C KELV_EXPORT int32_t KELV_CDECL GetPictureInfo(TInPictureInfo* info) {
+  return kelv::plugin::FillPictureInfo(info, g_module.dateTaken);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
