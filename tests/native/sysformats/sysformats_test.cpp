@@ -32,6 +32,7 @@ public:
   bool LockInto(int32_t x, int32_t y, int32_t w, int32_t h, LockLayout layout, int32_t stride,
                 void* target) override;
   void Unlock() override;
+  bool PropertyText(uint32_t tag, std::string& text) override;
 
 private:
   FakeImaging& owner_;
@@ -43,6 +44,7 @@ struct FakeImaging final : Imaging {
   bool openFails = false, lockFails = false, throwOnSize = false;
   std::vector<LockCall> locks;
   int unlocks = 0, disposed = 0;
+  std::map<uint32_t, std::string> properties;  // ASCII property items by tag
   std::unique_ptr<Picture> Open(const char*) override {
     if (openFails) return nullptr;
     return std::make_unique<FakePicture>(*this);
@@ -75,6 +77,12 @@ bool FakePicture::LockInto(int32_t x, int32_t y, int32_t w, int32_t h, LockLayou
       if (bpp == 4) p[3] = 0;
     }
   locked_ = true;
+  return true;
+}
+bool FakePicture::PropertyText(uint32_t tag, std::string& text) {
+  auto it = owner_.properties.find(tag);
+  if (it == owner_.properties.end()) return false;
+  text = it->second;
   return true;
 }
 void FakePicture::Unlock() {
@@ -140,6 +148,46 @@ protected:
     EXPECT_EQ(imaging.unlocks, static_cast<int>(imaging.locks.size()));
   }
 };
+
+// The date taken from the imaging library's property items: DateTimeOriginal, else
+// DateTimeDigitized, else DateTime, the first real date; kept only for a picture that
+// was delivered.
+TEST_F(Decode, DateTakenFromThePropertyItemsOfADeliveredPicture) {
+  const std::string a = "2021:07:14 10:30:00", b = "2019:01:02 03:04:05", c = "2000:02:29 23:59:59";
+  struct Case {
+    const char* what;
+    std::map<uint32_t, std::string> properties;
+    std::string expected;
+  } cases[] = {
+      {"all three", {{0x9003, a}, {0x9004, b}, {0x0132, c}}, a},
+      {"digitized and DateTime", {{0x9004, b}, {0x0132, c}}, b},
+      {"DateTime only", {{0x0132, c}}, c},
+      {"none", {}, ""},
+      {"original zeros", {{0x9003, "0000:00:00 00:00:00"}, {0x0132, c}}, c},
+      {"month 13 everywhere", {{0x9003, "2021:13:01 00:00:00"}, {0x0132, "2021:13:01 00:00:00"}}, ""},
+      {"text cut short", {{0x9003, "2021:07:14"}}, ""},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.what);
+    imaging.properties = t.properties;
+    kelv::plugin::DateTakenText date{};
+    DecodePicture(&imaging, options, "x.tif", &wantW, &wantH, &srcW, &srcH, &buffer, &date);
+    EXPECT_EQ(std::string(date.data()), t.expected);
+  }
+  // Not for sizes alone, a filtered or a failed picture: an earlier date does not linger.
+  imaging.properties = {{0x9003, a}};
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    SCOPED_TRACE(attempt);
+    kelv::plugin::DateTakenText date{};
+    date[0] = 'x';
+    srcW = srcH = 0;
+    imaging.lockFails = attempt == 2;
+    if (attempt == 1) srcW = srcH = 100;  // the 5 x 3 picture is below this filter
+    DecodePicture(&imaging, options, "x.tif", &wantW, &wantH, &srcW, &srcH, attempt == 0 ? nullptr : &buffer,
+                  &date);
+    EXPECT_EQ(date[0], '\0');
+  }
+}
 
 TEST(SizeFilter, FitsInsideTheMinimumBoxInEitherOrientation) {
   EXPECT_TRUE(BelowSizeFilter(100, 80, 120, 90));
