@@ -1,6 +1,7 @@
 #include "sysformats_decode.hpp"
 
 #include <cstddef>
+#include <cstring>
 #include <limits>
 #include <new>
 
@@ -31,6 +32,26 @@ int32_t ApplyOptions(ModuleOptions& state, TInModuleOptions* options, bool& rele
   return 1;
 }
 
+kelv::plugin::DateTakenText DateTakenInFile(const uint8_t* data, size_t size) {
+  static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (!data) return {};
+  if (size >= 8 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0))
+    return kelv::plugin::ReadDateTaken(data, size);
+  if (size < 8 || std::memcmp(data, kPngSignature, 8) != 0) return {};
+  // The chunks in order, each length, type, data and CRC, up to the end chunk; writers put
+  // the EXIF chunk before the image data or, older ones, after it.
+  for (size_t at = 8; size - at >= 12;) {
+    const uint32_t length = uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 |
+                            uint32_t{data[at + 2]} << 8 | data[at + 3];
+    const uint8_t* type = data + at + 4;
+    if (length > size - at - 12) return {};
+    if (std::memcmp(type, "eXIf", 4) == 0) return kelv::plugin::ReadDateTaken(data + at + 8, length);
+    if (std::memcmp(type, "IEND", 4) == 0) return {};
+    at += 12 + static_cast<size_t>(length);
+  }
+  return {};
+}
+
 kelv::plugin::DateTakenText DateTakenOf(Picture& picture) {
   kelv::plugin::DateTakenText date{};
   for (const uint32_t tag : {0x9003u, 0x9004u, 0x0132u}) {
@@ -40,6 +61,9 @@ kelv::plugin::DateTakenText DateTakenOf(Picture& picture) {
     date[KELV_DATE_TAKEN_LENGTH] = '\0';
     return date;
   }
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  if (picture.FileBytes(data, size)) return DateTakenInFile(data, size);
   return date;
 }
 

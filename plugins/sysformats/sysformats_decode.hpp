@@ -40,6 +40,13 @@ public:
     (void)text;
     return false;
   }
+  // The file's bytes as the library was given them, when it read them from memory;
+  // false when it read the file itself.
+  virtual bool FileBytes(const uint8_t*& data, size_t& size) {
+    (void)data;
+    (void)size;
+    return false;
+  }
 };
 
 class Imaging {
@@ -61,8 +68,13 @@ struct ModuleOptions {
 // record was the release notification, which it must act on.
 int32_t ApplyOptions(ModuleOptions& state, TInModuleOptions* options, bool& release);
 
+// The EXIF date taken held in a file's bytes where the imaging library may not say it: a
+// PNG's eXIf chunk, or a TIFF file's own directories. Empty for other formats.
+kelv::plugin::DateTakenText DateTakenInFile(const uint8_t* data, size_t size);
+
 // When the picture was taken: the first valid date of DateTimeOriginal, DateTimeDigitized
-// and DateTime among its properties; empty when none is.
+// and DateTime among its properties, else what the file's bytes hold (DateTakenInFile);
+// empty when neither gives one.
 kelv::plugin::DateTakenText DateTakenOf(Picture& picture);
 
 // The decode entry's work (six-argument form). Every failure leaves all four sizes 0 and

@@ -33,6 +33,7 @@ public:
                 void* target) override;
   void Unlock() override;
   bool PropertyText(uint32_t tag, std::string& text) override;
+  bool FileBytes(const uint8_t*& data, size_t& size) override;
 
 private:
   FakeImaging& owner_;
@@ -45,6 +46,7 @@ struct FakeImaging final : Imaging {
   std::vector<LockCall> locks;
   int unlocks = 0, disposed = 0;
   std::map<uint32_t, std::string> properties;  // ASCII property items by tag
+  std::vector<uint8_t> file;                    // the bytes it decoded from memory, if any
   std::unique_ptr<Picture> Open(const char*) override {
     if (openFails) return nullptr;
     return std::make_unique<FakePicture>(*this);
@@ -83,6 +85,12 @@ bool FakePicture::PropertyText(uint32_t tag, std::string& text) {
   auto it = owner_.properties.find(tag);
   if (it == owner_.properties.end()) return false;
   text = it->second;
+  return true;
+}
+bool FakePicture::FileBytes(const uint8_t*& data, size_t& size) {
+  if (owner_.file.empty()) return false;
+  data = owner_.file.data();
+  size = owner_.file.size();
   return true;
 }
 void FakePicture::Unlock() {
@@ -187,6 +195,70 @@ TEST_F(Decode, DateTakenFromThePropertyItemsOfADeliveredPicture) {
                   &date);
     EXPECT_EQ(date[0], '\0');
   }
+}
+
+using Bytes = std::vector<uint8_t>;
+
+// A little-endian TIFF structure whose first directory holds DateTime = `date`.
+Bytes TiffWithDate(const char* date) {
+  Bytes t = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x32, 0x01, 2, 0, 20, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 0};
+  t.insert(t.end(), date, date + 20);
+  return t;
+}
+
+void PutChunk(Bytes& png, const char* type, const Bytes& data, int64_t claimedLength = -1) {
+  const uint32_t n = claimedLength >= 0 ? uint32_t(claimedLength) : uint32_t(data.size());
+  png.insert(png.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), data.begin(), data.end());
+  png.insert(png.end(), 4, 0);  // CRC, not checked
+}
+
+// The chunks of a PNG (the signature first, the end chunk last) with an eXIf chunk before
+// or after the image data, or none.
+Bytes PngWithExif(const Bytes& exif, bool afterData, int64_t claimedLength = -1) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  PutChunk(png, "IHDR", Bytes(13, 1));
+  if (!exif.empty() && !afterData) PutChunk(png, "eXIf", exif, claimedLength);
+  PutChunk(png, "IDAT", Bytes(9, 7));
+  if (!exif.empty() && afterData) PutChunk(png, "eXIf", exif, claimedLength);
+  PutChunk(png, "IEND", {});
+  return png;
+}
+
+// What the library does not report comes from the file's own bytes: a PNG's eXIf chunk
+// wherever it stands, a TIFF file's directories; damaged chunks give nothing.
+TEST_F(Decode, DateTakenFromTheFileBytesWhenTheLibraryGivesNone) {
+  const char* a = "2021:07:14 10:30:00";
+  const Bytes tiff = TiffWithDate(a);
+  struct Case {
+    const char* what;
+    Bytes file;
+    std::string expected;
+  } cases[] = {
+      {"PNG, eXIf before the data", PngWithExif(tiff, false), a},
+      {"PNG, eXIf after the data", PngWithExif(tiff, true), a},
+      {"PNG without eXIf", PngWithExif({}, false), ""},
+      {"PNG, eXIf longer than the file", PngWithExif(tiff, false, 5000), ""},
+      {"PNG, eXIf of zeros", PngWithExif(TiffWithDate("0000:00:00 00:00:00"), false), ""},
+      {"TIFF file", tiff, a},
+      {"TIFF file cut short", Bytes(tiff.begin(), tiff.begin() + 30), ""},
+      {"GIF", Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}, ""},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.what);
+    EXPECT_EQ(std::string(DateTakenInFile(t.file.data(), t.file.size()).data()), t.expected);
+    imaging.file = t.file;
+    kelv::plugin::DateTakenText date{};
+    DecodePicture(&imaging, options, "x.png", &wantW, &wantH, &srcW, &srcH, &buffer, &date);
+    EXPECT_EQ(std::string(date.data()), t.expected);
+  }
+  // The library's own answer comes first.
+  imaging.file = PngWithExif(tiff, false);
+  imaging.properties = {{0x9003, "2019:01:02 03:04:05"}};
+  kelv::plugin::DateTakenText date{};
+  DecodePicture(&imaging, options, "x.png", &wantW, &wantH, &srcW, &srcH, &buffer, &date);
+  EXPECT_STREQ(date.data(), "2019:01:02 03:04:05");
 }
 
 TEST(SizeFilter, FitsInsideTheMinimumBoxInEitherOrientation) {
