@@ -1,5 +1,7 @@
 /* The input-module interface: a plug-in DLL that decodes picture files exports
  *     TInModule* GetInModule(void);
+ * and may export (found by name, optional)
+ *     int32_t GetPictureInfo(TInPictureInfo* info);
  * The records below are a binary contract between separately built files; see
  * CONTRACT.md beside this header for the 32-bit layout and its 64-bit form. */
 #ifndef KELV_INMODULE_H
@@ -84,6 +86,22 @@ typedef struct TInHostFile {
 
 typedef TInModule*(KELV_CDECL* KelvGetInModuleProc)(void);
 
+/* What a module learnt about the picture of its last successful decode, given through the
+ * optional export GetPictureInfo. The host sets `size` to sizeof the record it built and
+ * zeroes the rest; the module writes only fields that `size` covers completely
+ * (KELV_INFO_COVER) and returns 1, or 0 when it has nothing about the last picture
+ * (the record then stays as the host made it). Called by the host right after a
+ * successful decode, by the same thread, before the next decode. */
+#define KELV_DATE_TAKEN_LENGTH 19 /* "YYYY:MM:DD HH:MM:SS" */
+typedef struct TInPictureInfo {
+  int32_t size;
+  /* When the picture was taken, as EXIF date text "YYYY:MM:DD HH:MM:SS" (DateTimeOriginal,
+   * else DateTimeDigitized, else DateTime), NUL-terminated; empty when unknown. */
+  char dateTaken[KELV_DATE_TAKEN_LENGTH + 1];
+} TInPictureInfo;
+
+typedef int32_t(KELV_CDECL* KelvGetPictureInfoProc)(TInPictureInfo* info);
+
 #ifdef __cplusplus
 }
 #endif
@@ -91,14 +109,23 @@ typedef TInModule*(KELV_CDECL* KelvGetInModuleProc)(void);
 /* A module reads a field of TInModuleOptions only when `size` covers it. */
 #define KELV_OPTIONS_COVER(opts, field) \
   ((opts)->size >= (int32_t)(offsetof(TInModuleOptions, field) + sizeof((opts)->field)))
+/* The same for TInPictureInfo. */
+#define KELV_INFO_COVER(info, field) \
+  ((info)->size >= (int32_t)(offsetof(TInPictureInfo, field) + sizeof((info)->field)))
 
-#if defined(__i386__) && defined(_WIN32)
-#include <stddef.h>
 #ifdef __cplusplus
 #define KELV_STATIC_ASSERT static_assert
 #else
 #define KELV_STATIC_ASSERT _Static_assert
 #endif
+
+/* TInPictureInfo holds no pointer: one layout on x86 and x64. */
+KELV_STATIC_ASSERT(offsetof(TInPictureInfo, size) == 0, "TInPictureInfo layout");
+KELV_STATIC_ASSERT(offsetof(TInPictureInfo, dateTaken) == 4, "TInPictureInfo layout");
+KELV_STATIC_ASSERT(sizeof(TInPictureInfo) == 24, "TInPictureInfo layout");
+
+#if defined(__i386__) && defined(_WIN32)
+#include <stddef.h>
 KELV_STATIC_ASSERT(offsetof(TInModule, interfaceVersion) == 0, "TInModule layout");
 KELV_STATIC_ASSERT(offsetof(TInModule, moduleVersion) == 4, "TInModule layout");
 KELV_STATIC_ASSERT(offsetof(TInModule, name) == 8, "TInModule layout");

@@ -11,6 +11,8 @@
 // and, when that transition has ended, the frames it brought to the screen, its length
 // and the part of it spent presenting frames:
 //   frames=<count> ms=<milliseconds> present_ms=<milliseconds>
+// and one line for each picture caption it draws, with the text as drawn,
+//   caption=<text>
 // The settings dialog and its small dialogs add, once they are shown, one line per child
 // window with its place on the screen (pixels, right and bottom exclusive),
 //   control dialog=<window class> id=<control id> class=<window class> rect=<l>,<t>,<r>,<b>

@@ -121,6 +121,8 @@ void TakeInputModule(PluginSystem& sys, NativeModule library, const std::string&
   std::memcpy(&module.descriptor, offered, sizeof(TInModule));
   module.fileName = KeptFileName(fileName);
   module.library = library;
+  module.getPictureInfo =
+      reinterpret_cast<KelvGetPictureInfoProc>(sys.FindExport(library, "GetPictureInfo"));
   s.inModules.push_back(std::move(module));
   s.libraries.push_back(library);
 
@@ -355,6 +357,15 @@ bool TakeReply(const DecoderReply& r, const DecodeRequest& request, const char* 
   return true;
 }
 
+// The date the module that just decoded a picture says it was taken, when it is a real one.
+std::string AskDateTaken(const InModule& module) {
+  if (!module.getPictureInfo) return {};
+  TInPictureInfo info{};
+  info.size = static_cast<int32_t>(sizeof info);
+  if (module.getPictureInfo(&info) != 1) return {};
+  return DateTakenText(info);
+}
+
 // One decoder's attempt at the file: true when the search ends with it (the file is
 // missing or cannot be opened, or the decoder took the file).
 bool TryDecoder(const InModule& module, int32_t format, const std::string& fileName, const DecodeRequest& request,
@@ -403,7 +414,10 @@ bool TryDecoder(const InModule& module, int32_t format, const std::string& fileN
     OpenedFile sized{sys, sys.OpenFileForRead(fileName)};
     if (sized.file != kNoFile) result.fileSize = sys.FileSize(sized.file);
   }
-  return TakeReply(reply, request, d.formatNames ? d.formatNames[format] : nullptr, result);
+  if (!TakeReply(reply, request, d.formatNames ? d.formatNames[format] : nullptr, result)) return false;
+  // Right after a decode that delivered the picture, the module still holds what it read.
+  if (result.width > 0 && result.height > 0 && request.wantPixels) result.dateTaken = AskDateTaken(module);
+  return true;
 }
 
 }  // namespace

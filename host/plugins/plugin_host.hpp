@@ -28,6 +28,9 @@ struct InModule {
   bool optionsSent = false; // the module took the options record (and with it the
                             // six-argument decode); otherwise its decoders keep the
                             // four-argument form
+  // The optional GetPictureInfo export (what the module learnt about the picture it last
+  // decoded); nil for modules without it.
+  KelvGetPictureInfoProc getPictureInfo = nullptr;
 };
 
 struct EffectModule {
@@ -95,6 +98,9 @@ struct DecodeResult {
   bool fileMissing = false;
   bool fileUnopenable = false;
   bool rowsTaken = false;  // the row sink received the picture
+  // When the picture was taken, as EXIF date text "YYYY:MM:DD HH:MM:SS", from the module
+  // that decoded it; empty when it gave none (or none that is a real date).
+  std::string dateTaken;
 };
 
 // Routes `fileName` to the first enabled input module declaring its extension. A wanted

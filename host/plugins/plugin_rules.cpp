@@ -1,6 +1,9 @@
 #include "plugins/plugin_rules.hpp"
 
 #include <algorithm>
+#include <cstring>
+
+#include "common/exif_date.hpp"
 
 namespace kelv {
 
@@ -72,6 +75,14 @@ std::string TooOldMessage(const char* moduleName) {
 std::string MemoryManagerFailureMessage(uintptr_t handle, uint32_t lastError) {
   return "Can't load \"fastmm.dll\". Please reinstall Kelvora. Error " + std::to_string(handle) +
          ", " + std::to_string(lastError);
+}
+
+std::string DateTakenText(const TInPictureInfo& info) {
+  const char* text = info.dateTaken;
+  const void* nul = std::memchr(text, '\0', sizeof info.dateTaken);
+  const size_t length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : sizeof info.dateTaken;
+  const std::string_view view(text, length);
+  return ParseExifDate(view) ? std::string(view) : std::string();
 }
 
 }  // namespace kelv

@@ -67,6 +67,10 @@ DecodeVerdict JudgeDecode(const DecodeAnswer& answer, bool pixelsRequested);
 // The extensions a descriptor declares (null entries read as empty).
 std::vector<std::string> DescriptorExtensions(const TInModule& module);
 
+// The date taken of a module's picture record when it is a real date in the EXIF form
+// (the text ends at its NUL or at the field's end), else empty.
+std::string DateTakenText(const TInPictureInfo& info);
+
 // The out-of-date module message.
 std::string TooOldMessage(const char* moduleName);
 // The memory-manager failure message.

@@ -89,6 +89,7 @@ void ReadSettingsTable(const RegistryKey& key, Settings& s) {
   s.IncludePath = (ReadIntSetting(key, "TextFileName", 0) & 2) != 0;
   s.IncludeExtension = (ReadIntSetting(key, "TextFileName", 0) & 4) != 0;
   s.IncludeFolder = (ReadIntSetting(key, "TextFileName", 0) & 8) != 0;
+  s.TextDate = flag("TextDate", false);
   s.TextPos = ReadIntSetting(key, "TextPos", 3);
   s.Textbg = flag("Textbg", false);
   s.TextOverlay = flag("TextOverlay", true);

@@ -38,6 +38,7 @@ void WriteSettingsTable(RegistryKey& key, const Settings& s) {
 
   key.SetString("TextFileName", Decimal(int{s.ShowFileName} | int{s.IncludePath} << 1 |
                                         int{s.IncludeExtension} << 2 | int{s.IncludeFolder} << 3));
+  key.SetString("TextDate", Flag(s.TextDate));
   key.SetString("TextPos", Decimal(s.TextPos));
   key.SetString("Textbg", Flag(s.Textbg));
   key.SetString("filterres", Flag(s.filterres));

@@ -62,6 +62,7 @@ struct Settings {
   bool IncludePath = false;
   bool IncludeExtension = false;
   bool IncludeFolder = false;
+  bool TextDate = false;  // the caption adds the date the picture was taken
   int32_t TextPos = TextPosBottom;
   bool Textbg = false;
   bool TextOverlay = true;

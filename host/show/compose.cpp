@@ -1,6 +1,7 @@
 #include "show/compose.hpp"
 
 #include <memory>
+#include <utility>
 
 #include "catalogue/pic_list.hpp"
 #include "common/random.hpp"
@@ -62,6 +63,7 @@ LoadResult LoadPicture(TBitmap& target, const std::string& fileName) {
     if (decoded.bitmap && !drawnByRows) DrawPicture(target, *decoded.bitmap);
     result.width = decoded.width;
     result.height = decoded.height;
+    result.dateTaken = std::move(decoded.dateTaken);
   } else if (decoded.width < 0 && decoded.height < 0) {
     result.width = decoded.width;
     result.height = decoded.height;

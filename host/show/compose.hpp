@@ -23,6 +23,7 @@ struct LoadResult {
   int64_t fileSize = -1;  // -1 when unknown
   bool fileMissing = false;
   bool fileUnopenable = false;
+  std::string dateTaken;  // EXIF date text from the decoder; empty when it gave none
 };
 
 // Decodes `fileName` through the input modules (row by row into the target when the

@@ -217,7 +217,7 @@ void NextPicture(TBitmap& target, const RunFlags& run) {
     const LoadResult r = services.load(target, name);
     CountAttempt(st.statistics, r);
     if (r.width > 0 && r.height > 0) {
-      services.caption(target, i, run.FullScreen);
+      services.caption(target, i, run.FullScreen, r.dateTaken);
       return;
     }
     if (r.width < 0 && r.height < 0) {
@@ -246,8 +246,8 @@ DisplayOrderServices DefaultDisplayOrderServices() {
   services.load = [](TBitmap& target, const std::string& fileName) {
     return LoadPicture(target, fileName);
   };
-  services.caption = [](TBitmap& target, int32_t index, bool fullScreen) {
-    DrawCaption(target, index, fullScreen);
+  services.caption = [](TBitmap& target, int32_t index, bool fullScreen, const std::string& dateTaken) {
+    DrawCaption(target, index, fullScreen, dateTaken);
   };
   services.message = [](TBitmap& target, const std::string& text) { DrawMessage(target, text); };
   return services;

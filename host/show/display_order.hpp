@@ -64,7 +64,8 @@ int32_t LoadResumePoint(RegistryStore& registry);
 // (entry and position within it; empty unless a preview runs inside the dialog).
 struct DisplayOrderServices {
   std::function<LoadResult(TBitmap& target, const std::string& fileName)> load;
-  std::function<void(TBitmap& target, int32_t index, bool fullScreen)> caption;
+  // The caption gets the date the decoder said the picture was taken (may be empty).
+  std::function<void(TBitmap& target, int32_t index, bool fullScreen, const std::string& dateTaken)> caption;
   std::function<void(TBitmap& target, const std::string& text)> message;
   std::function<void(int32_t entry, int32_t position)> filteredInDialog;
 };

@@ -53,6 +53,7 @@ DialogValues ValuesFromSettings(const Settings& s) {
   v.includePath = s.IncludePath;
   v.includeFolder = s.IncludeFolder;
   v.includeExtension = s.IncludeExtension;
+  v.includeDate = s.TextDate;
   v.transparent = s.Textbg;
   v.qualityItem = s.Resize <= 2 ? s.Resize : -1;
   v.screensItem = ScreensItemFor(s.Screens);
@@ -83,6 +84,7 @@ void ReadValuesInto(const DialogValues& v, Settings& s) {
   s.IncludePath = v.includePath;
   s.IncludeFolder = v.includeFolder;
   s.IncludeExtension = v.includeExtension;
+  s.TextDate = v.includeDate;
   s.Textbg = v.transparent;
   switch (v.textPos) {
     case TextPosChoice::Top: s.TextPos = TextPosTop; break;

@@ -30,6 +30,7 @@ struct DialogValues {
   bool includePath = false;
   bool includeFolder = false;
   bool includeExtension = false;
+  bool includeDate = false;
   bool transparent = false;
   int32_t qualityItem = -1;  // combo selections; -1 selects nothing
   int32_t screensItem = -1;
@@ -50,8 +51,9 @@ int32_t ScreensItemFor(int32_t screens);
 // choices with nothing selected leave their settings as they were.
 void ReadValuesInto(const DialogValues& values, Settings& settings);
 
-// The eight caption controls (Include path, Include folder, Include extension, Font, Top,
-// Center, Bottom, Transparent) are enabled exactly when Show file name (F) is checked.
+// The nine caption controls (Include path, Include folder, Include extension, Include date
+// taken, Font, Top, Center, Bottom, Transparent) are enabled exactly when Show file name (F)
+// is checked.
 inline bool CaptionControlsEnabled(const DialogValues& values) { return values.showFileName; }
 
 // "Version : " and the four bytes of the version word, most significant first.

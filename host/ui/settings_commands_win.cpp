@@ -50,6 +50,7 @@ void SettingsDialog::FillControls() {
   SetChecked(c_.includePath, v.includePath);
   SetChecked(c_.includeFolder, v.includeFolder);
   SetChecked(c_.includeExtension, v.includeExtension);
+  SetChecked(c_.includeDate, v.includeDate);
   SetChecked(c_.transparent, v.transparent);
   SendMessageA(c_.quality, CB_SETCURSEL, static_cast<WPARAM>(v.qualityItem), 0);
   SendMessageA(c_.screens, CB_SETCURSEL, static_cast<WPARAM>(v.screensItem), 0);
@@ -82,6 +83,7 @@ DialogValues SettingsDialog::ValuesFromControls() const {
   v.includePath = IsChecked(c_.includePath);
   v.includeFolder = IsChecked(c_.includeFolder);
   v.includeExtension = IsChecked(c_.includeExtension);
+  v.includeDate = IsChecked(c_.includeDate);
   v.transparent = IsChecked(c_.transparent);
   v.qualityItem = ComboSelection(c_.quality);
   v.screensItem = ComboSelection(c_.screens);
@@ -100,8 +102,8 @@ void SettingsDialog::ReadControls() { ReadValuesInto(ValuesFromControls(), TheSe
 
 void SettingsDialog::UpdateTextControls() {
   const bool enabled = IsChecked(c_.showFileName);
-  for (HWND control : {c_.includePath, c_.includeFolder, c_.includeExtension, c_.font, c_.top, c_.center, c_.bottom,
-                       c_.transparent})
+  for (HWND control : {c_.includePath, c_.includeFolder, c_.includeExtension, c_.includeDate, c_.font, c_.top,
+                       c_.center, c_.bottom, c_.transparent})
     Enable(control, enabled);
 }
 

@@ -42,6 +42,7 @@ enum : int32_t {
   kIdBottom = 58, kIdCenter = 59, kIdIncludePath = 61, kIdIncludeExtension = 62, kIdAddPicture = 63,
   kIdTextGroup = 64, kIdRefreshFolder = 65, kIdFillScreen = 66, kIdQuality = 70, kIdTransparent = 73,
   kIdIncludeFolder = 74, kIdFilter = 81,
+  kIdIncludeDate = 91,
 };
 
 // The handles of the controls the dialog reads, fills or enables.
@@ -51,6 +52,7 @@ struct SettingsControls {
   HWND sequential, reverse, random, startFromPrevious, startFromRandom;
   HWND arrowKeys, spacebar, wallpaper, mouseMove;
   HWND showFileName, transparent, font, includePath, includeFolder, includeExtension;
+  HWND includeDate;
   HWND top, center, bottom;
   HWND pictureTree, autoRotate, picturePreview, refreshFolder, includeSubdirs, autoRefresh;
   HWND widthLabel, heightLabel, formatLabel, sizeLabel, propertiesGroup;

@@ -77,13 +77,15 @@ void SettingsDialog::BuildGeneralPage() {
   c_.wallpaper = CreateCheckBox(events, 0, "Set wallpaper on exit", {20, 66, 140, 16});
   c_.mouseMove = CreateCheckBox(events, 0, "Exit on mouse move", {130, 20, 120, 16});
 
-  HWND text = add(CreateGroupBox(page, kIdTextGroup, "Text", {296, 136, 260, 167}));
+  // The Text box reaches 20 units further down than it first did, for Include date taken.
+  HWND text = add(CreateGroupBox(page, kIdTextGroup, "Text", {296, 136, 260, 187}));
   c_.showFileName = CreateCheckBox(text, kIdShowFileName, "Show file name (F)", {20, 20, 110, 16});
   c_.transparent = CreateCheckBox(text, kIdTransparent, "Transparent", {40, 45, 80, 16});
   c_.font = CreateButton(text, kIdFont, "Font", {160, 30, 80, 23});
   c_.includePath = CreateCheckBox(text, kIdIncludePath, "Include path", {150, 90, 100, 16});
   c_.includeFolder = CreateCheckBox(text, kIdIncludeFolder, "Include folder", {150, 110, 105, 16});
   c_.includeExtension = CreateCheckBox(text, kIdIncludeExtension, "Include extension", {150, 130, 105, 16});
+  c_.includeDate = CreateCheckBox(text, kIdIncludeDate, "Include date taken", {150, 150, 106, 16});
 
   HWND position = add(CreateGroupBox(page, 0, "Position", {316, 216, 110, 78}));
   // The Position box stands inside the Text box's area: it goes just above the Text box
@@ -175,6 +177,7 @@ void SettingsDialog::AddToolTips() {
       {kIdSequential, "1-2-3-..."},
       {kIdReverse, "...-3-2-1"},
       {kIdStartFromPrevious, "Start where you left off last time"},
+      {kIdIncludeDate, "Add the date the photo was taken (EXIF) after its name"},
   };
   for (const auto& [id, text] : tips) AddToolTip(ControlById(id), text);
   AddToolTip(c_.picturePreview, "Preview of pictures");

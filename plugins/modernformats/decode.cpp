@@ -1,6 +1,7 @@
 #include "decode.hpp"
 
 #include <cstring>
+#include <new>
 
 #include "decode_error.hpp"
 #include "picture_codec.hpp"
@@ -65,6 +66,13 @@ void Decode(std::span<const uint8_t> file, const DecodeContext& context, const D
   if (static_cast<uint64_t>(outW) * outH * 4 > UINT32_MAX)
     throw DecodeError("Picture too large for a 32-bit buffer");
 
+  if (context.dateTaken) {
+    try {
+      *context.dateTaken = codec->dateTaken();
+    } catch (const std::bad_alloc&) {
+      // No room for the EXIF block: the picture still shows, without its date.
+    }
+  }
   const std::unique_ptr<RgbRows> rows = codec->decode(outW, outH);
   if (rows->width() != outW || rows->height() != outH) throw DecodeError("Decoded size disagrees");
   *args.wantW = static_cast<int32_t>(outW);

@@ -8,6 +8,7 @@
 
 #include "kelv_inmodule.h"
 #include "plugincommon/decode_args.hpp"
+#include "plugincommon/exif_reader.hpp"
 
 namespace modernformats {
 
@@ -15,6 +16,8 @@ struct DecodeContext {
   KelvAllocBufferProc allocBuffer = nullptr;
   KelvRowSinkProc rowSink = nullptr;  // the sink captured for this call; nil when off
   bool fill = false;
+  // Where the picture's EXIF date taken goes after a decode; nil when nobody asks.
+  kelv::plugin::DateTakenText* dateTaken = nullptr;
 };
 
 // The caller's variables and the failure outcome, as every input module has them.

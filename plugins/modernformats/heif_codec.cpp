@@ -7,6 +7,7 @@
 #include <string>
 
 #include "decode_error.hpp"
+#include "module_heap.hpp"
 #include "picture_codec.hpp"
 
 namespace modernformats {
@@ -17,6 +18,8 @@ namespace {
 // still applies): the canvas of a damaged grid of 8-bit or deeper samples then stays
 // within a few hundred megabytes.
 constexpr int kMaxHeifSide = 8192;
+// The largest Exif item read for the date taken.
+constexpr size_t kMaxExifItem = 1u << 20;
 
 struct ContextDeleter {
   void operator()(heif_context* context) const { heif_context_free(context); }
@@ -81,6 +84,22 @@ public:
   uint32_t width() const override { return w_; }
   uint32_t height() const override { return h_; }
   bool scales() const override { return false; }
+
+  kelv::plugin::DateTakenText dateTaken() const override {
+    kelv::plugin::DateTakenText date{};
+    heif_item_id id = 0;
+    if (heif_image_handle_get_list_of_metadata_block_IDs(handle_.get(), "Exif", &id, 1) != 1) return date;
+    const size_t size = heif_image_handle_get_metadata_size(handle_.get(), id);
+    // The item starts with the big-endian offset of the TIFF header from the item's fifth
+    // byte.
+    if (size < 4 + 8 || size > kMaxExifItem) return date;
+    HeapBlock block = NewHeapBlock(size);
+    if (heif_image_handle_get_metadata(handle_.get(), id, block.Get()).code != heif_error_Ok) return date;
+    const auto* bytes = block.As<const uint8_t>();
+    const uint32_t offset = uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
+    if (offset > size - 4) return date;
+    return kelv::plugin::ReadDateTaken(bytes + 4 + offset, size - 4 - offset);
+  }
 
   std::unique_ptr<RgbRows> decode(uint32_t, uint32_t) override {
     const std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());

@@ -36,3 +36,7 @@ void KELV_CDECL ShowAbout(KelvWindowHandle owner) {
 extern "C" KELV_EXPORT TInModule* KELV_CDECL GetInModule(void) {
   return modernformats::DescribeModule();
 }
+
+extern "C" KELV_EXPORT int32_t KELV_CDECL GetPictureInfo(TInPictureInfo* info) {
+  return modernformats::GetPictureInfo(info);
+}

@@ -35,6 +35,8 @@ void* g_buffer = nullptr;
 KelvAllocBufferProc g_allocBuffer = nullptr;
 KelvRowSinkProc* g_rowSinkVariable = nullptr;
 bool g_fill = false;
+// What the last decode read about its picture, for GetPictureInfo.
+kelv::plugin::DateTakenText g_dateTaken{};
 
 // Every extension shares one decoder: the file's leading bytes tell the formats apart,
 // so a ".heic" that holds AVIF data (or the reverse) still decodes.
@@ -42,6 +44,7 @@ void CommonDecode(void* file, int32_t* wantW, int32_t* wantH, int32_t* srcW, int
                   void** buffer) noexcept {
   const DecodeArgs args{wantW, wantH, srcW, srcH, buffer};
   g_buffer = nullptr;
+  g_dateTaken = {};
   try {
     if (!file) throw std::invalid_argument("No file");
     // The host file record's first field is the handle the module reads through.
@@ -50,8 +53,10 @@ void CommonDecode(void* file, int32_t* wantW, int32_t* wantH, int32_t* srcW, int
     context.allocBuffer = g_allocBuffer;
     context.rowSink = g_rowSinkVariable ? *g_rowSinkVariable : nullptr;
     context.fill = g_fill;
-    DecodePicture(bytes.bytes(), context, args);
+    context.dateTaken = &g_dateTaken;
+    if (!DecodePicture(bytes.bytes(), context, args)) g_dateTaken = {};
   } catch (...) {
+    g_dateTaken = {};
     ReportFailure(args);
   }
   g_buffer = buffer ? *buffer : nullptr;
@@ -114,5 +119,9 @@ int32_t KELV_CDECL SetOptions(TInModuleOptions* options) {
 const char* AboutText() { return kAbout; }
 
 void* LastBuffer() { return g_buffer; }
+
+int32_t KELV_CDECL GetPictureInfo(TInPictureInfo* info) {
+  return kelv::plugin::FillPictureInfo(info, g_dateTaken);
+}
 
 }  // namespace modernformats

@@ -8,6 +8,8 @@
 #include <memory>
 #include <span>
 
+#include "plugincommon/exif_reader.hpp"
+
 namespace modernformats {
 
 // Decoded pixels: `height` rows of `width` RGB triplets, `stride` bytes apart.
@@ -29,6 +31,9 @@ public:
   virtual bool scales() const = 0;
   // The pixels at outW x outH; that is the full size unless scales() is true.
   virtual std::unique_ptr<RgbRows> decode(uint32_t outW, uint32_t outH) = 0;
+  // When the picture was taken, from the file's EXIF block (bytes already in memory);
+  // empty when there is none or it holds no valid date.
+  virtual kelv::plugin::DateTakenText dateTaken() const = 0;
 };
 
 // The two codec families, by the file's leading bytes.

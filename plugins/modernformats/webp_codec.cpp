@@ -47,6 +47,23 @@ public:
   uint32_t height() const override { return static_cast<uint32_t>(config_.input.height); }
   bool scales() const override { return !config_.input.has_animation; }
 
+  kelv::plugin::DateTakenText dateTaken() const override {
+    kelv::plugin::DateTakenText date{};
+    const WebPData data{bytes_.data(), bytes_.size()};
+    WebPDemuxer* demux = WebPDemux(&data);
+    if (!demux) return date;
+    // The EXIF chunk of the extended format: the TIFF structure, sometimes after "Exif\0\0".
+    if (WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & EXIF_FLAG) {
+      WebPChunkIterator chunk;
+      if (WebPDemuxGetChunk(demux, "EXIF", 1, &chunk)) {
+        date = kelv::plugin::ReadDateTaken(chunk.chunk.bytes, chunk.chunk.size);
+        WebPDemuxReleaseChunkIterator(&chunk);
+      }
+    }
+    WebPDemuxDelete(demux);
+    return date;
+  }
+
   std::unique_ptr<RgbRows> decode(uint32_t outW, uint32_t outH) override {
     if (config_.input.has_animation) return firstFrame();
     auto rows = std::make_unique<HeapRows>(outW, outH);

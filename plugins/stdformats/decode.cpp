@@ -102,7 +102,9 @@ private:
 };
 
 void DecodeJpeg(ByteSource& src, const DecodeContext& context, const DecodeArgs& args) {
-  int orientation = context.ignoreOrientation ? 1 : ReadExifOrientation(src);
+  const ExifFacts exif = ReadExif(src);
+  if (context.dateTaken) *context.dateTaken = exif.date;
+  int orientation = context.ignoreOrientation ? 1 : exif.orientation;
   if (orientation < 1 || orientation > 8) orientation = 1;
   const bool swap = SwapsSides(orientation);
 

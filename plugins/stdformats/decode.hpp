@@ -7,6 +7,7 @@
 #include "byte_source.hpp"
 #include "kelv_inmodule.h"
 #include "plugincommon/decode_args.hpp"
+#include "plugincommon/exif_reader.hpp"
 
 namespace stdformats {
 
@@ -17,6 +18,9 @@ struct DecodeContext {
   KelvRowSinkProc rowSink = nullptr;  // the sink captured for this call; nil when off
   bool ignoreOrientation = false;
   bool fill = false;
+  // Where a JPEG's EXIF date taken goes (what the EXIF block read for the orientation
+  // gives); nil when nobody asks.
+  kelv::plugin::DateTakenText* dateTaken = nullptr;
 };
 
 // The caller's variables and the failure outcome, as every input module has them.

@@ -38,6 +38,8 @@ KelvRowSinkProc g_rowSink = nullptr;
 bool g_ignoreOrientation = false;
 bool g_fill = false;
 DecodeKind g_kind = DecodeKind::Jpeg;
+// What the last decode read about its picture, for GetPictureInfo.
+kelv::plugin::DateTakenText g_dateTaken{};
 
 void CommonDecode(void* file, int32_t* wantW, int32_t* wantH, int32_t* srcW, int32_t* srcH,
                   void** buffer) noexcept {
@@ -45,6 +47,7 @@ void CommonDecode(void* file, int32_t* wantW, int32_t* wantH, int32_t* srcW, int
   g_rowSink = g_rowSinkActive ? *g_rowSinkVariable : nullptr;
   const DecodeArgs args{wantW, wantH, srcW, srcH, buffer};
   g_buffer = nullptr;
+  g_dateTaken = {};
   try {
     if (!file) throw DecodeError("No file");
     // The host file record's first field is the handle the module reads through.
@@ -54,8 +57,10 @@ void CommonDecode(void* file, int32_t* wantW, int32_t* wantH, int32_t* srcW, int
     context.rowSink = g_rowSink;
     context.ignoreOrientation = g_ignoreOrientation;
     context.fill = g_fill;
-    DecodePicture(g_kind, source, context, args);
+    context.dateTaken = &g_dateTaken;
+    if (!DecodePicture(g_kind, source, context, args)) g_dateTaken = {};
   } catch (...) {
+    g_dateTaken = {};
     ReportFailure(args);
   }
   g_buffer = buffer ? *buffer : nullptr;
@@ -135,5 +140,9 @@ int32_t KELV_CDECL SetOptions(TInModuleOptions* options) {
 const char* AboutText() { return kAbout; }
 
 void* LastBuffer() { return g_buffer; }
+
+int32_t KELV_CDECL GetPictureInfo(TInPictureInfo* info) {
+  return kelv::plugin::FillPictureInfo(info, g_dateTaken);
+}
 
 }  // namespace stdformats

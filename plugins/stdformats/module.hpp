@@ -24,4 +24,7 @@ void KELV_CDECL ShowAbout(KelvWindowHandle owner);
 // The buffer the last decode delivered (nil after a failure or a sizes-only call).
 void* LastBuffer();
 
+// The GetPictureInfo export: the date taken that the last successful decode read.
+int32_t KELV_CDECL GetPictureInfo(TInPictureInfo* info);
+
 }  // namespace stdformats

@@ -41,3 +41,7 @@ void KELV_CDECL ShowAbout(KelvWindowHandle owner) {
 extern "C" KELV_EXPORT TInModule* KELV_CDECL GetInModule(void) {
   return stdformats::DescribeModule();
 }
+
+extern "C" KELV_EXPORT int32_t KELV_CDECL GetPictureInfo(TInPictureInfo* info) {
+  return stdformats::GetPictureInfo(info);
+}

@@ -1,7 +1,9 @@
 #include "sysformats_decode.hpp"
 
 #include <cstddef>
+#include <cstring>
 #include <limits>
+#include <new>
 
 namespace sysformats {
 
@@ -30,6 +32,41 @@ int32_t ApplyOptions(ModuleOptions& state, TInModuleOptions* options, bool& rele
   return 1;
 }
 
+kelv::plugin::DateTakenText DateTakenInFile(const uint8_t* data, size_t size) {
+  static const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (!data) return {};
+  if (size >= 8 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0))
+    return kelv::plugin::ReadDateTaken(data, size);
+  if (size < 8 || std::memcmp(data, kPngSignature, 8) != 0) return {};
+  // The chunks in order, each length, type, data and CRC, up to the end chunk; writers put
+  // the EXIF chunk before the image data or, older ones, after it.
+  for (size_t at = 8; size - at >= 12;) {
+    const uint32_t length = uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 |
+                            uint32_t{data[at + 2]} << 8 | data[at + 3];
+    const uint8_t* type = data + at + 4;
+    if (length > size - at - 12) return {};
+    if (std::memcmp(type, "eXIf", 4) == 0) return kelv::plugin::ReadDateTaken(data + at + 8, length);
+    if (std::memcmp(type, "IEND", 4) == 0) return {};
+    at += 12 + static_cast<size_t>(length);
+  }
+  return {};
+}
+
+kelv::plugin::DateTakenText DateTakenOf(Picture& picture) {
+  kelv::plugin::DateTakenText date{};
+  for (const uint32_t tag : {0x9003u, 0x9004u, 0x0132u}) {
+    std::string text;
+    if (!picture.PropertyText(tag, text) || !kelv::plugin::ValidExifDate(text.c_str(), text.size())) continue;
+    text.copy(date.data(), KELV_DATE_TAKEN_LENGTH);
+    date[KELV_DATE_TAKEN_LENGTH] = '\0';
+    return date;
+  }
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  if (picture.FileBytes(data, size)) return DateTakenInFile(data, size);
+  return date;
+}
+
 namespace {
 
 // Keeps a rectangle locked for as long as it lives.
@@ -39,7 +76,8 @@ struct LockGuard {
 };
 
 bool DecodeInto(Imaging* imaging, const ModuleOptions& options, const char* fileName,
-                int32_t* wantW, int32_t* wantH, int32_t* srcW, int32_t* srcH, void** buffer) {
+                int32_t* wantW, int32_t* wantH, int32_t* srcW, int32_t* srcH, void** buffer,
+                kelv::plugin::DateTakenText* dateTaken) {
   KelvRowSinkProc sink = options.rowSinkVariable ? *options.rowSinkVariable : nullptr;
   if (!imaging || !fileName || !wantW || !wantH) return false;
 
@@ -86,6 +124,13 @@ bool DecodeInto(Imaging* imaging, const ModuleOptions& options, const char* file
     }
   }
   *buffer = out;
+  if (dateTaken) {
+    try {
+      *dateTaken = DateTakenOf(*picture);
+    } catch (const std::bad_alloc&) {
+      // The picture is there; only its date is not.
+    }
+  }
   return true;
 }
 
@@ -93,14 +138,16 @@ bool DecodeInto(Imaging* imaging, const ModuleOptions& options, const char* file
 
 void DecodePicture(Imaging* imaging, const ModuleOptions& options, const char* fileName,
                    int32_t* wantW, int32_t* wantH, int32_t* srcW, int32_t* srcH,
-                   void** buffer) noexcept {
+                   void** buffer, kelv::plugin::DateTakenText* dateTaken) noexcept {
   bool ok = false;
+  if (dateTaken) *dateTaken = {};
   try {
-    ok = DecodeInto(imaging, options, fileName, wantW, wantH, srcW, srcH, buffer);
+    ok = DecodeInto(imaging, options, fileName, wantW, wantH, srcW, srcH, buffer, dateTaken);
   } catch (...) {
     ok = false;
   }
   if (ok) return;
+  if (dateTaken) *dateTaken = {};
   if (wantW) *wantW = 0;
   if (wantH) *wantH = 0;
   if (srcW) *srcW = 0;

@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <memory>
 
+#include <string>
+
 #include "kelv_inmodule.h"
+#include "plugincommon/exif_reader.hpp"
 
 namespace sysformats {
 
@@ -30,6 +33,20 @@ public:
   virtual bool LockInto(int32_t x, int32_t y, int32_t width, int32_t height, LockLayout layout,
                         int32_t stride, void* target) = 0;
   virtual void Unlock() = 0;
+  // The text of the picture's ASCII property `tag` (EXIF tags: 0x9003 DateTimeOriginal,
+  // ...) as the imaging library read it with the picture; false when it has none.
+  virtual bool PropertyText(uint32_t tag, std::string& text) {
+    (void)tag;
+    (void)text;
+    return false;
+  }
+  // The file's bytes as the library was given them, when it read them from memory;
+  // false when it read the file itself.
+  virtual bool FileBytes(const uint8_t*& data, size_t& size) {
+    (void)data;
+    (void)size;
+    return false;
+  }
 };
 
 class Imaging {
@@ -51,10 +68,20 @@ struct ModuleOptions {
 // record was the release notification, which it must act on.
 int32_t ApplyOptions(ModuleOptions& state, TInModuleOptions* options, bool& release);
 
+// The EXIF date taken held in a file's bytes where the imaging library may not say it: a
+// PNG's eXIf chunk, or a TIFF file's own directories. Empty for other formats.
+kelv::plugin::DateTakenText DateTakenInFile(const uint8_t* data, size_t size);
+
+// When the picture was taken: the first valid date of DateTimeOriginal, DateTimeDigitized
+// and DateTime among its properties, else what the file's bytes hold (DateTakenInFile);
+// empty when neither gives one.
+kelv::plugin::DateTakenText DateTakenOf(Picture& picture);
+
 // The decode entry's work (six-argument form). Every failure leaves all four sizes 0 and
-// the buffer nil; nothing is thrown.
+// the buffer nil; nothing is thrown. After pixels were delivered, `dateTaken` (when
+// given) holds the picture's date taken; otherwise it is emptied.
 void DecodePicture(Imaging* imaging, const ModuleOptions& options, const char* fileName,
                    int32_t* wantW, int32_t* wantH, int32_t* srcW, int32_t* srcH,
-                   void** buffer) noexcept;
+                   void** buffer, kelv::plugin::DateTakenText* dateTaken = nullptr) noexcept;
 
 }  // namespace sysformats

@@ -1,7 +1,9 @@
 // sysformats.dll: GIF, TIFF, PNG and BMP through the platform's imaging library (GDI+),
 // taken by name at run time through its flat interface.
 #include <windows.h>
+#include <objidl.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,11 +46,21 @@ struct LockedData {
 using StartupProc = GpStatus(WINAPI*)(ULONG_PTR* token, const StartupInput* input, void* output);
 using ShutdownProc = void(WINAPI*)(ULONG_PTR token);
 using LoadImageProc = GpStatus(WINAPI*)(const WCHAR* fileName, void** image);
+using LoadStreamProc = GpStatus(WINAPI*)(IStream* stream, void** image);
 using GetSideProc = GpStatus(WINAPI*)(void* image, UINT* value);
 using LockBitsProc = GpStatus(WINAPI*)(void* bitmap, const GpRect* rect, UINT flags, INT format,
                                        LockedData* data);
 using UnlockBitsProc = GpStatus(WINAPI*)(void* bitmap, LockedData* data);
 using DisposeProc = GpStatus(WINAPI*)(void* image);
+struct PropertyItem {
+  ULONG id;  // PROPID
+  ULONG length;
+  WORD type;
+  void* value;
+};
+constexpr WORD kPropertyTypeAscii = 2;
+using GetPropertySizeProc = GpStatus(WINAPI*)(void* image, ULONG id, UINT* size);
+using GetPropertyProc = GpStatus(WINAPI*)(void* image, ULONG id, UINT size, PropertyItem* item);
 
 struct GdiplusEntries {
   StartupProc startup = nullptr;
@@ -59,6 +71,11 @@ struct GdiplusEntries {
   LockBitsProc lockBits = nullptr;
   UnlockBitsProc unlockBits = nullptr;
   DisposeProc dispose = nullptr;
+  // Optional: without it pictures are loaded from their files, and without the two property
+  // entries pictures have no date taken from the library.
+  LoadStreamProc loadStream = nullptr;
+  GetPropertySizeProc propertySize = nullptr;
+  GetPropertyProc property = nullptr;
   bool complete() const {
     return startup && shutdown && loadImage && width && height && lockBits && unlockBits && dispose;
   }
@@ -82,6 +99,7 @@ struct ModuleState {
   GdiplusEntries gdiplus;
   ULONG_PTR token = 0;
   sysformats::ModuleOptions options;
+  kelv::plugin::DateTakenText dateTaken{};  // of the last decode, for GetPictureInfo
 };
 ModuleState g_module;
 
@@ -95,12 +113,72 @@ void ReleaseImaging() {
 
 // ---- GDI+ behind the decoder's view --------------------------------------------------
 
+// The largest property item read (a date is 20 bytes).
+constexpr UINT kMaxProperty = 4096;
+
+// A file's bytes in one movable memory block, the stream the library reads them through,
+// and the block's address while the module looks at them.
+class MemoryFile {
+public:
+  MemoryFile() = default;
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+  ~MemoryFile() {
+    if (bytes_) ::GlobalUnlock(block_);
+    if (stream_) {
+      stream_->Release();  // frees the block too
+    } else if (block_) {
+      ::GlobalFree(block_);
+    }
+  }
+  // Reads the whole file; false when it cannot be read or is too large to hold.
+  bool Read(const char* fileName) {
+    kelv::win::UniqueFile file(::CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0 || size.QuadPart > kMaxFileInMemory)
+      return false;
+    size_ = static_cast<size_t>(size.QuadPart);
+    block_ = ::GlobalAlloc(GMEM_MOVEABLE, size_);
+    if (!block_) return false;
+    bytes_ = static_cast<uint8_t*>(::GlobalLock(block_));
+    if (!bytes_) return false;
+    for (size_t done = 0; done < size_;) {
+      DWORD got = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size_ - done, 1u << 24));
+      if (!::ReadFile(file.get(), bytes_ + done, chunk, &got, nullptr) || got == 0) return false;
+      done += got;
+    }
+    return ::CreateStreamOnHGlobal(block_, TRUE, &stream_) == S_OK && stream_;
+  }
+  IStream* stream() const { return stream_; }
+  const uint8_t* bytes() const { return bytes_; }
+  size_t size() const { return size_; }
+
+private:
+  // Beyond this the picture is read by the library from its file (without the bytes'
+  // date): the library's own decode of such a file needs far more memory anyway.
+  static constexpr LONGLONG kMaxFileInMemory = 256LL << 20;
+  HGLOBAL block_ = nullptr;
+  IStream* stream_ = nullptr;
+  uint8_t* bytes_ = nullptr;
+  size_t size_ = 0;
+};
+
 class GdiplusPicture final : public sysformats::Picture {
 public:
-  GdiplusPicture(const GdiplusEntries& api, void* image) : api_(api), image_(image) {}
+  // `file`, when given, holds the bytes the image was loaded from: it must outlive the image.
+  GdiplusPicture(const GdiplusEntries& api, void* image, std::unique_ptr<MemoryFile> file)
+      : api_(api), image_(image), file_(std::move(file)) {}
   ~GdiplusPicture() override {
     Unlock();
     api_.dispose(image_);
+  }
+  bool FileBytes(const uint8_t*& data, size_t& size) override {
+    if (!file_) return false;
+    data = file_->bytes();
+    size = file_->size();
+    return true;
   }
   bool Size(uint32_t& width, uint32_t& height) override {
     UINT w = 0, h = 0;
@@ -130,10 +208,31 @@ public:
     isLocked_ = false;
     api_.unlockBits(image_, &locked_);
   }
+  bool PropertyText(uint32_t tag, std::string& text) override {
+    if (!api_.propertySize || !api_.property) return false;
+    UINT size = 0;
+    if (api_.propertySize(image_, tag, &size) != kOk || size <= sizeof(PropertyItem) || size > kMaxProperty)
+      return false;
+    // The item and its value in one block; pointer-aligned for the item's fields.
+    std::vector<void*> block((size + sizeof(void*) - 1) / sizeof(void*));
+    auto* item = reinterpret_cast<PropertyItem*>(block.data());
+    if (api_.property(image_, tag, size, item) != kOk || item->type != kPropertyTypeAscii || !item->value)
+      return false;
+    const auto* begin = static_cast<const char*>(item->value);
+    const auto* blockEnd = reinterpret_cast<const char*>(block.data()) + size;
+    const char* inside = reinterpret_cast<const char*>(block.data());
+    // The value must lie inside the block the library filled.
+    if (begin < inside || begin > blockEnd || item->length > static_cast<ULONG>(blockEnd - begin)) return false;
+    text.assign(begin, item->length);
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) text.resize(nul);
+    return true;
+  }
 
 private:
   const GdiplusEntries& api_;
   void* image_;
+  std::unique_ptr<MemoryFile> file_;  // destroyed after the image (members go in reverse)
   LockedData locked_{};
   bool isLocked_ = false;
 };
@@ -147,9 +246,19 @@ public:
     if (chars <= 0) return nullptr;
     std::wstring wide(static_cast<size_t>(chars), L'\0');
     if (::MultiByteToWideChar(CP_ACP, 0, fileName, -1, wide.data(), chars) != chars) return nullptr;
+    // The file is read once, into memory: the library decodes from there and the module
+    // looks there for the date taken that the library does not report (a PNG's EXIF chunk).
     void* image = nullptr;
+    auto file = std::make_unique<MemoryFile>();
+    if (api.loadStream && file->Read(fileName)) {
+      if (api.loadStream(file->stream(), &image) == kOk && image)
+        return std::make_unique<GdiplusPicture>(api, image, std::move(file));
+      // What the library cannot take from memory it may still take from the file.
+      image = nullptr;
+    }
+    file.reset();
     if (api.loadImage(wide.c_str(), &image) != kOk || !image) return nullptr;
-    return std::make_unique<GdiplusPicture>(api, image);
+    return std::make_unique<GdiplusPicture>(api, image, nullptr);
   }
 };
 
@@ -249,6 +358,9 @@ bool StartImaging() {
   api.lockBits = ExportOf<LockBitsProc>(module, "GdipBitmapLockBits");
   api.unlockBits = ExportOf<UnlockBitsProc>(module, "GdipBitmapUnlockBits");
   api.dispose = ExportOf<DisposeProc>(module, "GdipDisposeImage");
+  api.loadStream = ExportOf<LoadStreamProc>(module, "GdipLoadImageFromStream");
+  api.propertySize = ExportOf<GetPropertySizeProc>(module, "GdipGetPropertyItemSize");
+  api.property = ExportOf<GetPropertyProc>(module, "GdipGetPropertyItem");
   // A library lacking one of the entries cannot serve; calling a missing one would crash.
   if (!api.complete()) return false;
   StartupInput input{1, nullptr, FALSE, FALSE};
@@ -285,7 +397,7 @@ void KELV_CDECL Decode(void* file, int32_t* wantW, int32_t* wantH, int32_t* srcW
                        void** buffer) noexcept {
   GdiplusImaging imaging;
   sysformats::DecodePicture(&imaging, g_module.options, static_cast<const char*>(file), wantW, wantH,
-                            srcW, srcH, buffer);
+                            srcW, srcH, buffer, &g_module.dateTaken);
 }
 
 // Both tables hold the six-argument entry.
@@ -333,6 +445,10 @@ KELV_EXTERN_C KELV_EXPORT TInModule* KELV_CDECL GetInModule() {
        .description = kDescription,
        .setOptions = &SetOptions},
       kExtensions, kFormatNames, g_decoders);
+}
+
+KELV_EXTERN_C KELV_EXPORT int32_t KELV_CDECL GetPictureInfo(TInPictureInfo* info) {
+  return kelv::plugin::FillPictureInfo(info, g_module.dateTaken);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

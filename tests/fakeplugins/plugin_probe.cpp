@@ -1,7 +1,8 @@
 // Drives plug-ins for the Wine tests and writes what it saw to a report file.
 //   plugin_probe load <folder> <report> [picture]
 //       LoadPlugins over <folder> as the installation folder, the loaded tables, a
-//       DecodeFile of the picture, then UnloadPlugins. Ends with exit code 0 also when the
+//       DecodeFile of the picture (and "date <text>": the date taken its module gave),
+//       then UnloadPlugins. Ends with exit code 0 also when the
 //       host ends the program itself.
 //   plugin_probe decode <dll> <mode> <picture> <report>
 //       GetInModule and SetOptions of one input module, then one decode; mode is
@@ -67,6 +68,7 @@ int Load(const std::string& folder, const char* picture) {
       line += " bitmap " + std::to_string(r.bitmap->Width) + "x" + std::to_string(r.bitmap->Height) +
               " " + Hex(r.bitmap->Pixel(0, 0) & 0xFFFFFF);
     Line(line);
+    Line("date " + r.dateTaken);
     kelv::FreeBuffer();
   }
   kelv::UnloadPlugins();

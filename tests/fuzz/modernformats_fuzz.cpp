@@ -36,6 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   context.allocBuffer = &AllocBuffer;
   context.rowSink = (control & 1) ? &RowSink : nullptr;
   context.fill = (control & 4) != 0;
+  // The EXIF blocks' date reader runs on every picture that gets that far.
+  kelv::plugin::DateTakenText date{};
+  context.dateTaken = &date;
   int32_t wantW = (control & 8) ? 0 : 97, wantH = (control & 8) ? 0 : 61;
   int32_t srcW = (control & 16) ? 50 : 0, srcH = (control & 16) ? 40 : 0;
   void* buffer = nullptr;
@@ -43,6 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const modernformats::DecodeArgs args{&wantW, &wantH, &srcW, &srcH, (control & 32) ? nullptr : &buffer};
   const bool ok = modernformats::DecodePicture({data + 1, size - 1}, context, args);
   if (!ok && (wantW | wantH | srcW | srcH)) std::abort();
+  // A date, when there is one, is always a whole EXIF date text.
+  if (date[0] != '\0' && !kelv::plugin::ValidExifDate(date.data(), KELV_DATE_TAKEN_LENGTH)) std::abort();
   if (buffer) {
     if (static_cast<uint32_t>(wantW) * static_cast<uint32_t>(wantH) * 4 != g_lastBytes) std::abort();
     // Every pixel written: read them all.

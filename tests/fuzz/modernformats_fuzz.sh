@@ -16,7 +16,8 @@ flags=(-std=c++20 -O1 -g -fsanitize=fuzzer-no-link,address,undefined -fno-saniti
        -I"$src" -I"$top/plugins" -I"$top/plugin-api" $(pkg-config --cflags libheif libwebp libwebpdemux))
 objs=()
 for f in "$src"/decode.cpp "$src"/webp_codec.cpp "$src"/heif_codec.cpp "$src"/module_heap.cpp \
-         "$top/plugins/plugincommon/heap_block.cpp" "$top/plugins/plugincommon/decode_args.cpp"; do
+         "$top/plugins/plugincommon/heap_block.cpp" "$top/plugins/plugincommon/decode_args.cpp" \
+         "$top/plugins/plugincommon/exif_reader.cpp"; do
   o=$(basename "${f%.cpp}").o
   clang++ "${flags[@]}" -c "$f" -o "$o"
   objs+=("$o")

@@ -20,11 +20,11 @@ for f in "${core[@]}" ; do
   clang++ "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$top/plugins/stdformats/$f" -o "${f%.cpp}.o"
   objs+=("${f%.cpp}.o")
 done
-for f in heap_block.cpp decode_args.cpp; do
+for f in heap_block.cpp decode_args.cpp exif_reader.cpp; do
   clang++ "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$top/plugins/plugincommon/$f" -o "${f%.cpp}.o"
 done
 clang++ "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$top/host/common/exception.cpp" -o exception.o
-objs+=(heap_block.o decode_args.o exception.o)
+objs+=(heap_block.o decode_args.o exif_reader.o exception.o)
 
 # Seeds: the committed corpus of small pictures of every accepted variant (the first
 # byte of a BMP, PPM or JPEG seed is the target's option byte).

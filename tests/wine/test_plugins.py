@@ -86,9 +86,13 @@ class PluginLoading(unittest.TestCase):
             "sub/tooold.dll": self.fakes / "tooold.dll",
         })
         # A picture decoded through the host: routed by its upper-case extension to the
-        # platform-formats module, its pixels in the buffer from the memory manager.
+        # platform-formats module, its pixels in the buffer from the memory manager, and
+        # the date it was taken (written into its eXIf chunk) asked of the module's optional
+        # GetPictureInfo export right after.
         picture = self.work / "Picture.PNG"
         subprocess.run(["convert", "-size", "5x3", "xc:#123456", f"PNG24:{picture}"], check=True, timeout=60)
+        subprocess.run(["exiftool", "-q", "-overwrite_original", "-DateTimeOriginal=2021:07:14 10:30:00",
+                        str(picture)], check=True, timeout=60, capture_output=True)
         proc, report, log = self.start_probe(folder, "normal", picture)
         code, output = self.bench.finish(proc, timeout=120)
         lines = self.read(report)
@@ -107,6 +111,7 @@ class PluginLoading(unittest.TestCase):
         self.assertIn("libraries 4", lines)  # A, b, both, sysformats: both.dll counted once
         self.assertIn("extensions .fak .fak .gif .tiff .tif .png .bmp", lines)
         self.assertIn(f"decode 1 PNG 5x3 size {picture.stat().st_size} bitmap 5x3 00123456", lines)
+        self.assertIn("date 2021:07:14 10:30:00", lines)
         self.assertEqual(lines[-1], "unloaded")
 
         # Load order, the options each input module got, silent skips and unloads.

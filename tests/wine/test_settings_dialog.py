@@ -30,7 +30,7 @@ BASE_TEXT = {
     "Delay": "7000", "Convert": "3000", "Enlarge": "0", "crop": "0", "Resize": "1", "Order": "17",
     "DDraw": "1", "StopKey": "1", "ArrowKeys": "1", "Wallpaper": "0", "MouseMove": "1",
     "ignoreexif": "0", "Screens": "4", "Random1often": "1", "TextFileName": "0", "TextPos": "3",
-    "Textbg": "0", "filterres": "0", "filterx": "100", "filtery": "100",
+    "TextDate": "0", "Textbg": "0", "filterres": "0", "filterx": "100", "filtery": "100",
 }
 BASE_BINARY = {
     "RandomScreens": bytes([1, 4, 9, 16, 25]),
@@ -93,13 +93,14 @@ LAYOUT = [
     ("Spacebar pauses the screensaver", 44, "Events", 20, 43, 230, 16),
     ("Set wallpaper on exit", 0, "Events", 20, 66, 140, 16),
     ("Exit on mouse move", 0, "Events", 130, 20, 120, 16),
-    ("Text", 64, "page", 296, 136, 260, 167),
+    ("Text", 64, "page", 296, 136, 260, 187),
     ("Show file name (F)", 56, "Text", 20, 20, 110, 16),
     ("Transparent", 73, "Text", 40, 45, 80, 16),
     ("Font", 55, "Text", 160, 30, 80, 23),
     ("Include path", 61, "Text", 150, 90, 100, 16),
     ("Include folder", 74, "Text", 150, 110, 105, 16),
     ("Include extension", 62, "Text", 150, 130, 105, 16),
+    ("Include date taken", 91, "Text", 150, 150, 106, 16),
     ("Position", 0, "page", 316, 216, 110, 78),
     ("Top", 57, "Position", 27, 17, 70, 16),
     ("Center", 59, "Position", 27, 35, 70, 16),
@@ -314,7 +315,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.open()
         self.check_layout(96)
         # The caption controls follow Show file name (F), which starts unchecked.
-        for id in (61, 74, 62, 55, 57, 59, 58, 73):
+        for id in (61, 74, 62, 91, 55, 57, 59, 58, 73):
             self.assertFalse(self.control(id=id).enabled, id)
         self.assertEqual(self.control(id=15).text, "7")
         self.assertEqual(self.control(id=20).text, "3")
@@ -355,6 +356,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.click("Start from random")  # unchecks Start from previous
         self.click("Show file name (F)")
         self.click("Include path")
+        self.click("Include date taken")
         self.click("Top")
         self.click("Enlarge to screen size")
         self.click("Set wallpaper on exit")
@@ -369,8 +371,8 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.click("Fill the screen")
         self.ok()
         self.assertEqual(self.exported(), self.expected(
-            Delay="123000", Convert="1000", Order="12", TextFileName="3", TextPos="1", Enlarge="1",
-            Wallpaper="1", StopKey="0", Resize="2", Screens="16", ignoreexif="1", crop="1"))
+            Delay="123000", Convert="1000", Order="12", TextFileName="3", TextDate="1", TextPos="1",
+            Enlarge="1", Wallpaper="1", StopKey="0", Resize="2", Screens="16", ignoreexif="1", crop="1"))
 
     def test_number_edits_and_an_odd_order(self):
         self.open()
@@ -395,6 +397,8 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
                 self.choose_item(70, 0)
                 self.click("Enlarge to screen size")
                 self.click("Fill the screen")
+                self.click("Show file name (F)")
+                self.click("Include date taken")
                 if closing == "cancel":
                     self.click(id=17)
                 else:

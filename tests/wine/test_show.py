@@ -37,6 +37,11 @@ def classify(shot):
 # holds the two effects that keep the picture on screen.
 BASICFX_GROUPS = (2, 4, 4, 3, 2, 2, 2, 2, 4, 4)
 
+# The bench prefix's user locale (English, United States) writes long dates so.
+LONG_DATES = {"2021:07:14 10:30:00": "Wednesday, July 14, 2021", "2020:02:29 08:00:00": "Saturday, February 29, 2020",
+              "2019:12:31 23:59:59": "Tuesday, December 31, 2019", "2018:01:02 03:04:05": "Tuesday, January 2, 2018",
+              "2017:06:15 12:00:00": "Thursday, June 15, 2017", "2016:11:30 18:45:00": "Wednesday, November 30, 2016"}
+
 
 def effect_bits(groups, enabled):
     """The "\\Plugins" value of a module: its flag, then per group a 4-bit count and one
@@ -276,6 +281,62 @@ class ShowTest(ShowRuns, unittest.TestCase):
             self.keep_png(f"show_modern_{number}")
         self.assertIsNone(proc.poll(), "the show ended by itself")
         self.end_with_key(proc)
+
+    def test_captions_carry_the_date_taken(self):
+        # "TextDate" on: every format's EXIF date, written by exiftool, follows the name in
+        # the user's long date form; a picture without a date, and one whose only date is
+        # not a real one, show their names alone. The arrow key brings each next picture.
+        folder = self.bench.out / "show_dated"
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir()
+        makers = {".jpg": ["convert", "-quality", "90"], ".png": ["convert"], ".tif": ["convert"],
+                  ".webp": ["cwebp", "-quiet", "-q", "80"], ".heic": ["heif-enc", "-q", "80"],
+                  ".avif": ["avifenc", "-s", "9"]}
+        # (file, date written, the text the caption shows after the name)
+        pictures = [("a_jpeg.jpg", "2021:07:14 10:30:00"), ("b_png.png", "2020:02:29 08:00:00"),
+                    ("c_tiff.tif", "2019:12:31 23:59:59"), ("d_webp.webp", "2018:01:02 03:04:05"),
+                    ("e_heic.heic", "2017:06:15 12:00:00"), ("f_avif.avif", "2016:11:30 18:45:00"),
+                    ("g_none.jpg", None), ("h_damaged.jpg", "2021:13:45 10:30:00")]
+        for k, (name, date) in enumerate(pictures):
+            target = folder / name
+            source = folder / f"source{k}.png"
+            numbered_picture(str(source), 1024, 768, PICTURES[k % 4][1], str(k + 1), 300)
+            ext = target.suffix
+            make = makers[ext] + [str(source)] + (["-o"] if ext in (".webp", ".heic") else []) + [str(target)]
+            subprocess.run(make, check=True, timeout=120, capture_output=True)
+            source.unlink()
+            if date:
+                # "#": the text as given, even when it is no date (the damaged one).
+                subprocess.run(["exiftool", "-q", "-overwrite_original", f"-DateTimeOriginal#={date}",
+                                str(target)], check=True, timeout=60, capture_output=True)
+        self.configure_show(folder, delay=600000, convert=500, basicfx={7},
+                            settings={"TextFileName": 5, "TextDate": 1, "TextPos": 3})
+        trace = self.bench.out / "show_dated.trace"
+        trace.unlink(missing_ok=True)
+        proc = self.start_show("show_dated", env_extra={"KELVORA_TEST_TRACE": self.bench.windows_path(trace)})
+
+        def captions():
+            text = trace.read_bytes().decode("cp1252") if trace.exists() else ""
+            return [line[len("caption="):] for line in text.splitlines() if line.startswith("caption=")]
+
+        took, seen = self.wait_for_picture("show_dated", "1", timeout=20)
+        self.assertIsNotNone(took, f"the first picture did not come: {seen}")
+        time.sleep(0.5)
+        self.shot("show_dated_first")
+        self.keep_png("show_dated_first")
+        for _ in range(len(pictures) - 1):
+            before = len(captions())
+            self.bench.xdotool("key", "Right")
+            deadline = time.time() + 20
+            while len(captions()) <= before and time.time() < deadline:
+                time.sleep(0.3)
+        got = captions()
+        self.assertIsNone(proc.poll(), "the show ended by itself")
+        self.end_with_key(proc)
+        dot = "  \u00b7  "
+        expected = [name + (dot + LONG_DATES[date] if date in LONG_DATES else "") for name, date in pictures]
+        self.assertEqual(got[:len(pictures)], expected)
+
 
 
 if __name__ == "__main__":

@@ -135,7 +135,7 @@ class StdFormatsUnderWine(unittest.TestCase):
         code, output = bench.run(exe, ["--gtest_filter=StdFormatsDll.*"], timeout=300)
         self.assertIsNotNone(code, "timed out:\n" + output)
         self.assertEqual(code, 0, output)
-        self.assertIn("[  PASSED  ] 6 tests.", output)
+        self.assertIn("[  PASSED  ] 7 tests.", output)
 
 
 class StdFormatsAgainstDjpeg(unittest.TestCase):

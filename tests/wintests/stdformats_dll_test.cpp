@@ -125,8 +125,9 @@ Bytes Ppm6(int w, int h) {
   return b;
 }
 
-// A JPEG with an EXIF orientation tag in an APP1 segment after the JFIF APP0.
-Bytes Jpeg(int w, int h, int orientation) {
+// A JPEG with an EXIF orientation tag in an APP1 segment after the JFIF APP0, and a
+// DateTime tag after it when `dateTime` is given.
+Bytes Jpeg(int w, int h, int orientation, const char* dateTime = nullptr) {
   jpeg_compress_struct info{};
   jpeg_error_mgr error{};
   info.err = jpeg_std_error(&error);
@@ -141,12 +142,20 @@ Bytes Jpeg(int w, int h, int orientation) {
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, 95, TRUE);
   jpeg_start_compress(&info, TRUE);
-  Bytes exif = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0};
+  Bytes exif = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
+  Put16(exif, dateTime ? 2 : 1);
   Put16(exif, 0x0112);
   Put16(exif, 3);
   Put32(exif, 1);
   Put32(exif, static_cast<uint32_t>(orientation));
+  if (dateTime) {
+    Put16(exif, 0x0132);
+    Put16(exif, 2);
+    Put32(exif, 20);
+    Put32(exif, 8 + 2 + 2 * 12 + 4);  // right after the directory
+  }
   Put32(exif, 0);
+  if (dateTime) exif.insert(exif.end(), dateTime, dateTime + std::strlen(dateTime) + 1);
   jpeg_write_marker(&info, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
   std::vector<uint8_t> row(static_cast<size_t>(w) * 3);
   while (info.next_scanline < info.image_height) {
@@ -329,6 +338,50 @@ TEST_F(StdFormatsDll, JpegTurnedAndPrescaledInBufferMode) {
   // libjpeg's working memory came from the host heap too, and all of it went back.
   EXPECT_GT(g_gets, 2);
   EXPECT_EQ(g_gets, g_frees);
+}
+
+// The optional export: the date the last decoded picture was taken, in a record the
+// module fills only as far as its size reaches.
+TEST_F(StdFormatsDll, GetPictureInfoGivesTheLastDecodedPicturesDate) {
+  auto info = reinterpret_cast<KelvGetPictureInfoProc>(
+      reinterpret_cast<void*>(GetProcAddress(library_.get(), "GetPictureInfo")));
+  ASSERT_NE(info, nullptr);
+  Configure(0);
+  PictureFile dated(Jpeg(32, 16, 1, "2021:07:14 10:30:00"), ".jpg");
+  PictureFile zeros(Jpeg(32, 16, 1, "0000:00:00 00:00:00"), ".jpg");
+  PictureFile undated(Jpeg(32, 16, 6), ".jpg");
+  PictureFile bmp(Bmp24(5, 3), ".bmp");
+  auto decodeAndAsk = [&](int index, PictureFile& file, TInPictureInfo& record) {
+    int32_t sizes[4] = {0, 0, 0, 0};
+    void* buffer = nullptr;
+    Decode(index, file, sizes, &buffer);
+    EXPECT_NE(buffer, nullptr);
+    return info(&record);
+  };
+  TInPictureInfo record{};
+  record.size = sizeof record;
+  ASSERT_EQ(decodeAndAsk(0, dated, record), 1);
+  EXPECT_STREQ(record.dateTaken, "2021:07:14 10:30:00");
+  for (PictureFile* file : {&zeros, &undated, &bmp}) {
+    TInPictureInfo none{};
+    none.size = sizeof none;
+    EXPECT_EQ(decodeAndAsk(file == &bmp ? 2 : 0, *file, none), 0);
+    EXPECT_STREQ(none.dateTaken, "");
+  }
+  // A record too short for the date is left alone.
+  TInPictureInfo shortRecord{};
+  shortRecord.size = 4;
+  EXPECT_EQ(decodeAndAsk(0, dated, shortRecord), 0);
+  EXPECT_STREQ(shortRecord.dateTaken, "");
+  // After a failed decode the module knows nothing.
+  PictureFile damaged(Bytes{0xFF, 0xD8, 0xFF, 0xE1, 0, 4, 1, 2}, ".jpg");
+  int32_t sizes[4] = {0, 0, 0, 0};
+  void* buffer = nullptr;
+  Decode(0, damaged, sizes, &buffer);
+  EXPECT_EQ(sizes[0], 0);
+  TInPictureInfo after{};
+  after.size = sizeof after;
+  EXPECT_EQ(info(&after), 0);
 }
 
 namespace {

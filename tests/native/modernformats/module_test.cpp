@@ -35,6 +35,37 @@ Bytes LosslessWebp(int w, int h) {
   return file;
 }
 
+void Put32(Bytes& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// The extended form of `webp` (a VP8X header chunk first) with an EXIF chunk after the
+// picture holding DateTime = `date` (optionally after "Exif\0\0", as some writers put it).
+Bytes WithExif(const Bytes& webp, int w, int h, const char* date, bool prefixed) {
+  Bytes exif;
+  if (prefixed) exif.insert(exif.end(), {'E', 'x', 'i', 'f', 0, 0});
+  exif.insert(exif.end(), {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x32, 0x01, 2, 0});
+  Put32(exif, 20);
+  Put32(exif, 8 + 2 + 12 + 4);
+  Put32(exif, 0);
+  exif.insert(exif.end(), date, date + 20);
+  Bytes chunks = {'V', 'P', '8', 'X'};
+  Put32(chunks, 10);
+  chunks.insert(chunks.end(), {0x08, 0, 0, 0});  // the EXIF flag
+  for (const int side : {w - 1, h - 1})
+    chunks.insert(chunks.end(), {uint8_t(side), uint8_t(side >> 8), uint8_t(side >> 16)});
+  chunks.insert(chunks.end(), webp.begin() + 12, webp.end());
+  chunks.insert(chunks.end(), {'E', 'X', 'I', 'F'});
+  Put32(chunks, static_cast<uint32_t>(exif.size()));
+  chunks.insert(chunks.end(), exif.begin(), exif.end());
+  if (exif.size() % 2) chunks.push_back(0);
+  Bytes file = {'R', 'I', 'F', 'F'};
+  Put32(file, static_cast<uint32_t>(4 + chunks.size()));
+  file.insert(file.end(), {'W', 'E', 'B', 'P'});
+  file.insert(file.end(), chunks.begin(), chunks.end());
+  return file;
+}
+
 int g_hostGets = 0, g_hostFrees = 0;
 uint32_t g_largestGet = 0;
 void* KELV_REGCALL HostGetMem(uint32_t size) {
@@ -260,4 +291,40 @@ TEST_F(ModernModule, FailuresClearEverySizeAndTheBuffer) {
   reinterpret_cast<KelvDecode6Proc>(module_->decoders[2])(&none, &sizes[0], &sizes[1], &sizes[2],
                                                           &sizes[3], nullptr);
   EXPECT_EQ(sizes[0] | sizes[1] | sizes[2] | sizes[3], 0);
+}
+
+// The optional export: what the last decode read from the picture's EXIF chunk, and
+// nothing after a picture without one or a failed decode.
+TEST_F(ModernModule, GetPictureInfoGivesTheDateOfTheLastDecodedWebp) {
+  ASSERT_TRUE(Configure(sizeof(TInModuleOptions), KELV_OPT_SIX_ARG));
+  const Bytes plain = LosslessWebp(20, 10);
+  HostFile dated(WithExif(plain, 20, 10, "2021:07:14 10:30:00", false));
+  HostFile prefixed(WithExif(plain, 20, 10, "2019:01:02 03:04:05", true));
+  HostFile zeros(WithExif(plain, 20, 10, "0000:00:00 00:00:00", false));
+  HostFile undated(plain);
+  HostFile damaged(Bytes(plain.begin(), plain.begin() + 30));
+  struct Case {
+    const char* what;
+    HostFile* file;
+    int32_t answer;
+    const char* date;
+  } cases[] = {
+      {"dated", &dated, 1, "2021:07:14 10:30:00"},
+      {"after Exif\\0\\0", &prefixed, 1, "2019:01:02 03:04:05"},
+      {"zeros", &zeros, 0, ""},
+      {"no EXIF chunk", &undated, 0, ""},
+      {"dated again", &dated, 1, "2021:07:14 10:30:00"},
+      {"damaged file", &damaged, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    int32_t sizes[4] = {0, 0, 0, 0};
+    void* buffer = nullptr;
+    Decode6(0, *c.file, sizes, &buffer);
+    EXPECT_EQ(buffer != nullptr, c.file != &damaged);
+    TInPictureInfo info{};
+    info.size = sizeof info;
+    EXPECT_EQ(modernformats::GetPictureInfo(&info), c.answer);
+    EXPECT_STREQ(info.dateTaken, c.date);
+  }
 }

@@ -356,6 +356,75 @@ TEST_F(PluginHost, FailedModuleFallsThroughToNextWithCallersValues) {
   EXPECT_EQ(r.formatName, "JPEG");
 }
 
+// What the fake GetPictureInfo export answers and saw.
+struct PictureInfoExport {
+  int32_t answer = 1;
+  const char* date = "2021:07:14 10:30:00";
+  std::vector<int32_t> sizesSeen;
+};
+PictureInfoExport g_info;
+
+int32_t KELV_CDECL FakeGetPictureInfo(TInPictureInfo* info) {
+  g_info.sizesSeen.push_back(info->size);
+  // The host's record comes zeroed: an answer without a date leaves it empty.
+  for (char c : info->dateTaken) EXPECT_EQ(c, '\0');
+  if (g_info.answer == 1 && KELV_INFO_COVER(info, dateTaken))
+    std::strncpy(info->dateTaken, g_info.date, sizeof info->dateTaken);
+  return g_info.answer;
+}
+
+TEST_F(PluginHost, DateTakenComesFromTheDecodingModulesOptionalExport) {
+  // The first module has the export, the second (PNG only here) has not.
+  AddLibrary("a.dll", {{"GetInModule", Entry(&FakeGetInModule<&g_first>)},
+                       {"GetPictureInfo", Entry(&FakeGetPictureInfo)}});
+  AddLibrary("b.dll", {{"GetInModule", Entry(&FakeGetInModule<&g_second>)}});
+  g_first.descriptor.formatCount = 1;
+  LoadPlugins();
+  const std::string jpg = "C:\\pics\\a.jpg", png = "C:\\pics\\b.png";
+  AddFile(jpg);
+  AddFile(png);
+  // A module may fill the whole field and leave out the NUL: the text is read no further.
+  static char unterminated[21] = "2021:07:14 10:30:00X";
+  struct Case {
+    const char* what;
+    int32_t answer;
+    const char* date;
+    const char* expected;
+  } cases[] = {
+      {"a real date", 1, "2021:07:14 10:30:00", "2021:07:14 10:30:00"},
+      {"the module has nothing", 0, "2021:07:14 10:30:00", ""},
+      {"an odd answer", 2, "2021:07:14 10:30:00", ""},
+      {"all zeros", 1, "0000:00:00 00:00:00", ""},
+      {"month 13", 1, "2021:13:01 00:00:00", ""},
+      {"29 February of a common year", 1, "2021:02:29 12:00:00", ""},
+      {"blanks", 1, "    :  :     :  :  ", ""},
+      {"date without time", 1, "2021:07:14", ""},
+      {"no NUL in the field", 1, unterminated, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_info = {c.answer, c.date, {}};
+    DecodeResult r = DecodeFile(jpg, 300, 200, 0, 0);
+    ASSERT_TRUE(r.decoded);
+    EXPECT_EQ(r.dateTaken, c.expected);
+    EXPECT_EQ(g_info.sizesSeen, std::vector<int32_t>{static_cast<int32_t>(sizeof(TInPictureInfo))});
+    FreeBuffer();
+  }
+  // Asked only right after a decode that delivered the picture: not for sizes alone, not
+  // for a filtered or failed picture, not of a module without the export.
+  g_info = {};
+  EXPECT_EQ(DecodeFile(jpg, -1, -1, 0, 0).dateTaken, "");
+  EXPECT_EQ(DecodeFile(jpg, 300, 200, 50, 35).dateTaken, "");
+  g_first.fail = true;
+  EXPECT_EQ(DecodeFile(jpg, 300, 200, 0, 0).dateTaken, "");
+  g_first.fail = false;
+  DecodeResult other = DecodeFile(png, 300, 200, 0, 0);
+  ASSERT_TRUE(other.decoded);
+  EXPECT_EQ(other.dateTaken, "");
+  EXPECT_TRUE(g_info.sizesSeen.empty());
+  FreeBuffer();
+}
+
 TEST_F(PluginHost, BestQualityDoublesAndSizeOnlyRequestPassesNoBuffer) {
   AddInputLibraries();
   LoadPlugins();

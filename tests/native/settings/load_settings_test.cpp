@@ -55,7 +55,7 @@ TEST_F(SettingsStoreTest, EmptyRegistryGivesTheDefaultsAndAsksForReinstall) {
   EXPECT_TRUE(settings.StartFromPrevious);
   EXPECT_EQ(settings.Resize, 1);
   EXPECT_TRUE(settings.pmon && settings.rtresize && settings.DDraw && settings.TextOverlay);
-  EXPECT_FALSE(settings.filterres || settings.Wallpaper || settings.ShowFileName);
+  EXPECT_FALSE(settings.filterres || settings.Wallpaper || settings.ShowFileName || settings.TextDate);
   EXPECT_EQ(settings.filterx, 100);
   EXPECT_EQ(settings.TextPos, 3);
   EXPECT_EQ(settings.RandomScreensCount, 5);

@@ -24,6 +24,7 @@ TEST_F(SettingsStoreTest, SaveWritesEveryDialogSettingInItsEncoding) {
   settings.FontColor = 0x00ABCDEF;
   settings.ShowFileName = true;
   settings.IncludeFolder = true;
+  settings.TextDate = true;
   settings.filterres = true;
   settings.filterx = 640;
   Save();
@@ -37,6 +38,7 @@ TEST_F(SettingsStoreTest, SaveWritesEveryDialogSettingInItsEncoding) {
   EXPECT_EQ(Stored("Screens"), "9");
   EXPECT_EQ(Stored("TextFileName"), "9");
   EXPECT_EQ(Stored("TextPos"), "3");
+  EXPECT_EQ(Stored("TextDate"), "1");
   EXPECT_EQ(Stored("filterres"), "1");
   EXPECT_EQ(Stored("filterx"), "640");
   EXPECT_EQ(registry.Get(CU, kProductKey, "Delay")->type, RegType::String);
@@ -60,7 +62,7 @@ TEST_F(SettingsStoreTest, SaveWritesEveryDialogSettingInItsEncoding) {
   EXPECT_EQ(settings.RandomScreens[2], 16);
   EXPECT_EQ(std::memcmp(&settings.Font, &saved.Font, 60), 0);
   EXPECT_EQ(settings.FontColor, saved.FontColor);
-  EXPECT_TRUE(settings.ShowFileName && settings.IncludeFolder);
+  EXPECT_TRUE(settings.ShowFileName && settings.IncludeFolder && settings.TextDate);
   EXPECT_FALSE(settings.IncludePath || settings.IncludeExtension);
   EXPECT_TRUE(settings.filterres);
 }

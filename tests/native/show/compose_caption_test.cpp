@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "catalogue/pic_list.hpp"
+#include "common/exif_date.hpp"
 #include "imaging/bitmap.hpp"
 #include "imaging/caption.hpp"
 #include "imaging/caption_platform.hpp"
@@ -94,6 +95,46 @@ TEST_F(DrawTextTest, CaptionsOnlyWhenAskedForAndFullScreen) {
 
   DrawCaption(*target, 0, false);  // a preview
   EXPECT_EQ(caption_platform::Recorded().size(), 1u);
+}
+
+// "TextDate": the date taken after the name, in the long date form (the native stand-in's
+// "14 July 2021"), behind the one separator; no date, or none that is real, leaves the name
+// alone; with "Show file name" off nothing is drawn at all.
+TEST_F(DrawTextTest, DateTakenFollowsTheNameWhenAskedFor) {
+  Settings& s = TheSettings();
+  s.ShowFileName = true;
+  s.IncludeExtension = true;
+  const std::string dot = "  \xC2\xB7  ";  // the middle dot in UTF-8, the native code page
+  struct Case {
+    bool textDate;
+    const char* date;
+    std::string expected;
+  } cases[] = {
+      {true, "2021:07:14 10:30:00", "beach.jpg" + dot + "14 July 2021"},
+      {true, "2000:02:29 23:59:59", "beach.jpg" + dot + "29 February 2000"},
+      {false, "2021:07:14 10:30:00", "beach.jpg"},
+      {true, "", "beach.jpg"},
+      {true, "0000:00:00 00:00:00", "beach.jpg"},
+      {true, "2021:13:14 10:30:00", "beach.jpg"},
+      {true, "2021:07:14 10:30:00 extra", "beach.jpg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.date);
+    s.TextDate = c.textDate;
+    caption_platform::Recorded().clear();
+    DrawCaption(*target, 0, true, c.date);
+    ASSERT_EQ(caption_platform::Recorded().size(), 1u);
+    EXPECT_EQ(caption_platform::Recorded()[0].lines.at(0).text, c.expected);
+  }
+  s.ShowFileName = false;
+  s.TextDate = true;
+  caption_platform::Recorded().clear();
+  DrawCaption(*target, 0, true, "2021:07:14 10:30:00");
+  EXPECT_TRUE(caption_platform::Recorded().empty());
+  // The weekday the long date forms name: 14 July 2021 was a Wednesday, 1 January 1601 a Monday.
+  EXPECT_EQ(DayOfWeek({2021, 7, 14}), 3);
+  EXPECT_EQ(DayOfWeek({2000, 2, 29}), 2);
+  EXPECT_EQ(DayOfWeek({1601, 1, 1}), 1);
 }
 
 TEST_F(DrawTextTest, MessagesAreOpaqueRedOnABlackTarget) {

@@ -295,7 +295,7 @@ protected:
       r.height = 10;
       return r;
     };
-    TheDisplayOrderServices().caption = [](TBitmap&, int32_t, bool) {};
+    TheDisplayOrderServices().caption = [](TBitmap&, int32_t, bool, const std::string&) {};
     TheDisplayOrderServices().message = [this](TBitmap&, const std::string& text) { messages.push_back(text); };
   }
   void TearDown() override {

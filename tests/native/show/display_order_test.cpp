@@ -44,7 +44,9 @@ protected:
       r.height = 80;
       return r;
     };
-    TheDisplayOrderServices().caption = [this](TBitmap&, int32_t index, bool) { captions.push_back(index); };
+    TheDisplayOrderServices().caption = [this](TBitmap&, int32_t index, bool, const std::string&) {
+      captions.push_back(index);
+    };
     TheDisplayOrderServices().message = [this](TBitmap&, const std::string& text) { messages.push_back(text); };
     TheDisplayOrderServices().filteredInDialog = nullptr;
     target = TBitmap::Create(8, 8);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "picture_builders.hpp"
@@ -273,4 +274,131 @@ TEST(StdJpeg, DamagedFilesFailWithZeroSizes) {
   // Only the end marker missing: every row is there, so the picture stands.
   const Decoded noEnd = DecodeJpeg(Bytes(good.begin(), good.end() - 2));
   EXPECT_TRUE(noEnd.ok);
+}
+
+namespace {
+
+// A TIFF block as cameras write it: the first directory right after the header with
+// DateTime and the EXIF directory's pointer, then the EXIF directory with DateTimeOriginal
+// and DateTimeDigitized, then the three texts. A missing text's entry is a decoy tag.
+struct DatedBlock {
+  bool bigEndian = false;
+  const char* dateTime = nullptr;
+  const char* original = nullptr;
+  const char* digitized = nullptr;
+  // Damage: the EXIF directory pointer, and the original's type, count and offset.
+  int64_t exifPointer = -1;
+  int originalType = 2;
+  uint32_t originalCount = 20;
+  int64_t originalOffset = -1;
+  size_t cutTo = 0;  // the block ends there (0: whole)
+};
+
+Bytes MakeDatedBlock(const DatedBlock& b) {
+  Bytes t;
+  auto put16 = [&](uint32_t v) {
+    if (b.bigEndian) t.insert(t.end(), {uint8_t(v >> 8), uint8_t(v)});
+    else t.insert(t.end(), {uint8_t(v), uint8_t(v >> 8)});
+  };
+  auto put32 = [&](uint32_t v) {
+    if (b.bigEndian) { put16(v >> 16); put16(v & 0xFFFF); }
+    else { put16(v & 0xFFFF); put16(v >> 16); }
+  };
+  constexpr uint32_t kExif = 38, kTexts = 68;
+  t.insert(t.end(), b.bigEndian ? std::initializer_list<uint8_t>{'M', 'M'} : std::initializer_list<uint8_t>{'I', 'I'});
+  put16(42);
+  put32(8);
+  put16(2);
+  put16(b.dateTime ? 0x0132 : 0x0110); put16(2); put32(20); put32(kTexts);
+  put16(0x8769); put16(4); put32(1); put32(b.exifPointer >= 0 ? uint32_t(b.exifPointer) : kExif);
+  put32(0);
+  put16(2);
+  put16(b.original ? 0x9003 : 0x0110); put16(uint32_t(b.originalType)); put32(b.originalCount);
+  put32(b.originalOffset >= 0 ? uint32_t(b.originalOffset) : kTexts + 20);
+  put16(b.digitized ? 0x9004 : 0x0110); put16(2); put32(20); put32(kTexts + 40);
+  put32(0);
+  for (const char* text : {b.dateTime, b.original, b.digitized}) {
+    char field[20] = {};
+    if (text) std::strncpy(field, text, sizeof field - 1);
+    t.insert(t.end(), field, field + 20);
+  }
+  if (b.cutTo) t.resize(b.cutTo);
+  return t;
+}
+
+}  // namespace
+
+// The date taken: DateTimeOriginal, else DateTimeDigitized, else DateTime, whichever is the
+// first real date; damaged blocks give none and are never read outside. Read from the block
+// alone and from a JPEG whose EXIF segment holds it (the segment the orientation comes from).
+TEST(StdJpeg, ExifDateTakenByTagPreferenceAndValidity) {
+  const char* a = "2021:07:14 10:30:00";
+  const char* b = "2019:01:02 03:04:05";
+  const char* c = "2000:02:29 23:59:59";
+  struct Case {
+    const char* what;
+    DatedBlock block;
+    const char* expected;
+  } cases[] = {
+      {"all three", {.dateTime = c, .original = a, .digitized = b}, a},
+      {"big-endian", {.bigEndian = true, .dateTime = c, .original = a, .digitized = b}, a},
+      {"no original", {.dateTime = c, .digitized = b}, b},
+      {"only DateTime", {.dateTime = c}, c},
+      {"none", {}, ""},
+      {"original all zeros", {.dateTime = c, .original = "0000:00:00 00:00:00", .digitized = b}, b},
+      {"original month 13", {.dateTime = c, .original = "2021:13:14 10:30:00"}, c},
+      {"every date damaged", {.dateTime = "2021:07:32 10:30:00", .original = "    :  :     :  :  ",
+                              .digitized = "2021:07:14 10:60:00"}, ""},
+      {"EXIF directory beyond the block", {.dateTime = c, .original = a, .exifPointer = 5000}, c},
+      {"EXIF directory pointing at the first", {.dateTime = c, .original = a, .exifPointer = 8}, c},
+      {"original's text beyond the block", {.dateTime = c, .original = a, .digitized = b,
+                                             .originalOffset = 0xFFFFFFF0}, b},
+      {"original's text reaching past the end", {.original = a, .originalOffset = 120}, ""},
+      {"original's count too short", {.original = a, .digitized = b, .originalCount = 4}, b},
+      {"original not text", {.original = a, .digitized = b, .originalType = 3}, b},
+      {"block cut inside the EXIF directory", {.dateTime = c, .original = a, .cutTo = 50}, ""},
+      {"block cut inside the texts", {.dateTime = c, .original = a, .cutTo = 100}, c},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.what);
+    const Bytes block = MakeDatedBlock(t.block);
+    EXPECT_STREQ(kelv::plugin::ReadDateTaken(block.data(), block.size()).data(), t.expected);
+    JpegOptions options;
+    options.exifBlock = block;
+    const Decoded d = DecodeJpeg(MakeJpeg(16, 8, Blocks, options));
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.dateTaken, t.expected);
+  }
+  // "Exif\0\0" before the header (a WebP's or a HEIF's block may keep it) is passed over.
+  Bytes prefixed = {'E', 'x', 'i', 'f', 0, 0};
+  const Bytes block = MakeDatedBlock({.original = a});
+  prefixed.insert(prefixed.end(), block.begin(), block.end());
+  EXPECT_STREQ(kelv::plugin::ReadDateTaken(prefixed.data(), prefixed.size()).data(), a);
+  // A JPEG without EXIF, or whose APP1 is not where the orientation is looked for, has none.
+  EXPECT_EQ(DecodeJpeg(MakeJpeg(16, 8, Blocks)).dateTaken, "");
+  JpegOptions late;
+  late.appBefore = {{0xE2, 'x'}};
+  late.exifBlock = block;
+  EXPECT_EQ(DecodeJpeg(MakeJpeg(16, 8, Blocks, late)).dateTaken, "");
+}
+
+TEST(StdJpeg, ExifDateTextMustBeARealDate) {
+  struct Case {
+    const char* text;
+    bool valid;
+  } cases[] = {
+      {"2021:07:14 10:30:00", true},  {"1601:01:01 00:00:00", true},  {"9999:12:31 23:59:59", true},
+      {"2000:02:29 12:00:00", true},  {"2024:02:29 12:00:00", true},  {"0000:00:00 00:00:00", false},
+      {"2021:13:01 00:00:00", false}, {"2021:00:10 00:00:00", false}, {"2021:04:31 00:00:00", false},
+      {"1900:02:29 00:00:00", false}, {"2021:02:29 00:00:00", false}, {"1600:12:31 00:00:00", false},
+      {"2021:07:14 24:00:00", false}, {"2021:07:14 10:60:00", false}, {"2021:07:14 10:30:60", false},
+      {"2021-07-14 10:30:00", false}, {"2021:07:14T10:30:00", false}, {"    :  :     :  :  ", false},
+      {"2021:07:14", false},          {"2021:7:14 10:30:00 ", false}, {"20a1:07:14 10:30:00", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(kelv::plugin::ValidExifDate(c.text, std::strlen(c.text)), c.valid);
+  }
+  // A NUL inside the first 19 characters ends the text.
+  EXPECT_FALSE(kelv::plugin::ValidExifDate("2021:07:14\0 10:30:00", 20));
 }

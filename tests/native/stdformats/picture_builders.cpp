@@ -133,7 +133,11 @@ Bytes MakeJpeg(int w, int h, const PixelFn& pixel, const JpegOptions& options) {
   jpeg_start_compress(&info, TRUE);
   for (const Bytes& segment : options.appBefore)
     jpeg_write_marker(&info, segment[0], segment.data() + 1, static_cast<unsigned>(segment.size() - 1));
-  if (options.orientation) {
+  if (!options.exifBlock.empty()) {
+    Bytes exif = {'E', 'x', 'i', 'f', 0, 0};
+    exif.insert(exif.end(), options.exifBlock.begin(), options.exifBlock.end());
+    jpeg_write_marker(&info, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
+  } else if (options.orientation) {
     const bool be = options.bigEndianExif;
     Bytes exif = {'E', 'x', 'i', 'f', 0, 0};
     auto put16 = [&](uint32_t v) {
@@ -200,6 +204,8 @@ Decoded Decode(const Bytes& file, const Call& call) {
   context.rowSink = call.sink;
   context.ignoreOrientation = call.ignoreOrientation;
   context.fill = call.fill;
+  kelv::plugin::DateTakenText date{};
+  context.dateTaken = &date;
   Decoded d;
   d.wantW = call.wantW;
   d.wantH = call.wantH;
@@ -209,6 +215,7 @@ Decoded Decode(const Bytes& file, const Call& call) {
   stdformats::DecodeArgs args{&d.wantW, &d.wantH, &d.srcW, &d.srcH,
                               call.withBuffer ? &buffer : nullptr};
   d.ok = stdformats::DecodePicture(call.kind, source, context, args);
+  d.dateTaken = date.data();
   if (call.withBuffer && buffer) {
     d.gotBuffer = true;
     // The delivered buffer holds exactly wantW x wantH pixels.

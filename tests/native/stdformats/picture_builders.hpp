@@ -41,6 +41,7 @@ struct JpegOptions {
   std::vector<Bytes> appBefore;   // extra APPn segments (marker byte first) before EXIF
   int orientation = 0;            // 0: no EXIF segment
   bool bigEndianExif = false;
+  Bytes exifBlock;                // when not empty: the APP1 segment's TIFF block, as given
 };
 Bytes MakeJpeg(int w, int h, const PixelFn& pixel, const JpegOptions& options = {});
 
@@ -50,6 +51,7 @@ struct Decoded {
   int32_t wantW = 0, wantH = 0, srcW = 0, srcH = 0;
   Bytes pixels;  // B, G, R, 0
   bool gotBuffer = false;
+  std::string dateTaken;  // what the decode read as the date taken
   Rgb at(int x, int y) const {
     const uint8_t* p = pixels.data() + (static_cast<size_t>(y) * wantW + x) * 4;
     return {p[2], p[1], p[0]};

@@ -32,6 +32,8 @@ public:
   bool LockInto(int32_t x, int32_t y, int32_t w, int32_t h, LockLayout layout, int32_t stride,
                 void* target) override;
   void Unlock() override;
+  bool PropertyText(uint32_t tag, std::string& text) override;
+  bool FileBytes(const uint8_t*& data, size_t& size) override;
 
 private:
   FakeImaging& owner_;
@@ -43,6 +45,8 @@ struct FakeImaging final : Imaging {
   bool openFails = false, lockFails = false, throwOnSize = false;
   std::vector<LockCall> locks;
   int unlocks = 0, disposed = 0;
+  std::map<uint32_t, std::string> properties;  // ASCII property items by tag
+  std::vector<uint8_t> file;                    // the bytes it decoded from memory, if any
   std::unique_ptr<Picture> Open(const char*) override {
     if (openFails) return nullptr;
     return std::make_unique<FakePicture>(*this);
@@ -75,6 +79,18 @@ bool FakePicture::LockInto(int32_t x, int32_t y, int32_t w, int32_t h, LockLayou
       if (bpp == 4) p[3] = 0;
     }
   locked_ = true;
+  return true;
+}
+bool FakePicture::PropertyText(uint32_t tag, std::string& text) {
+  auto it = owner_.properties.find(tag);
+  if (it == owner_.properties.end()) return false;
+  text = it->second;
+  return true;
+}
+bool FakePicture::FileBytes(const uint8_t*& data, size_t& size) {
+  if (owner_.file.empty()) return false;
+  data = owner_.file.data();
+  size = owner_.file.size();
   return true;
 }
 void FakePicture::Unlock() {
@@ -140,6 +156,110 @@ protected:
     EXPECT_EQ(imaging.unlocks, static_cast<int>(imaging.locks.size()));
   }
 };
+
+// The date taken from the imaging library's property items: DateTimeOriginal, else
+// DateTimeDigitized, else DateTime, the first real date; kept only for a picture that
+// was delivered.
+TEST_F(Decode, DateTakenFromThePropertyItemsOfADeliveredPicture) {
+  const std::string a = "2021:07:14 10:30:00", b = "2019:01:02 03:04:05", c = "2000:02:29 23:59:59";
+  struct Case {
+    const char* what;
+    std::map<uint32_t, std::string> properties;
+    std::string expected;
+  } cases[] = {
+      {"all three", {{0x9003, a}, {0x9004, b}, {0x0132, c}}, a},
+      {"digitized and DateTime", {{0x9004, b}, {0x0132, c}}, b},
+      {"DateTime only", {{0x0132, c}}, c},
+      {"none", {}, ""},
+      {"original zeros", {{0x9003, "0000:00:00 00:00:00"}, {0x0132, c}}, c},
+      {"month 13 everywhere", {{0x9003, "2021:13:01 00:00:00"}, {0x0132, "2021:13:01 00:00:00"}}, ""},
+      {"text cut short", {{0x9003, "2021:07:14"}}, ""},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.what);
+    imaging.properties = t.properties;
+    kelv::plugin::DateTakenText date{};
+    DecodePicture(&imaging, options, "x.tif", &wantW, &wantH, &srcW, &srcH, &buffer, &date);
+    EXPECT_EQ(std::string(date.data()), t.expected);
+  }
+  // Not for sizes alone, a filtered or a failed picture: an earlier date does not linger.
+  imaging.properties = {{0x9003, a}};
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    SCOPED_TRACE(attempt);
+    kelv::plugin::DateTakenText date{};
+    date[0] = 'x';
+    srcW = srcH = 0;
+    imaging.lockFails = attempt == 2;
+    if (attempt == 1) srcW = srcH = 100;  // the 5 x 3 picture is below this filter
+    DecodePicture(&imaging, options, "x.tif", &wantW, &wantH, &srcW, &srcH, attempt == 0 ? nullptr : &buffer,
+                  &date);
+    EXPECT_EQ(date[0], '\0');
+  }
+}
+
+using Bytes = std::vector<uint8_t>;
+
+// A little-endian TIFF structure whose first directory holds DateTime = `date`.
+Bytes TiffWithDate(const char* date) {
+  Bytes t = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x32, 0x01, 2, 0, 20, 0, 0, 0, 26, 0, 0, 0, 0, 0, 0, 0};
+  t.insert(t.end(), date, date + 20);
+  return t;
+}
+
+void PutChunk(Bytes& png, const char* type, const Bytes& data, int64_t claimedLength = -1) {
+  const uint32_t n = claimedLength >= 0 ? uint32_t(claimedLength) : uint32_t(data.size());
+  png.insert(png.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), data.begin(), data.end());
+  png.insert(png.end(), 4, 0);  // CRC, not checked
+}
+
+// The chunks of a PNG (the signature first, the end chunk last) with an eXIf chunk before
+// or after the image data, or none.
+Bytes PngWithExif(const Bytes& exif, bool afterData, int64_t claimedLength = -1) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  PutChunk(png, "IHDR", Bytes(13, 1));
+  if (!exif.empty() && !afterData) PutChunk(png, "eXIf", exif, claimedLength);
+  PutChunk(png, "IDAT", Bytes(9, 7));
+  if (!exif.empty() && afterData) PutChunk(png, "eXIf", exif, claimedLength);
+  PutChunk(png, "IEND", {});
+  return png;
+}
+
+// What the library does not report comes from the file's own bytes: a PNG's eXIf chunk
+// wherever it stands, a TIFF file's directories; damaged chunks give nothing.
+TEST_F(Decode, DateTakenFromTheFileBytesWhenTheLibraryGivesNone) {
+  const char* a = "2021:07:14 10:30:00";
+  const Bytes tiff = TiffWithDate(a);
+  struct Case {
+    const char* what;
+    Bytes file;
+    std::string expected;
+  } cases[] = {
+      {"PNG, eXIf before the data", PngWithExif(tiff, false), a},
+      {"PNG, eXIf after the data", PngWithExif(tiff, true), a},
+      {"PNG without eXIf", PngWithExif({}, false), ""},
+      {"PNG, eXIf longer than the file", PngWithExif(tiff, false, 5000), ""},
+      {"PNG, eXIf of zeros", PngWithExif(TiffWithDate("0000:00:00 00:00:00"), false), ""},
+      {"TIFF file", tiff, a},
+      {"TIFF file cut short", Bytes(tiff.begin(), tiff.begin() + 30), ""},
+      {"GIF", Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0}, ""},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.what);
+    EXPECT_EQ(std::string(DateTakenInFile(t.file.data(), t.file.size()).data()), t.expected);
+    imaging.file = t.file;
+    kelv::plugin::DateTakenText date{};
+    DecodePicture(&imaging, options, "x.png", &wantW, &wantH, &srcW, &srcH, &buffer, &date);
+    EXPECT_EQ(std::string(date.data()), t.expected);
+  }
+  // The library's own answer comes first.
+  imaging.file = PngWithExif(tiff, false);
+  imaging.properties = {{0x9003, "2019:01:02 03:04:05"}};
+  kelv::plugin::DateTakenText date{};
+  DecodePicture(&imaging, options, "x.png", &wantW, &wantH, &srcW, &srcH, &buffer, &date);
+  EXPECT_STREQ(date.data(), "2019:01:02 03:04:05");
+}
 
 TEST(SizeFilter, FitsInsideTheMinimumBoxInEitherOrientation) {
   EXPECT_TRUE(BelowSizeFilter(100, 80, 120, 90));
