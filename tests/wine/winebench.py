@@ -244,11 +244,13 @@ class Bench:
 
     # ---- registry ----------------------------------------------------------------
     def reg_import(self, text: str):
-        """Imports a .reg file text (REGEDIT4 header added when missing)."""
+        """Imports a .reg file text (REGEDIT4 header added when missing; a text with
+        characters beyond Latin-1 goes as a Unicode file, the header of version 5)."""
+        wide = any(ord(c) > 255 for c in text)
         if not text.lstrip().startswith(("REGEDIT4", "Windows Registry Editor")):
-            text = "REGEDIT4\n\n" + text
+            text = ("Windows Registry Editor Version 5.00" if wide else "REGEDIT4") + "\n\n" + text
         path = self.out / "import.reg"
-        path.write_text(text.replace("\n", "\r\n"), encoding="latin-1")
+        path.write_text(text.replace("\n", "\r\n"), encoding="utf-16" if wide else "latin-1")
         code, out = self.run("regedit", ["/S", self.windows_path(path)], timeout=60)
         if code != 0:
             raise RuntimeError(f"regedit import failed ({code}): {out}")
