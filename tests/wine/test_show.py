@@ -316,7 +316,7 @@ class ShowTest(ShowRuns, unittest.TestCase):
         # "plain", as under a legacy code page) and captioned with their names.
         folder = self.bench.out / NAMED_FOLDER
         make_named_pictures(folder)
-        font = struct.pack("<5i8B32s", -30, 0, 0, 0, 400, 0, 0, 0, 1, 0, 0, 0, 0, b"Tahoma")
+        font = struct.pack("<5i8B32s", -30, 0, 0, 0, 400, 0, 0, 0, 1, 0, 0, 0, 0, b"DejaVu Sans")
         self.configure_show(folder, delay=2500, convert=800, basicfx={7},
                             settings={"TextFileName": 13, "TextPos": 3})
         self.bench.reg_import(f"[{PRODUCT_KEY}]\n\"Font\"=hex:{font.hex(',')}\n"

@@ -98,7 +98,23 @@ class Bench:
         time.sleep(0.5)
         # A first program start brings up the prefix's services (explorer, winedevice).
         self.run("cmd", ["/c", "exit"], timeout=120)
+        self.link_fonts()
         return server.pid
+
+    # The fonts (file, face) that give the characters the program's faces lack: CJK from
+    # WenQuanYi Micro Hei, symbols and emoji from Symbola (scripts/install-deps.sh).
+    FONT_LINKS = ("wqy-microhei.ttc,WenQuanYi Micro Hei", "Symbola_hint.ttf,Symbola")
+    LINKED_FACES = ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif", "Courier New", "DejaVu Sans")
+
+    def link_fonts(self):
+        """Links those fonts to the faces the dialogs and captions use, as a Windows with
+        those scripts installed links its own: the system then draws a name's characters
+        from them where the face has no glyph (font linking)."""
+        value = "".join(link + "\0" for link in self.FONT_LINKS) + "\0"
+        # A REGEDIT4 file gives the text of a hex(7) value in 8-bit characters.
+        data = ",".join(f"{b:02x}" for b in value.encode("ascii"))
+        key = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
+        self.reg_import(f"[{key}]\n" + "".join(f'"{face}"=hex(7):{data}\n' for face in self.LINKED_FACES))
 
     def install_dialog_font(self):
         """Puts Wine's own Tahoma into the prefix's font folder. The dialog font (MS Shell

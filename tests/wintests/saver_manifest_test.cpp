@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -67,29 +68,25 @@ TEST(SaverManifest, ChoosesUtf8AndNamesTheSupportedSystems) {
   ASSERT_NE(context.get(), INVALID_HANDLE_VALUE) << "the manifest does not parse, error " << GetLastError();
   EXPECT_EQ(context.Setting(L"http://schemas.microsoft.com/SMI/2019/WindowsSettings", L"activeCodePage"), L"UTF-8");
 
-  // The compatibility section as the loader reads it: its count, then one GUID each.
+  // The compatibility section as the loader reads it: a count, then one element per
+  // system, each starting with its GUID (the element's size differs between versions of
+  // the system, so each GUID is looked for in the whole answer).
   alignas(8) BYTE buffer[1024] = {};
   SIZE_T written = 0;
   ASSERT_TRUE(QueryActCtxW(0, context.get(), nullptr, 6 /* CompatibilityInformationInActivationContext */, buffer,
                            sizeof buffer, &written))
       << GetLastError();
-  const DWORD count = *reinterpret_cast<const DWORD*>(buffer);
-  struct Element {
-    GUID id;
-    DWORD type;  // 1: an operating system
-  };
-  const Element* elements = reinterpret_cast<const Element*>(buffer + sizeof(DWORD));
-  ASSERT_LE(sizeof(DWORD) + count * sizeof(Element), written);
+  EXPECT_EQ(*reinterpret_cast<const DWORD*>(buffer), 4u);
   const GUID systems[] = {
       {0x35138b9a, 0x5d96, 0x4fbd, {0x8e, 0x2d, 0xa2, 0x44, 0x02, 0x25, 0xf9, 0x3a}},  // Windows 7
       {0x4a2f28e3, 0x53b9, 0x4441, {0xba, 0x9c, 0xd6, 0x9d, 0x4a, 0x4a, 0x6e, 0x38}},  // Windows 8
       {0x1f676c76, 0x80e1, 0x4239, {0x95, 0xbb, 0x83, 0xd0, 0xf6, 0xd0, 0xda, 0x78}},  // Windows 8.1
       {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}},  // Windows 10 and 11
   };
+  const std::string answer(reinterpret_cast<const char*>(buffer), std::min<SIZE_T>(written, sizeof buffer));
   for (const GUID& system : systems) {
-    bool listed = false;
-    for (DWORD i = 0; i < count; ++i) listed |= elements[i].type == 1 && IsEqualGUID(elements[i].id, system);
-    EXPECT_TRUE(listed) << std::hex << system.Data1;
+    EXPECT_NE(answer.find(std::string(reinterpret_cast<const char*>(&system), sizeof system)), std::string::npos)
+        << std::hex << system.Data1;
   }
   // The running system, as such a program sees it: never Windows 8's 6.2 build 9200.
   OSVERSIONINFOA version{};
