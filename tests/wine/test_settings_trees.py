@@ -165,6 +165,7 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         from test_show import NAMED_FOLDER, NAMED_PICTURES, make_named_pictures
         parent = self.bench.prefix / "drive_c" / "kelvora-utf8"
         make_named_pictures(parent / NAMED_FOLDER)
+        self.bench.link_fonts(for_utf8_program=True)
         self.open()
         self.show_page(1)
         self.click("Add folder")

@@ -106,15 +106,24 @@ class Bench:
     FONT_LINKS = ("wqy-microhei.ttc,WenQuanYi Micro Hei", "Symbola_hint.ttf,Symbola")
     LINKED_FACES = ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif", "Courier New", "DejaVu Sans")
 
-    def link_fonts(self):
+    def link_fonts(self, for_utf8_program: bool = False):
         """Links those fonts to the faces the dialogs and captions use, as a Windows with
         those scripts installed links its own: the system then draws a name's characters
-        from them where the face has no glyph (font linking)."""
+        from them where the face has no glyph (font linking).
+
+        Wine writes its default links of Tahoma and Microsoft Sans Serif anew whenever a
+        program starts under another code page than the one before (its "Codepages"
+        value), so a UTF-8 program would lose them after any other program: with
+        `for_utf8_program` the links are written as the last thing before such a program,
+        with the code page it runs in."""
         value = "".join(link + "\0" for link in self.FONT_LINKS) + "\0"
         # A REGEDIT4 file gives the text of a hex(7) value in 8-bit characters.
         data = ",".join(f"{b:02x}" for b in value.encode("ascii"))
         key = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
-        self.reg_import(f"[{key}]\n" + "".join(f'"{face}"=hex(7):{data}\n' for face in self.LINKED_FACES))
+        text = f"[{key}]\n" + "".join(f'"{face}"=hex(7):{data}\n' for face in self.LINKED_FACES)
+        if for_utf8_program:
+            text += '\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts]\n"Codepages"="65001,65001"\n'
+        self.reg_import(text)
 
     def install_dialog_font(self):
         """Puts Wine's own Tahoma into the prefix's font folder. The dialog font (MS Shell
