@@ -134,7 +134,12 @@ class CrashReport(unittest.TestCase):
         self.addCleanup(self.bench.reg_add, shell, "AppData", old)
         appdata = reg_text("C:\\" + NAMED_FOLDER + " data")
         folder = reg_text(self.bench.windows_path(pictures))
-        self.bench.reg_import(f"[{shell}]\n\"AppData\"={appdata}\n\n[{PRODUCT_KEY}\\Folders]\n\"1\"={folder}\n")
+        # The program runs as on Windows 10: its manifest's list of systems makes the
+        # system give its own version (a program without it is told 6.2 build 9200).
+        defaults = r"HKEY_CURRENT_USER\Software\Wine\AppDefaults\kelvsaver.scr"
+        self.addCleanup(self.bench.reg_delete_key, defaults)
+        self.bench.reg_import(f"[{shell}]\n\"AppData\"={appdata}\n\n[{PRODUCT_KEY}\\Folders]\n\"1\"={folder}\n\n"
+                              f"[{defaults}]\n\"Version\"=\"win10\"\n")
         code, out, _ = self.fail_mode(["/c"], "foreign")
         self.assertEqual(code, 217, out)
         report = data / "Kelvora" / "BugReport.html"
@@ -146,6 +151,7 @@ class CrashReport(unittest.TestCase):
         self.assertTrue(text.endswith("</FORM>\r\n</BODY></html>\r\n"))
         self.assertIn("Exception: Exception object std::runtime_error is not of class Exception.", text)
         self.assertEqual(head.group(1), b"utf-8")
+        self.assertRegex(text, r"\r\nSystem: Windows NT 10\.0 Build: \d+")
 
     def test_access_violation_reaches_the_report_through_the_filter(self):
         code, out, _ = self.fail_mode(["/c"], "access")
