@@ -47,15 +47,16 @@ uint32_t Get32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
-// Splits a name block at its 0x00 bytes into at most `count` names; bytes after the last
-// terminator are a name cut off by the end of the file and are not taken. Empty names
-// take their place in the count but are not kept (no picture has an empty path).
 // The name in the program's code page: a name that is not UTF-8 while the program's
 // strings are was written under the legacy code page.
 void UpgradeName(std::string& name, const CatalogueFileSystem* legacyNames) {
   if (legacyNames && !IsValidUtf8(name)) name = legacyNames->FromLegacyCodePage(name);
 }
 
+// Splits a name block at its 0x00 bytes into at most `count` names; bytes after the last
+// terminator are a name cut off by the end of the file and are not taken. Empty names
+// take their place in the count but are not kept (no picture has an empty path). Each
+// name is upgraded from the legacy code page through `legacyNames` when given.
 std::vector<std::string> SplitNames(const uint8_t* block, size_t size, uint32_t count,
                                     const CatalogueFileSystem* legacyNames) {
   const uint8_t* end = block + size;

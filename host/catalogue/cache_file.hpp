@@ -1,8 +1,8 @@
 // The catalogue cache file (piclist.dat): the whole catalogue with each folder's flags
 // and filtered pictures, read at start-up instead of scanning.
 //
-// Layout (little-endian, strings in the program's code page, no padding): "PR", a 32-bit version, then one
-// record per entry in catalogue order:
+// Layout (little-endian, strings in the program's code page, no padding): "PR", a 32-bit
+// version, then one record per entry in catalogue order:
 //   L (16 bits: length of the head that follows = path length + 18), the path, 0x00,
 //   flags (bit 0 AutoRefresh, bit 1 IncludeSubdirs), P (picture count), T (length of both
 //   name blocks), F (filtered count), B (length of the filtered block), all 32 bits;

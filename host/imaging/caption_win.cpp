@@ -62,9 +62,10 @@ void Output(TBitmap& target, FontSlot slot, const LogFontA& font, const TextStyl
   const UINT oldAlign = SetTextAlign(dc, style.leftAligned ? (TA_LEFT | TA_TOP) : (TA_CENTER | TA_TOP));
   bool first = true;
   for (const TextLine& line : lines) {
-    // Wide text from the program's code page: the 8-bit calls would convert through the
-    // font's character set instead, which turns a UTF-8 name into question marks; the
-    // wide calls also take the glyphs a font lacks from the fonts the system links to it.
+    // Wide text converted from the program's code page: the 8-bit calls convert through
+    // the code page of the font's character set, which need not be the program's (a
+    // UTF-8 name would come out as other characters); the system takes the glyphs the
+    // font lacks from the fonts it links to it.
     const std::wstring text = win::WideFromProgram(line.text);
     const int length = static_cast<int>(text.size());
     if (style.noticeBox) {
