@@ -102,9 +102,11 @@ class Bench:
         return server.pid
 
     # The fonts (file, face) that give the characters the program's faces lack: CJK from
-    # WenQuanYi Micro Hei, symbols and emoji from Symbola (scripts/install-deps.sh).
+    # WenQuanYi Micro Hei, symbols and emoji from Symbola (scripts/install-deps.sh); linked
+    # to faces the prefix has only (the dialogs' Tahoma, and DejaVu Sans for captions): on
+    # a face it lacks, Wine would draw in the first linked font instead of its usual stand-in.
     FONT_LINKS = ("wqy-microhei.ttc,WenQuanYi Micro Hei", "Symbola_hint.ttf,Symbola")
-    LINKED_FACES = ("Tahoma", "MS Shell Dlg", "MS Shell Dlg 2", "Microsoft Sans Serif", "Courier New", "DejaVu Sans")
+    LINKED_FACES = ("Tahoma", "DejaVu Sans")
 
     def link_fonts(self, for_utf8_program: bool = False):
         """Links those fonts to the faces the dialogs and captions use, as a Windows with
