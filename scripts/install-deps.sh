@@ -17,6 +17,10 @@ packages=(
   # The one font file every text the tests and the demo draw names
   # (tests/wine/pictures.py); ImageMagick's default font needs Ghostscript's fonts.
   fonts-dejavu-core
+  # Glyphs Wine takes for names in other scripts (the tests of names in any script): CJK
+  # from WenQuanYi Micro Hei, symbols and emoji (U+2600, U+1F305) from Symbola; Cyrillic
+  # and Latin come from DejaVu.
+  fonts-wqy-microhei fonts-symbola
   # The outside tools the benchmark comparisons run (bench/README.md), and the library
   # bench_compare_bench times in its own process.
   python3-pil libvips-tools libvips-dev

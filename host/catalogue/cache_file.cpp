@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "catalogue/name_compare.hpp"
+#include "common/code_page.hpp"
 #include "common/exception.hpp"
 
 namespace kelv {
@@ -46,10 +47,18 @@ uint32_t Get32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
+// The name in the program's code page: a name that is not UTF-8 while the program's
+// strings are was written under the legacy code page.
+void UpgradeName(std::string& name, const CatalogueFileSystem* legacyNames) {
+  if (legacyNames && !IsValidUtf8(name)) name = legacyNames->FromLegacyCodePage(name);
+}
+
 // Splits a name block at its 0x00 bytes into at most `count` names; bytes after the last
 // terminator are a name cut off by the end of the file and are not taken. Empty names
-// take their place in the count but are not kept (no picture has an empty path).
-std::vector<std::string> SplitNames(const uint8_t* block, size_t size, uint32_t count) {
+// take their place in the count but are not kept (no picture has an empty path). Each
+// name is upgraded from the legacy code page through `legacyNames` when given.
+std::vector<std::string> SplitNames(const uint8_t* block, size_t size, uint32_t count,
+                                    const CatalogueFileSystem* legacyNames) {
   const uint8_t* end = block + size;
   size_t names = 0;
   for (const uint8_t* p = block; names < count && p < end; ++names) {
@@ -62,7 +71,10 @@ std::vector<std::string> SplitNames(const uint8_t* block, size_t size, uint32_t 
   const uint8_t* p = block;
   for (size_t i = 0; i < names; ++i) {
     const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(p, 0, static_cast<size_t>(end - p)));
-    if (zero > p) out.emplace_back(reinterpret_cast<const char*>(p), static_cast<size_t>(zero - p));
+    if (zero > p) {
+      out.emplace_back(reinterpret_cast<const char*>(p), static_cast<size_t>(zero - p));
+      UpgradeName(out.back(), legacyNames);
+    }
     p = zero + 1;
   }
   return out;
@@ -148,7 +160,9 @@ std::vector<uint8_t> EncodeCatalogue(const TPicList& list) {
   return out;
 }
 
-void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list) {
+void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list, const CatalogueFileSystem* legacyNames) {
+  // Only UTF-8 tells a name of another code page by its bytes.
+  if (legacyNames && !legacyNames->ProgramCodePageIsUtf8()) legacyNames = nullptr;
   const uint8_t* const end = data + size;
   const uint8_t* p = data;
   auto left = [&] { return static_cast<size_t>(end - p); };
@@ -183,6 +197,7 @@ void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list) {
 
     TFolderItem item;
     item.Path.assign(reinterpret_cast<const char*>(head), static_cast<size_t>(zero - head));
+    UpgradeName(item.Path, legacyNames);
     item.AutoRefresh = (fields[0] & 1) != 0;
     item.IncludeSubdirs = (fields[0] & 2) != 0;
     uint32_t pictureCount, picturesLength, filteredCount = 0, filteredLength = 0;
@@ -204,13 +219,13 @@ void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list) {
     // reading stops after this entry.
     size_t picturesAvailable = std::min<size_t>(picturesLength, left());
     bool shortBlock = picturesAvailable < picturesLength;
-    std::vector<std::string> pictures = SplitNames(p, picturesAvailable, pictureCount);
+    std::vector<std::string> pictures = SplitNames(p, picturesAvailable, pictureCount, legacyNames);
     p += picturesAvailable;
     std::vector<std::string> filtered;
     if (version >= kVersionWithFiltered && !shortBlock) {
       size_t filteredAvailable = std::min<size_t>(filteredLength, left());
       shortBlock = filteredAvailable < filteredLength;
-      filtered = SplitNames(p, filteredAvailable, filteredCount);
+      filtered = SplitNames(p, filteredAvailable, filteredCount, legacyNames);
       p += filteredAvailable;
     }
     NormaliseFiltered(pictures, filtered);
@@ -266,7 +281,7 @@ bool LoadCatalogue(TPicList& list, const std::string& path, CatalogueFileSystem&
       }
     }
   }
-  DecodeCatalogue(data.data(), data.size(), list);
+  DecodeCatalogue(data.data(), data.size(), list, &fs);
   return true;
 }
 

@@ -1,8 +1,8 @@
 // The catalogue cache file (piclist.dat): the whole catalogue with each folder's flags
 // and filtered pictures, read at start-up instead of scanning.
 //
-// Layout (little-endian, ANSI strings, no padding): "PR", a 32-bit version, then one
-// record per entry in catalogue order:
+// Layout (little-endian, strings in the program's code page, no padding): "PR", a 32-bit
+// version, then one record per entry in catalogue order:
 //   L (16 bits: length of the head that follows = path length + 18), the path, 0x00,
 //   flags (bit 0 AutoRefresh, bit 1 IncludeSubdirs), P (picture count), T (length of both
 //   name blocks), F (filtered count), B (length of the filtered block), all 32 bits;
@@ -34,7 +34,11 @@ std::vector<uint8_t> EncodeCatalogue(const TPicList& list);
 // Appends the entries stored in `data` to list. A damaged file gives the entries read so
 // far (the last one possibly with partial lists). Each entry read satisfies the
 // catalogue's rules: its Filtered names are sorted, unique, and not among its Pictures.
-void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list);
+// With `legacyNames`, a path or name whose bytes are not UTF-8 while the program's strings
+// are (a file written by a run under the system's legacy code page) is converted from
+// that code page through it, so that an upgrade loses no picture.
+void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list,
+                     const CatalogueFileSystem* legacyNames = nullptr);
 
 // Writes the whole catalogue to path, creating its folder when missing. The old file is
 // replaced only by a completely written new one. Raises EInOutError "Unable to write file

@@ -1,6 +1,7 @@
 // The few file-system services the catalogue needs, behind one small interface so that
 // the scanning and cache-file logic runs natively (and under test doubles) as it does on
-// Windows. Paths are 8-bit ANSI strings with backslashes; the native stand-in accepts
+// Windows. Paths are 8-bit strings in the program's code page (UTF-8 where the system
+// honours the manifest's choice) with backslashes; the native stand-in accepts
 // backslashes as separators too.
 #pragma once
 
@@ -50,6 +51,12 @@ public:
   // True when the byte starts a double-byte character in the code page of the 8-bit
   // paths, so that the byte after it (which may be 0x5C) is not a separator.
   virtual bool IsLeadByte(uint8_t byte) const = 0;
+  // True when the program's 8-bit strings are UTF-8 (its manifest's choice, honoured from
+  // Windows 10 1903 on): only then can a name written by an earlier run under the legacy
+  // code page be told by its bytes.
+  virtual bool ProgramCodePageIsUtf8() const { return false; }
+  // A name written under the system's legacy ANSI code page, in the program's code page.
+  virtual std::string FromLegacyCodePage(const std::string& name) const { return name; }
 
   // Last-write time as a 64-bit file time; 0 when the file cannot be opened or its time
   // cannot be read.

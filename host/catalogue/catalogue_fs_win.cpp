@@ -6,6 +6,7 @@
 
 #include "catalogue/catalogue_fs.hpp"
 #include "catalogue/name_compare.hpp"
+#include "common/code_page_win.hpp"
 #include "common/owners_win.hpp"
 
 namespace kelv {
@@ -58,6 +59,8 @@ public:
   }
 
   bool IsLeadByte(uint8_t byte) const override { return IsDBCSLeadByte(byte) != 0; }
+  bool ProgramCodePageIsUtf8() const override { return GetACP() == CP_UTF8; }
+  std::string FromLegacyCodePage(const std::string& name) const override { return win::ProgramFromLegacyAnsi(name); }
 
   uint64_t LastWriteTime(const std::string& path) override {
     win::UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -148,12 +151,6 @@ CatalogueFileSystem& SystemFileSystem() {
   return fs;
 }
 
-int CompareNames(const std::string& a, const std::string& b) {
-  int result = CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
-                              static_cast<int>(b.size()));
-  if (result != 0) return result - CSTR_EQUAL;
-  // The comparison itself failed: fall back to a byte order so sorting stays consistent.
-  return a.compare(b);
-}
+int CompareNames(const std::string& a, const std::string& b) { return win::CompareProgramText(a, b); }
 
 }  // namespace kelv

@@ -1,5 +1,6 @@
 // The order of sorted path lists: the platform's user-locale, case-insensitive string
-// comparison (Win32: CompareStringA with the user default locale and NORM_IGNORECASE;
+// comparison (Win32: CompareStringW on the text converted from the
+// program's code page, with the user default locale and NORM_IGNORECASE;
 // the native build compares ASCII letters without case). Duplicate checks elsewhere use
 // exact, case-sensitive equality instead.
 #pragma once

@@ -85,6 +85,7 @@ ReportFacts GatherFacts(const ReportRequest& request) {
   f.mode = request.mode;
   f.appVersion = VersionWordText(kProgramVersionWord);
   f.extraLine = request.extraLine;
+  f.codePage = GetACP();  // every text of the report is in the program's code page
   Guarded([&] { f.systemText = SystemTextNow(); });
   f.processorText = "failed";
   Guarded([&] { f.processorText = ProcessorTextNow(); });

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/code_page.hpp"
+
 namespace kelv {
 
 std::string HtmlEscape(const std::string& text) {
@@ -44,11 +46,28 @@ std::string FormatRawStack(const std::vector<uint8_t>& bytes) {
   return out;
 }
 
+std::string CharsetName(uint32_t codePage) {
+  switch (codePage) {
+    case 65001: return "utf-8";
+    case 874: return "windows-874";
+    case 932: return "shift_jis";
+    case 936: return "gbk";
+    case 949: return "euc-kr";
+    case 950: return "big5";
+    default:
+      if (codePage >= 1250 && codePage <= 1258) return "windows-" + std::to_string(codePage);
+      return {};
+  }
+}
+
 std::string BuildReportText(const ReportFacts& f) {
   std::string r;
   auto line = [&r](const std::string& text) { r += text + "\r\n"; };
   const std::string q = "\"";
-  line("<html><head><title>Exception report: Kelvora</title></head><BODY>");
+  const std::string charset = CharsetName(f.codePage);
+  line("<html><head>" +
+       (charset.empty() ? std::string() : "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=" + charset + "\">") +
+       "<title>Exception report: Kelvora</title></head><BODY>");
   line("An error has occurred in Kelvora. To let us know about the error and thus help us fix it, "
        "just send this report using " + q + "Send Report" + q + " button.<BR><BR>");
   line("<FORM action=" + q + kProductHomePage + "bugreport.php" + q + " method=post>");
@@ -100,7 +119,8 @@ std::string BuildReportText(const ReportFacts& f) {
   line("<INPUT type=submit value=" + q + "Send Report" + q + " name=Submit>");
   line("</FORM>");
   line("</BODY></html>");
-  return r;
+  // A page declared UTF-8 must be UTF-8 throughout, whatever bytes a text brought.
+  return f.codePage == 65001 ? ValidUtf8(r) : r;
 }
 
 }  // namespace kelv

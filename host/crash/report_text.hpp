@@ -41,7 +41,14 @@ struct ReportFacts {
   std::string stackTraceText = "no";
   std::string rawStackText = "no";
   std::string processesText;  // printed only with directDraw
+  // The code page the texts are in (the program's ANSI code page; 65001 for UTF-8): the
+  // page declares it as its charset. 0: unknown, nothing declared.
+  uint32_t codePage = 0;
 };
+
+// The page's charset name for a code page ("utf-8", "windows-1252", "shift_jis", ...);
+// empty for one a browser has no name for.
+std::string CharsetName(uint32_t codePage);
 
 // & < > " and ' as character references, so that no text can end the text area or add
 // markup; the browser shows (and the form posts) the original characters.

@@ -1,5 +1,6 @@
 #include "imaging/caption.hpp"
 
+#include "common/code_page.hpp"
 #include "common/random.hpp"
 #include "imaging/bitmap.hpp"
 #include "imaging/caption_platform.hpp"
@@ -9,14 +10,11 @@ namespace kelv {
 
 namespace {
 
-bool IsPathDelimiter(char c) { return c == '\\' || c == ':'; }
-
-// Position just after the last path delimiter (0 when there is none).
+// Position just after the last path delimiter (0 when there is none). The path is walked
+// from its start: the byte before a 0x5C may be the lead byte of a double-byte character.
 size_t NameStart(const std::string& path) {
-  for (size_t i = path.size(); i > 0; --i) {
-    if (IsPathDelimiter(path[i - 1])) return i;
-  }
-  return 0;
+  const size_t last = FindLastDelimiter(path, "\\:");
+  return last == std::string::npos ? 0 : last + 1;
 }
 
 // The extension with its dot, taken from the file name only (a dot in a folder name is

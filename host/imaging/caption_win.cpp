@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
+#include "common/code_page_win.hpp"
 #include "common/owners_win.hpp"
 #include "imaging/bitmap.hpp"
 #include "imaging/caption_platform.hpp"
@@ -60,15 +62,20 @@ void Output(TBitmap& target, FontSlot slot, const LogFontA& font, const TextStyl
   const UINT oldAlign = SetTextAlign(dc, style.leftAligned ? (TA_LEFT | TA_TOP) : (TA_CENTER | TA_TOP));
   bool first = true;
   for (const TextLine& line : lines) {
-    const int length = static_cast<int>(line.text.size());
+    // Wide text converted from the program's code page: the 8-bit calls convert through
+    // the code page of the font's character set, which need not be the program's (a
+    // UTF-8 name would come out as other characters); the system takes the glyphs the
+    // font lacks from the fonts it links to it.
+    const std::wstring text = win::WideFromProgram(line.text);
+    const int length = static_cast<int>(text.size());
     if (style.noticeBox) {
       // The box behind the notice is filled once, with the first line: filling it again
       // for every line would wipe out the lines above.
       RECT box{10, 10, 100, 100};
-      ExtTextOutA(dc, line.x, line.y, first ? ETO_OPAQUE : 0, first ? &box : nullptr,
-                  line.text.c_str(), static_cast<UINT>(length), nullptr);
+      ExtTextOutW(dc, line.x, line.y, first ? ETO_OPAQUE : 0, first ? &box : nullptr,
+                  text.c_str(), static_cast<UINT>(length), nullptr);
     } else {
-      TextOutA(dc, line.x, line.y, line.text.c_str(), length);
+      TextOutW(dc, line.x, line.y, text.c_str(), length);
     }
     first = false;
   }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/code_page.hpp"
 #include "common/exception.hpp"
 #include "plugins/plugin_rules.hpp"
 #include "plugins/plugin_system.hpp"
@@ -72,7 +73,9 @@ uint8_t KELV_CDECL RowSinkEntry(intptr_t first, int32_t rowIndex, int32_t width,
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
+  // A last byte 0x5C may be the second byte of a double-byte character, not a separator.
+  const size_t last = FindLastDelimiter(folder, "\\/");
+  if (!folder.empty() && last == folder.size() - 1) return folder + name;
   return folder + "\\" + name;
 }
 

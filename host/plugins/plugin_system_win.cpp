@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "common/native_handles_win.hpp"
+#include "common/code_page_win.hpp"
 #include "common/owners_win.hpp"
 #include "plugins/plugin_system.hpp"
 
@@ -47,7 +48,7 @@ public:
   }
 
   int CompareNames(const std::string& a, const std::string& b) override {
-    return ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), -1, b.c_str(), -1) - CSTR_EQUAL;
+    return win::CompareProgramText(a, b);
   }
 
   NativeModule LoadLibrary(const std::string& path, uint32_t& error) override {

@@ -1,6 +1,7 @@
 // The platform services of the settings load and save on Windows.
 #include <windows.h>
 
+#include "common/code_page_win.hpp"
 #include "settings/settings_store.hpp"
 
 namespace kelv {
@@ -13,8 +14,7 @@ SettingsHooks PlatformSettingsHooks() {
     MessageBoxA(nullptr, text.c_str(), "Kelvora", MB_OK);
   };
   hooks.textLess = [](const std::string& a, const std::string& b) {
-    return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
-                          b.c_str(), static_cast<int>(b.size())) == CSTR_LESS_THAN;
+    return win::CompareProgramText(a, b) < 0;
   };
   hooks.pathExists = [](const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -3,14 +3,28 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/code_page.hpp"
+
 namespace kelv {
 
 namespace {
+// Key and value names compare without case; only single-byte characters fold, and a
+// 0x5C counts as a separator only where it is a character of its own (the second byte of
+// a double-byte character may be 0x5C, or an ASCII capital).
 std::string Fold(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string out;
+  out.reserve(s.size());
+  for (size_t at = 0; at < s.size();) {
+    if (IsProgramLeadByte(static_cast<uint8_t>(s[at])) && at + 1 < s.size()) {
+      out.append(s, at, 2);
+      at += 2;
+    } else {
+      out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(s[at]))));
+      ++at;
+    }
+  }
   // "A\\B\\" and "a\\b" name the same key.
-  while (!out.empty() && out.back() == '\\') out.pop_back();
+  while (!out.empty() && FindLastDelimiter(out, "\\") == out.size() - 1) out.pop_back();
   while (!out.empty() && out.front() == '\\') out.erase(out.begin());
   return out;
 }
@@ -35,7 +49,8 @@ struct MemoryRegistry::Shared {
 
   // The key, created with all its parents when missing (as RegCreateKeyEx does).
   std::shared_ptr<KeyData>& Ensure(Hive hive, const std::string& folded) {
-    for (size_t pos = folded.find('\\'); pos != std::string::npos; pos = folded.find('\\', pos + 1)) {
+    for (size_t pos = FindNextDelimiter(folded, '\\', 0); pos != std::string::npos;
+         pos = FindNextDelimiter(folded, '\\', pos + 1)) {
       auto& parent = keys[std::make_pair(hive, folded.substr(0, pos))];
       if (!parent) parent = std::make_shared<KeyData>();
     }

@@ -10,6 +10,7 @@
 
 #include "catalogue/folder_scan.hpp"
 #include "catalogue/pic_list.hpp"
+#include "common/code_page_win.hpp"
 #include "common/exception.hpp"
 #include "common/test_trace.hpp"
 #include "plugins/plugin_host.hpp"
@@ -188,10 +189,14 @@ std::string SettingsDialog::BrowseForFolder(const char* title) {
   browse.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
   LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
   if (!chosen) return {};
-  char path[MAX_PATH + 1] = {};
-  const bool ok = SHGetPathFromIDListA(chosen, path) != FALSE;
+  // The wide path, then the program's code page: in UTF-8 a path of fewer than MAX_PATH
+  // characters may well need more than MAX_PATH bytes.
+  wchar_t wide[MAX_PATH + 1] = {};
+  const bool ok = SHGetPathFromIDListW(chosen, wide) != FALSE;
   CoTaskMemFree(chosen);
-  if (!ok || !path[0]) return {};
+  if (!ok || !wide[0]) return {};
+  const std::string path = win::ProgramFromWide(wide);
+  if (path.empty()) return {};
   WriteDialogPath(path);
   return path;
 }

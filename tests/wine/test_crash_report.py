@@ -7,11 +7,13 @@ KELVORA_TEST_FAULT makes the chosen mode fail at its start ("exception", "foreig
 stays behind; the tests end those processes (found in the bench's prefix by the report
 path on their command line) by process id.
 """
+import re
+import shutil
 import time
 import unittest
 from pathlib import Path
 
-from winebench import PRODUCT_KEY, Bench
+from winebench import PRODUCT_KEY, Bench, reg_text
 
 SCR = "kelvsaver.scr"
 WINE_X11_KEY = r"HKEY_CURRENT_USER\Software\Wine\X11 Driver"
@@ -71,13 +73,18 @@ class CrashReport(unittest.TestCase):
         code, out, _ = self.fail_mode(["/c"], "exception")
         self.assertEqual(code, 217, out)
         lines = self.report_lines()
-        self.assertEqual(lines[0], "<html><head><title>Exception report: Kelvora</title></head><BODY>")
+        # The page says what it is written in: the program's code page, UTF-8.
+        self.assertEqual(lines[0], '<html><head><meta http-equiv="Content-Type" content="text/html; charset=utf-8">'
+                                   "<title>Exception report: Kelvora</title></head><BODY>")
         self.assertEqual(lines[2], '<FORM action="http://kelvora.example.org/bugreport.php" method=post>')
         self.assertEqual(lines[5], "<TEXTAREA id=message name=message rows=11 wrap=PHYSICAL cols=60>")
         self.assertEqual(lines[6:8], ["Exception: Test failure", "Exception class: Exception"])
         self.assertRegex(lines[8], r"^Exception address: [0-9A-F]{16}$")
         self.assertEqual(lines[9:11], ["App mode: 32", "App version: 1.4.0.0"])
         self.assertRegex(lines[11], r"^System: Windows NT \d+\.\d+ Build: \d+ ")
+        # The manifest names the systems up to Windows 11: this one gives its own version,
+        # not the 6.2 build 9200 that every later system gives a program without them.
+        self.assertNotRegex(lines[11], r"^System: Windows NT 6\.2 Build: 9200")
         self.assertRegex(lines[12], r"^Processor: (\d+x )?.+, \d+ MHz$")
         self.assertRegex(lines[13], r"^Memory: \d+ of \d+ MB, Allocated \d+ \(\d+ of \d+\) KB$")
         # First start ever, crashing: one start, this crash counts.
@@ -111,6 +118,40 @@ class CrashReport(unittest.TestCase):
         self.assertIn("Errstat: 0071, 2", lines)  # two starts, two crashes, second bad end
         c = self.counters()
         self.assertEqual((c["count"], c["er"], c["prever"], c["win"]), ("2", "2", "2", "0"))
+
+    def test_report_of_a_run_in_a_folder_named_in_other_scripts(self):
+        # The application-data folder (where the report goes) and the pictures' folder are
+        # named outside any legacy code page: the report is written there, and it is valid
+        # HTML in the charset it declares.
+        from test_show import NAMED_FOLDER, make_named_pictures
+        pictures = self.bench.out / NAMED_FOLDER
+        make_named_pictures(pictures)
+        data = self.bench.prefix / "drive_c" / f"{NAMED_FOLDER} data"
+        shutil.rmtree(data, ignore_errors=True)
+        data.mkdir()
+        shell = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
+        old = self.bench.reg_export(shell).get("AppData", ("", ""))[1]
+        self.addCleanup(self.bench.reg_add, shell, "AppData", old)
+        appdata = reg_text("C:\\" + NAMED_FOLDER + " data")
+        folder = reg_text(self.bench.windows_path(pictures))
+        # The program runs as on Windows 10: its manifest's list of systems makes the
+        # system give its own version (a program without it is told 6.2 build 9200).
+        defaults = r"HKEY_CURRENT_USER\Software\Wine\AppDefaults\kelvsaver.scr"
+        self.addCleanup(self.bench.reg_delete_key, defaults)
+        self.bench.reg_import(f"[{shell}]\n\"AppData\"={appdata}\n\n[{PRODUCT_KEY}\\Folders]\n\"1\"={folder}\n\n"
+                              f"[{defaults}]\n\"Version\"=\"win10\"\n")
+        code, out, _ = self.fail_mode(["/c"], "foreign")
+        self.assertEqual(code, 217, out)
+        report = data / "Kelvora" / "BugReport.html"
+        self.assertTrue(report.exists(), list(data.rglob("*")))
+        raw = report.read_bytes()
+        head = re.match(rb'<html><head><meta http-equiv="Content-Type" content="text/html; charset=([^"]+)">', raw)
+        self.assertIsNotNone(head, raw[:120])
+        text = raw.decode(head.group(1).decode("ascii"))  # strict: a byte of another code page fails
+        self.assertTrue(text.endswith("</FORM>\r\n</BODY></html>\r\n"))
+        self.assertIn("Exception: Exception object std::runtime_error is not of class Exception.", text)
+        self.assertEqual(head.group(1), b"utf-8")
+        self.assertRegex(text, r"\r\nSystem: Windows NT 10\.0 Build: \d+")
 
     def test_access_violation_reaches_the_report_through_the_filter(self):
         code, out, _ = self.fail_mode(["/c"], "access")

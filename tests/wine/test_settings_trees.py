@@ -159,6 +159,49 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
             self.assertIn(f"picture{n}.bmp".encode(), data)
         self.assertNotIn(b"picture5.bmp", data)
 
+    def test_a_folder_named_in_other_scripts_through_the_folder_browser(self):
+        # The program's strings are UTF-8: the folder browser's choice, the picture tree,
+        # "DialogPath" and the cache file carry names outside any legacy code page.
+        from test_show import NAMED_FOLDER, NAMED_PICTURES, make_named_pictures
+        parent = self.bench.prefix / "drive_c" / "kelvora-utf8"
+        make_named_pictures(parent / NAMED_FOLDER)
+        self.bench.link_fonts(for_utf8_program=True)
+        self.open()
+        self.show_page(1)
+        self.click("Add folder")
+        browser = self.wait_other_window("^Browse for Folder$")
+        self.assertIsNotNone(browser, "no folder browser")
+        # Desktop, My Computer, C:, the parent folder there, its one subfolder.
+        self.focus(browser)
+        self.keys("shift+Tab", "Home")
+        self.bench.xdotool("type", "--delay", "30", "My")
+        self.keys("Right", "Right", "Right")
+        time.sleep(0.5)
+        self.bench.xdotool("type", "--delay", "30", "kelvora-u")
+        time.sleep(0.5)
+        self.keys("Right")
+        time.sleep(0.5)
+        self.keys("Down")
+        time.sleep(0.5)
+        self.bench.screenshot("dialog-named-browser.png")
+        before = self.blocks()
+        self.assertTrue(self.bench.press_key_in(browser, "Return", title="^Browse for Folder$"))
+        self.assertEqual(self.properties(before).get("Width"), f"{len(NAMED_PICTURES)} pictures")
+        self.assertEqual(self.bench.reg_export(PRODUCT_KEY)["DialogPath"][1], "C:\\kelvora-utf8\\" + NAMED_FOLDER)
+        # The tree lists the names (the screenshot shows them: no question marks or boxes),
+        # and each node opens its picture: width 1024 from every input module.
+        self.focus()
+        self.click("Tree Images")
+        self.assertEqual(self.select("Right", "Down")["Width"], "Width : 1024")
+        for _ in NAMED_PICTURES[1:]:
+            self.assertEqual(self.select("Down")["Width"], "Width : 1024")
+        self.bench.screenshot("dialog-named-tree.png")
+        self.ok()
+        data = self.cache_files()[0].read_bytes()
+        self.assertIn(f"C:\\kelvora-utf8\\{NAMED_FOLDER}\0".encode("utf-8"), data)
+        for name, _ in NAMED_PICTURES:
+            self.assertIn(f"\\{name}\0".encode("utf-8"), data)
+
     def test_a_folder_of_12000_pictures_shows_10000_nodes(self):
         big = self.bench.out / "dialog-big-folder"
         big.mkdir(exist_ok=True)

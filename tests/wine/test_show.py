@@ -8,6 +8,7 @@ anything else is a transition (or the captured desktop, which the first change s
 as soon as the show is set up, whatever the "Delay").
 """
 import shutil
+import struct
 import subprocess
 import time
 import unittest
@@ -22,6 +23,37 @@ PICTURES = (("1", (255, 0, 0)), ("2", (0, 160, 0)), ("3", (0, 0, 255)), ("4", (2
 # Points of both parities (x + y even and odd): a transition frame that mixes two screens
 # pixel by pixel in a checkerboard never shows one screen at all of them.
 SAMPLES = [(x, y) for x in (40, 141, 880, 981) for y in (40, 201, 380, 561, 720)]
+
+
+# A folder and pictures named in several scripts, in the order the catalogue sorts them
+# (the user-locale comparison: accents and case second), each of one colour; the formats
+# take every input module. The plain name is the control.
+NAMED_FOLDER = "写真 Ünï ☀"
+NAMED_PICTURES = (("café.jpg", (255, 0, 0)), ("Éclair.webp", (0, 160, 0)), ("plain.jpg", (0, 0, 255)),
+                  ("ночь ☀.png", (255, 255, 0)), ("фото 🌅.jpg", (255, 0, 255)))
+
+
+def make_named_pictures(folder: Path):
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    for number, (name, rgb) in enumerate(NAMED_PICTURES, 1):
+        target = folder / name
+        if name.endswith(".webp"):
+            png = folder / "source.png"
+            numbered_picture(str(png), 1024, 768, rgb, str(number), 360)
+            subprocess.run(["cwebp", "-quiet", "-q", "90", str(png), "-o", str(target)], check=True, timeout=120)
+            png.unlink()
+        else:
+            numbered_picture(str(target), 1024, 768, rgb, str(number), 360)
+
+
+def classify_named(shot):
+    """The number (from 1) of the named picture the screenshot shows, or None."""
+    colours = [pixel(shot, x, y) for x, y in SAMPLES]
+    for number, (_, rgb) in enumerate(NAMED_PICTURES, 1):
+        if all(near(c, rgb) for c in colours):
+            return number
+    return None
 
 
 def classify(shot):
@@ -316,7 +348,8 @@ class ShowTest(ShowRuns, unittest.TestCase):
         proc = self.start_show("show_dated", env_extra={"KELVORA_TEST_TRACE": self.bench.windows_path(trace)})
 
         def captions():
-            text = trace.read_bytes().decode("cp1252") if trace.exists() else ""
+            # The program writes its strings in its code page, UTF-8.
+            text = trace.read_bytes().decode("utf-8", "replace") if trace.exists() else ""
             return [line[len("caption="):] for line in text.splitlines() if line.startswith("caption=")]
 
         took, seen = self.wait_for_picture("show_dated", "1", timeout=20)
@@ -337,6 +370,68 @@ class ShowTest(ShowRuns, unittest.TestCase):
         expected = [name + (dot + LONG_DATES[date] if date in LONG_DATES else "") for name, date in pictures]
         self.assertEqual(got[:len(pictures)], expected)
 
+    def test_names_in_any_script_are_shown_and_captioned(self):
+        # The program's strings are UTF-8: a folder and pictures named outside any legacy
+        # code page are found, decoded by every input module (stdformats, sysformats through
+        # GDI+, modernformats), sorted by their characters ("Éclair" between "café" and
+        # "plain", as under a legacy code page) and captioned with their names.
+        folder = self.bench.out / NAMED_FOLDER
+        make_named_pictures(folder)
+        font = struct.pack("<5i8B32s", -30, 0, 0, 0, 400, 0, 0, 0, 1, 0, 0, 0, 0, b"DejaVu Sans")
+        self.configure_show(folder, delay=2500, convert=800, basicfx={7},
+                            settings={"TextFileName": 13, "TextPos": 3})
+        self.bench.reg_import(f"[{PRODUCT_KEY}]\n\"Font\"=hex:{font.hex(',')}\n"
+                              "\"FontColor\"=hex:ff,ff,ff,00\n")
+        proc = self.start_show("show_named")
+        for number, (name, _) in enumerate(NAMED_PICTURES, 1):
+            took, seen = self.wait_for_named(f"show_named_{number}", number, timeout=20)
+            self.assertIsNotNone(took, f"{name} did not come: {seen}")
+            time.sleep(0.8)
+            self.assertEqual(classify_named(self.shot(f"show_named_{number}")), number, name)
+            self.keep_png(f"show_named_{number}")
+            # The caption, white at the bottom: the folder and the picture's name. How its
+            # glyphs look is in the screenshot kept (question marks or boxes are a fault).
+            shot = self.shot(f"show_named_{number}")
+            white = sum(1 for x in range(200, 824, 2) for y in range(660, 740, 2) if near(pixel(shot, x, y), (255, 255, 255)))
+            self.assertGreater(white, 150, f"no caption under {name}")
+        self.assertIsNone(proc.poll(), "the show ended by itself")
+        self.end_with_key(proc)
+
+    def test_a_cache_file_of_a_legacy_code_page_still_finds_its_picture(self):
+        # A picture list saved by a run under Windows-1252 holds "café" as the byte E9,
+        # which is no UTF-8: read through the system's legacy code page it names the file.
+        folder = self.bench.out / "show_legacy"
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir()
+        numbered_picture(str(folder / "café.jpg"), 1024, 768, PICTURES[0][1], "1", 360)
+        self.configure_show(folder, delay=60000, convert=800, basicfx={7})
+        path = self.bench.windows_path(folder).encode("ascii")
+        picture = path + b"\\caf\xe9.jpg\0"
+
+        def record(entry: bytes, flags: int, names: bytes, count: int) -> bytes:
+            head = entry + b"\0" + struct.pack("<BIIII", flags, count, len(names), 0, 0)
+            return struct.pack("<H", len(head)) + head + names
+
+        data = b"PR" + struct.pack("<I", 0x02030000) + record(b"Root", 2, b"", 0) + record(path, 2, picture, 1)
+        users = self.bench.prefix / "drive_c" / "users"
+        caches = [u / "AppData" / "Roaming" / "Kelvora" for u in users.iterdir() if (u / "AppData").exists()]
+        for cache in caches:
+            cache.mkdir(parents=True, exist_ok=True)
+            (cache / "piclist.dat").write_bytes(data)
+        proc = self.start_show("show_legacy")
+        took, seen = self.wait_for_picture("show_legacy", "1", timeout=15)
+        self.keep_png("show_legacy")
+        self.assertIsNotNone(took, f"the picture of the legacy name did not come: {seen}")
+        self.end_with_key(proc)
+
+    def wait_for_named(self, name, number, timeout):
+        start = time.time()
+        seen = []
+        while time.time() - start < timeout:
+            seen.append(classify_named(self.shot(name)))
+            if seen[-1] == number:
+                return time.time() - start, seen
+        return None, seen
 
 
 if __name__ == "__main__":

@@ -98,7 +98,34 @@ class Bench:
         time.sleep(0.5)
         # A first program start brings up the prefix's services (explorer, winedevice).
         self.run("cmd", ["/c", "exit"], timeout=120)
+        self.link_fonts()
         return server.pid
+
+    # The fonts (file, face) that give the characters the program's faces lack: CJK from
+    # WenQuanYi Micro Hei, symbols and emoji from Symbola (scripts/install-deps.sh); linked
+    # to faces the prefix has only (the dialogs' Tahoma, and DejaVu Sans for captions): on
+    # a face it lacks, Wine would draw in the first linked font instead of its usual stand-in.
+    FONT_LINKS = ("wqy-microhei.ttc,WenQuanYi Micro Hei", "Symbola_hint.ttf,Symbola")
+    LINKED_FACES = ("Tahoma", "DejaVu Sans")
+
+    def link_fonts(self, for_utf8_program: bool = False):
+        """Links those fonts to the faces the dialogs and captions use, as a Windows with
+        those scripts installed links its own: the system then draws a name's characters
+        from them where the face has no glyph (font linking).
+
+        Wine writes its default links of Tahoma and Microsoft Sans Serif anew whenever a
+        program starts under another code page than the one before (its "Codepages"
+        value), so a UTF-8 program would lose them after any other program: with
+        `for_utf8_program` the links are written as the last thing before such a program,
+        with the code page it runs in."""
+        value = "".join(link + "\0" for link in self.FONT_LINKS) + "\0"
+        # A REGEDIT4 file gives the text of a hex(7) value in 8-bit characters.
+        data = ",".join(f"{b:02x}" for b in value.encode("ascii"))
+        key = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink"
+        text = f"[{key}]\n" + "".join(f'"{face}"=hex(7):{data}\n' for face in self.LINKED_FACES)
+        if for_utf8_program:
+            text += '\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts]\n"Codepages"="65001,65001"\n'
+        self.reg_import(text)
 
     def install_dialog_font(self):
         """Puts Wine's own Tahoma into the prefix's font folder. The dialog font (MS Shell
@@ -244,11 +271,13 @@ class Bench:
 
     # ---- registry ----------------------------------------------------------------
     def reg_import(self, text: str):
-        """Imports a .reg file text (REGEDIT4 header added when missing)."""
+        """Imports a .reg file text (REGEDIT4 header added when missing; a text with
+        characters beyond Latin-1 goes as a Unicode file, the header of version 5)."""
+        wide = any(ord(c) > 255 for c in text)
         if not text.lstrip().startswith(("REGEDIT4", "Windows Registry Editor")):
-            text = "REGEDIT4\n\n" + text
+            text = ("Windows Registry Editor Version 5.00" if wide else "REGEDIT4") + "\n\n" + text
         path = self.out / "import.reg"
-        path.write_text(text.replace("\n", "\r\n"), encoding="latin-1")
+        path.write_text(text.replace("\n", "\r\n"), encoding="utf-16" if wide else "latin-1")
         code, out = self.run("regedit", ["/S", self.windows_path(path)], timeout=60)
         if code != 0:
             raise RuntimeError(f"regedit import failed ({code}): {out}")

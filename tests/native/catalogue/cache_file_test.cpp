@@ -232,6 +232,45 @@ TEST(CacheFile, LoadedEntriesKeepTheCatalogueRules) {
   EXPECT_EQ(list.PictureCount(), 5);
 }
 
+// A file written by a run under the legacy code page (Windows-1252 here) holds names whose
+// bytes are not UTF-8: once the program's strings are UTF-8 they are read through that
+// code page, so every picture is still found; names that are UTF-8 already stay as they
+// are, and with a legacy code page of the program's own nothing is converted.
+TEST(CacheFile, NamesOfALegacyCodePageAreReadAsUtf8) {
+  const std::string path = "C:\\data\\Kelvora\\piclist.dat";
+  TPicList written;
+  written.AddFolder("Root");
+  written.Item(0)->Pictures->assign({"D:\\\xC3\xA9t\xC3\xA9.jpg", "D:\\\xE5\x86\x99\xE7\x9C\x9F.jpg"});  // UTF-8
+  int32_t e = written.AddFolder("C:\\Caf\xE9");
+  written.Item(e)->Pictures->assign({"C:\\Caf\xE9\\cr\xE8me.jpg", "C:\\Caf\xE9\\plain.jpg",
+                                     "C:\\Caf\xE9\\\x80uro \x9Cuvre.jpg",
+                                     "C:\\Caf\xE9\\\xC0\xAF overlong.jpg"});
+  written.Item(e)->Filtered->assign({"C:\\Caf\xE9\\sm\xE2ll.jpg"});
+
+  FakeFileSystem fs;
+  fs.files[path] = EncodeCatalogue(written);
+  fs.utf8 = true;
+  TPicList list;
+  ASSERT_TRUE(LoadCatalogue(list, path, fs));
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(Names(*list.Item(0)->Pictures), Names(*written.Item(0)->Pictures));
+  EXPECT_EQ(list.Item(1)->Path, "C:\\Caf\xC3\xA9");
+  EXPECT_EQ(Names(*list.Item(1)->Pictures),
+            (Strings{"C:\\Caf\xC3\xA9\\cr\xC3\xA8me.jpg", "C:\\Caf\xC3\xA9\\plain.jpg",
+                     "C:\\Caf\xC3\xA9\\\xE2\x82\xACuro \xC5\x93uvre.jpg",
+                     "C:\\Caf\xC3\xA9\\\xC3\x80\xC2\xAF overlong.jpg"}));
+  EXPECT_EQ(Names(*list.Item(1)->Filtered), (Strings{"C:\\Caf\xC3\xA9\\sm\xC3\xA2ll.jpg"}));
+  EXPECT_EQ(fs.legacyConverted.size(), 6u);  // the UTF-8 names never reach the conversion
+
+  // Under a legacy code page of the program's own the bytes are the names.
+  fs.utf8 = false;
+  fs.legacyConverted.clear();
+  TPicList legacy;
+  ASSERT_TRUE(LoadCatalogue(legacy, path, fs));
+  ExpectSame(written, legacy);
+  EXPECT_TRUE(fs.legacyConverted.empty());
+}
+
 // Damaged files kept beside the fuzz target: every one loads without fault into a
 // catalogue whose filtered names merge back without an error.
 TEST(CacheFile, ReplaysDamagedFiles) {

@@ -75,6 +75,34 @@ public:
   bool IsLeadByte(uint8_t byte) const override {
     return cp932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
   }
+  // The program's strings are UTF-8 and the system's legacy code page is Windows-1252.
+  bool utf8 = false;
+  std::vector<std::string> legacyConverted;
+  bool ProgramCodePageIsUtf8() const override { return utf8; }
+  std::string FromLegacyCodePage(const std::string& name) const override {
+    const_cast<FakeFileSystem*>(this)->legacyConverted.push_back(name);
+    // 0x80-0x9F of Windows-1252 (0 where it has no character: the system keeps the C1
+    // control); every other byte is the Latin-1 character of its value.
+    static const uint16_t high[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+                                      0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+    std::string out;
+    for (unsigned char b : name) {
+      uint32_t c = b >= 0x80 && b < 0xA0 && high[b - 0x80] ? high[b - 0x80] : b;
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    return out;
+  }
   uint64_t LastWriteTime(const std::string& path) override {
     auto it = times.find(path);
     return it == times.end() ? 0 : it->second;

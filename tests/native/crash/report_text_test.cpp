@@ -132,6 +132,35 @@ TEST(ReportText, TextsCannotBreakThePageOrAddMarkup) {
   EXPECT_EQ(text.find("<script>"), std::string::npos);
 }
 
+// The page declares the code page its texts are in; declared UTF-8, it is UTF-8 throughout
+// (a stray byte of another code page becomes U+FFFD), and a legacy page keeps its bytes.
+TEST(ReportText, ThePageDeclaresTheCharsetItIsWrittenIn) {
+  ReportFacts f = Plain();
+  f.message = "Can't read C:\\\xE5\x86\x99\xE7\x9C\x9F \xC3\x9Cn\xC3\xAF \xE2\x98\x80\\\xF0\x9F\x8C\x85 caf\xE9";
+  struct Case {
+    uint32_t codePage;
+    std::string head;  // the first line
+    std::string exception;
+  };
+  const std::string title = "<title>Exception report: Kelvora</title></head><BODY>";
+  const std::string meta = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=";
+  const Case cases[] = {
+      {65001, "<html><head>" + meta + "utf-8\">" + title,
+       "Exception: Can&#39;t read C:\\\xE5\x86\x99\xE7\x9C\x9F \xC3\x9Cn\xC3\xAF \xE2\x98\x80\\\xF0\x9F\x8C\x85 caf\xEF\xBF\xBD"},
+      {1252, "<html><head>" + meta + "windows-1252\">" + title, "Exception: Can&#39;t read C:\\" + f.message.substr(14)},
+      {932, "<html><head>" + meta + "shift_jis\">" + title, ""},
+      {0, "<html><head>" + title, ""},
+      {437, "<html><head>" + title, ""},  // no name a browser knows: nothing declared
+  };
+  for (const Case& c : cases) {
+    f.codePage = c.codePage;
+    const std::vector<std::string> lines = Lines(BuildReportText(f));
+    ASSERT_GT(lines.size(), 6u);
+    EXPECT_EQ(lines[0], c.head) << c.codePage;
+    if (!c.exception.empty()) EXPECT_EQ(lines[6], c.exception) << c.codePage;
+  }
+}
+
 TEST(ReportText, RawStackLinesHoldSixteenBytesInTwoHalves) {
   std::vector<uint8_t> bytes(400);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
