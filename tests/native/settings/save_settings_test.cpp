@@ -26,12 +26,14 @@ TEST_F(SettingsStoreTest, SaveWritesEveryDialogSettingInItsEncoding) {
   settings.IncludeFolder = true;
   settings.filterres = true;
   settings.filterx = 640;
+  settings.Background = true;
   Save();
 
   EXPECT_EQ(Stored("Delay"), "12000");
   EXPECT_EQ(Stored("Convert"), "-5");
   EXPECT_EQ(Stored("Enlarge"), "1");
   EXPECT_EQ(Stored("crop"), "0");
+  EXPECT_EQ(Stored("Background"), "1");
   EXPECT_EQ(Stored("Resize"), "2");
   EXPECT_EQ(Stored("Order"), "18");
   EXPECT_EQ(Stored("Screens"), "9");
@@ -63,6 +65,7 @@ TEST_F(SettingsStoreTest, SaveWritesEveryDialogSettingInItsEncoding) {
   EXPECT_TRUE(settings.ShowFileName && settings.IncludeFolder);
   EXPECT_FALSE(settings.IncludePath || settings.IncludeExtension);
   EXPECT_TRUE(settings.filterres);
+  EXPECT_TRUE(settings.Background);
 }
 
 TEST_F(SettingsStoreTest, SaveLeavesTheValuesWithoutDialogControlAlone) {
