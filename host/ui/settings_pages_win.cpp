@@ -61,7 +61,7 @@ void SettingsDialog::BuildGeneralPage() {
   AddItems(c_.quality, {"Quick resize", "Good resize quality", "Best resize quality"});
   c_.fillScreen = CreateCheckBox(resize, kIdFillScreen, "Fill the screen", {160, 22, 85, 16});
   // Beside the quality box, level with it.
-  c_.blurredBackground = CreateCheckBox(resize, kIdBlurredBackground, "Blurred background", {150, 49, 105, 16});
+  c_.blurredBackground = CreateCheckBox(resize, kIdBlurredBackground, "Blurred background", {144, 49, 112, 16});
   c_.screens = CreateComboBox(resize, kIdScreens, "1 Image per screen", {20, 73, 220, 107});
   AddItems(c_.screens, {"Random number of images per screen...", "1 image per screen", "4 images per screen",
                         "9 images per screen", "16 images per screen", "25 images per screen"});

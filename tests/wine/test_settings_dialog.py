@@ -81,7 +81,7 @@ LAYOUT = [
     ("Enlarge to screen size", 21, "Resize images", 20, 22, 125, 16),
     ("Good resize quality", 70, "Resize images", 20, 47, 120, None),
     ("Fill the screen", 66, "Resize images", 160, 22, 85, 16),
-    ("Blurred background", 88, "Resize images", 150, 49, 105, 16),
+    ("Blurred background", 88, "Resize images", 144, 49, 112, 16),
     ("4 images per screen", 53, "Resize images", 20, 73, 220, None),
     ("Display order", 0, "page", 16, 136, 260, 106),
     ("Sequential", 32, "Display order", 20, 24, 90, 16),
