@@ -8,6 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/resample_kernels.hpp"       // ResampleKernelsUseAvx2
+#include "imaging/resample_kernels_avx2.hpp"  // KELV_RESAMPLE_AVX2
+
 namespace kelv {
 
 namespace {
@@ -205,6 +208,26 @@ private:
   bool whole_ = false;
 };
 
+// Bytes from .. to - 1 of `out`: (base + delta * weight) >> 8 in 16 bits. The cell's
+// bytes never overlap the arrays; saying so lets the compiler take many bytes at once
+// without checking.
+inline void BlendBytes(const uint16_t* __restrict base, const uint16_t* __restrict delta, uint16_t weight,
+                       size_t from, size_t to, uint8_t* __restrict out) {
+  for (size_t i = from; i < to; ++i)
+    out[i] = static_cast<uint8_t>(static_cast<uint16_t>(base[i] + delta[i] * weight) >> 8);
+}
+
+#if KELV_RESAMPLE_AVX2
+// The same loop built for AVX2 (twice the bytes a step), taken where the processor has
+// it (as the resampler's passes are); the bytes are the same.
+__attribute__((target("avx2"))) void BlendBytesAvx2(const uint16_t* __restrict base,
+                                                    const uint16_t* __restrict delta, uint16_t weight,
+                                                    size_t from, size_t to, uint8_t* __restrict out) {
+  for (size_t i = from; i < to; ++i)
+    out[i] = static_cast<uint8_t>(static_cast<uint16_t>(base[i] + delta[i] * weight) >> 8);
+}
+#endif
+
 // The cell rows between two widened rows, byte by byte: (top * 256 + 128) and
 // (bottom - top), so that each row between them costs one multiply and one add a byte:
 // base + delta * weight = top * (256 - weight) + bottom * weight + 128 lies in 0..65408,
@@ -220,13 +243,16 @@ public:
   }
   // Bytes from .. to - 1 of a cell row `weight` 256ths of the way from top to bottom.
   void Blend(uint16_t weight, size_t from, size_t to, uint8_t* out) const {
-    for (; from < to; ++from) BlendOne(weight, from, out);
+#if KELV_RESAMPLE_AVX2
+    if (ResampleKernelsUseAvx2()) {
+      BlendBytesAvx2(base_.data(), delta_.data(), weight, from, to, out);
+      return;
+    }
+#endif
+    BlendBytes(base_.data(), delta_.data(), weight, from, to, out);
   }
 
 private:
-  void BlendOne(uint16_t weight, size_t i, uint8_t* out) const {
-    out[i] = static_cast<uint8_t>(static_cast<uint16_t>(base_[i] + delta_[i] * weight) >> 8);
-  }
 
   std::vector<uint16_t> base_;
   std::vector<uint16_t> delta_;
