@@ -242,7 +242,7 @@ void SettingsDialog::OnCommand(int32_t id, int32_t code, HWND control) {
       ResendInputOptions();
       break;
     case kIdBlurredBackground:
-      // At once, like Fill the screen, so that the picture preview shows it.
+      // At once, like Fill the screen: the next picture the preview shows has it.
       settings.Background = IsChecked(c_.blurredBackground);
       break;
     case kIdFilter:
