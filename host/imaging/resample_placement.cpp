@@ -123,4 +123,19 @@ PicturePlacement PlacePicture(int32_t targetW, int32_t targetH, const PlacementO
   return p;
 }
 
+PlacedArea CoveredArea(const PicturePlacement& p, int32_t targetW, int32_t targetH) {
+  // An exact fit and an overflowing unscaled window start at the target's corner.
+  const int64_t left = std::max<int64_t>(p.destX, 0);
+  const int64_t top = std::max<int64_t>(p.destY, 0);
+  const int64_t right = std::min<int64_t>(int64_t{p.destX} + p.destW, targetW);
+  const int64_t bottom = std::min<int64_t>(int64_t{p.destY} + p.destH, targetH);
+  PlacedArea a;
+  if (right <= left || bottom <= top) return a;
+  a.left = static_cast<int32_t>(left);
+  a.top = static_cast<int32_t>(top);
+  a.width = static_cast<int32_t>(right - left);
+  a.height = static_cast<int32_t>(bottom - top);
+  return a;
+}
+
 }  // namespace kelv

@@ -48,6 +48,19 @@ struct PlacementOptions {
   int32_t quality = ResizeGood;
 };
 
+// The rectangle of the target a placed picture covers; whatever the target has outside
+// it is bars. Empty (width or height 0) when nothing is drawn.
+struct PlacedArea {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+// The area of the target of targetW x targetH that a placement draws, clipped to the
+// target.
+PlacedArea CoveredArea(const PicturePlacement& p, int32_t targetW, int32_t targetH);
+
 // The placement of a picture of pictureW x pictureH (both at least 1) in a target of
 // targetW x targetH (both at least 1). `random` gives the uniform reals in [0, 1) of a
 // random position (x first, then y); it is called only with randomPos and an unscaled

@@ -43,6 +43,7 @@ public:
   }
 
   bool Drawn() const { return drawn_; }
+  PlacedArea Area() const { return drawn_ ? drawnArea_ : PlacedArea{}; }
 
   bool Init(int32_t width, int32_t height);
   bool Sink(intptr_t a, int32_t b, int32_t width, int32_t height);
@@ -94,6 +95,7 @@ private:
   bool startResize_ = false;
   bool resizeStarted_ = false;
   bool drawn_ = false;
+  PlacedArea drawnArea_;
 
   // Header of the current picture.
   int32_t orientation_ = 1;
@@ -389,10 +391,12 @@ void IncrementalResize::Finish() {
   }
   TBitmap* target = target_;
   const int32_t quality = quality_;
+  const PlacedArea area = CoveredArea(place_, target_->Width, target_->Height);
   Reset();
   target_ = target;
   quality_ = quality;
   drawn_ = true;
+  drawnArea_ = area;
 }
 
 }  // namespace
@@ -402,6 +406,8 @@ void PrepareIncrementalResize(TBitmap& target, int32_t quality) { State().Prepar
 void WithdrawIncrementalResize() { State().Reset(); }
 
 bool IncrementalResizeDrawn() { return State().Drawn(); }
+
+PlacedArea IncrementalResizeArea() { return State().Area(); }
 
 bool InitResize(int32_t width, int32_t height) { return State().Init(width, height); }
 

@@ -16,6 +16,8 @@
 
 #include <cstdint>
 
+#include "imaging/resample_placement.hpp"
+
 namespace kelv {
 
 class TBitmap;
@@ -30,6 +32,9 @@ void WithdrawIncrementalResize();
 
 // True once the last row has arrived and the picture has been drawn into the target.
 bool IncrementalResizeDrawn();
+
+// The area of the target the drawn picture covers; empty until it is drawn.
+PlacedArea IncrementalResizeArea();
 
 // Prepares the incremental form for a picture of width x height (display orientation;
 // the orientation is the one of the current RowSink header call, 1 outside one): the

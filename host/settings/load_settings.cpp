@@ -53,6 +53,7 @@ void ReadSettingsTable(const RegistryKey& key, Settings& s) {
   s.Convert = ReadIntSetting(key, "Convert", 5000);
   s.Enlarge = flag("Enlarge", false);
   s.crop = flag("crop", false);
+  s.Background = ReadIntSetting(key, "Background", 0) == 1;  // other values: black bars
   s.Resize = static_cast<uint8_t>(ReadIntSetting(key, "Resize", 1));
   int32_t order = ReadIntSetting(key, "Order", 17);
   s.StartFromRandom = (order & 8) != 0;

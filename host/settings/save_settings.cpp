@@ -15,6 +15,7 @@ void WriteSettingsTable(RegistryKey& key, const Settings& s) {
   key.SetString("Convert", Decimal(s.Convert));
   key.SetString("Enlarge", Flag(s.Enlarge));
   key.SetString("crop", Flag(s.crop));
+  key.SetString("Background", Flag(s.Background));
   key.SetString("Resize", Decimal(s.Resize));
   // Summed in 64 bits: an odd Order near the int32 limit must not overflow.
   key.SetString("Order", Decimal(int64_t{s.Order} + 8 * int64_t{s.StartFromRandom} +

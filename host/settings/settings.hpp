@@ -40,6 +40,8 @@ struct Settings {
   int32_t Convert = 5000;
   bool Enlarge = false;
   bool crop = false;
+  // The bars beside a picture hold its blurred copy instead of black ("1" only).
+  bool Background = false;
   uint8_t Resize = 1;
   int32_t Order = OrderSequential;
   bool StartFromRandom = false;

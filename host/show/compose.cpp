@@ -6,6 +6,7 @@
 #include "catalogue/pic_list.hpp"
 #include "common/random.hpp"
 #include "imaging/bitmap.hpp"
+#include "imaging/blurred_background.hpp"
 #include "imaging/caption.hpp"
 #include "imaging/resample_placement.hpp"
 #include "imaging/resampler.hpp"
@@ -60,7 +61,10 @@ LoadResult LoadPicture(TBitmap& target, const std::string& fileName) {
   const bool drawnByRows = decoded.decoded && decoded.rowsTaken && IncrementalResizeDrawn();
   if (decoded.decoded && (decoded.bitmap || drawnByRows) && decoded.width > 0 &&
       decoded.height > 0) {
-    if (decoded.bitmap && !drawnByRows) DrawPicture(target, *decoded.bitmap);
+    const PlacedArea area = drawnByRows ? IncrementalResizeArea() : DrawPicture(target, *decoded.bitmap);
+    if (BlurredBackgroundWanted(s, target)) {
+      DrawBlurredBackground(PixelView{static_cast<uint8_t*>(target.Bits), target.Width, target.Height}, area);
+    }
     result.width = decoded.width;
     result.height = decoded.height;
     result.dateTaken = std::move(decoded.dateTaken);
@@ -77,12 +81,19 @@ LoadResult LoadPicture(TBitmap& target, const std::string& fileName) {
   return result;
 }
 
-void DrawPicture(TBitmap& target, const TBitmap& source) {
+bool BlurredBackgroundWanted(const Settings& s, const TBitmap& target) {
+  // With Fill the screen the picture is meant to fill its cell: the few it cannot
+  // (shapes too far from the cell's) keep black bars, as the dialog's disabled check
+  // box says.
+  return s.Background && !target.Crop && target.Bits != nullptr;
+}
+
+PlacedArea DrawPicture(TBitmap& target, const TBitmap& source) {
   const int32_t pw = target.Width;
   const int32_t ph = target.Height;
-  if (pw <= 0 || ph <= 0 || !target.Bits) return;
+  if (pw <= 0 || ph <= 0 || !target.Bits) return {};
   target.Clear();
-  if (source.Width <= 0 || source.Height <= 0 || !source.Bits) return;
+  if (source.Width <= 0 || source.Height <= 0 || !source.Bits) return {};
 
   PlacementOptions options;
   options.shrink = target.Shrink;
@@ -107,6 +118,7 @@ void DrawPicture(TBitmap& target, const TBitmap& source) {
     compose_platform::StretchWindow(target, p.destX, p.destY, p.destW, p.destH, source,
                                     p.windowX, p.windowY, p.windowW, p.windowH);
   }
+  return CoveredArea(p, pw, ph);
 }
 
 void ComposeScreen(TBitmap& next, const RunFlags& run) {

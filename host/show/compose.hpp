@@ -8,11 +8,13 @@
 #include <string>
 
 #include "catalogue/size_filter.hpp"  // SaverRunActive: the size filter only judges pictures during a run
+#include "imaging/resample_placement.hpp"
 
 namespace kelv {
 
 class TBitmap;
 struct RunFlags;
+struct Settings;
 
 struct LoadResult {
   // The picture's own size when it was drawn; both negative when the size filter
@@ -27,13 +29,18 @@ struct LoadResult {
 };
 
 // Decodes `fileName` through the input modules (row by row into the target when the
-// quality allows) and draws it into the target; a picture that cannot be read leaves the
-// target black.
+// quality allows) and draws it into the target, with the blurred background in its bars
+// when that is wanted; a picture that cannot be read leaves the target black.
 LoadResult LoadPicture(TBitmap& target, const std::string& fileName);
 
 // Crops, scales and places the source in the target by the target's placement options
-// and the "Resize" quality. The target is cleared first.
-void DrawPicture(TBitmap& target, const TBitmap& source);
+// and the "Resize" quality. The target is cleared first. Returns the area the picture
+// covers (empty when nothing was drawn).
+PlacedArea DrawPicture(TBitmap& target, const TBitmap& source);
+
+// Whether a picture drawn into the target gets the blurred background in its bars:
+// "Background" on, and the target not set to crop (Fill the screen).
+bool BlurredBackgroundWanted(const Settings& s, const TBitmap& target);
 
 // Fills `next` (the run's next-picture bitmap) with the next screen: one picture, or a
 // grid or pair of cells each filled by the display order; a replayed screen from the

@@ -42,6 +42,7 @@ DialogValues ValuesFromSettings(const Settings& s) {
   v.useDirectDraw = s.DDraw;
   v.enlarge = s.Enlarge;
   v.fillScreen = s.crop;
+  v.blurredBackground = s.Background;
   v.startFromRandom = s.StartFromRandom;
   v.startFromPrevious = s.StartFromPrevious;
   v.spacebarPauses = s.StopKey != 0;
@@ -66,6 +67,7 @@ void ReadValuesInto(const DialogValues& v, Settings& s) {
   if (auto seconds = NumberEditValue(v.delayText, kDelayEditLimits)) s.Delay = *seconds * 1000;
   if (auto seconds = NumberEditValue(v.durationText, kDurationEditLimits)) s.Convert = *seconds * 1000;
   s.Enlarge = v.enlarge;
+  s.Background = v.blurredBackground;
   s.DDraw = v.useDirectDraw;
   switch (v.order) {
     case OrderChoice::Sequential: s.Order = OrderSequential; break;

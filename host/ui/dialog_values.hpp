@@ -19,6 +19,7 @@ struct DialogValues {
   bool useDirectDraw = false;
   bool enlarge = false;
   bool fillScreen = false;
+  bool blurredBackground = false;
   bool startFromRandom = false;
   bool startFromPrevious = false;
   bool spacebarPauses = false;
@@ -55,6 +56,10 @@ void ReadValuesInto(const DialogValues& values, Settings& settings);
 // taken, Font, Top, Center, Bottom, Transparent) are enabled exactly when Show file name (F)
 // is checked.
 inline bool CaptionControlsEnabled(const DialogValues& values) { return values.showFileName; }
+
+// Blurred background is enabled exactly when Fill the screen is not checked: a picture
+// meant to fill the screen leaves no bars to fill.
+inline bool BlurredBackgroundEnabled(const DialogValues& values) { return !values.fillScreen; }
 
 // "Version : " and the four bytes of the version word, most significant first.
 std::string VersionLabelText(uint32_t versionWord);

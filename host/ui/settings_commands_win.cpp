@@ -39,6 +39,8 @@ void SettingsDialog::FillControls() {
   SetChecked(c_.directDraw, v.useDirectDraw);
   SetChecked(c_.enlarge, v.enlarge);
   SetChecked(c_.fillScreen, v.fillScreen);
+  SetChecked(c_.blurredBackground, v.blurredBackground);
+  UpdateBackgroundControl();
   SetChecked(c_.startFromRandom, v.startFromRandom);
   SetChecked(c_.startFromPrevious, v.startFromPrevious);
   SetChecked(c_.spacebar, v.spacebarPauses);
@@ -72,6 +74,7 @@ DialogValues SettingsDialog::ValuesFromControls() const {
   v.useDirectDraw = IsChecked(c_.directDraw);
   v.enlarge = IsChecked(c_.enlarge);
   v.fillScreen = IsChecked(c_.fillScreen);
+  v.blurredBackground = IsChecked(c_.blurredBackground);
   v.startFromRandom = IsChecked(c_.startFromRandom);
   v.startFromPrevious = IsChecked(c_.startFromPrevious);
   v.spacebarPauses = IsChecked(c_.spacebar);
@@ -105,6 +108,12 @@ void SettingsDialog::UpdateTextControls() {
   for (HWND control : {c_.includePath, c_.includeFolder, c_.includeExtension, c_.includeDate, c_.font, c_.top,
                        c_.center, c_.bottom, c_.transparent})
     Enable(control, enabled);
+}
+
+void SettingsDialog::UpdateBackgroundControl() {
+  DialogValues v;
+  v.fillScreen = IsChecked(c_.fillScreen);
+  Enable(c_.blurredBackground, BlurredBackgroundEnabled(v));
 }
 
 void SettingsDialog::StripNonDigitsIn(HWND edit) {
@@ -231,7 +240,12 @@ void SettingsDialog::OnCommand(int32_t id, int32_t code, HWND control) {
     case kIdFillScreen:
       settings.crop = IsChecked(c_.fillScreen);
       if (previewBitmap_) previewBitmap_->Crop = settings.crop;
+      UpdateBackgroundControl();
       ResendInputOptions();
+      break;
+    case kIdBlurredBackground:
+      // At once, like Fill the screen: the next picture the preview shows has it.
+      settings.Background = IsChecked(c_.blurredBackground);
       break;
     case kIdFilter:
       RunFilterDialog(window_, [this] { RestoreFilteredPictures(); });

@@ -41,14 +41,14 @@ enum : int32_t {
   kIdSelectNone = 52, kIdScreens = 53, kIdPictureTree = 54, kIdFont = 55, kIdShowFileName = 56, kIdTop = 57,
   kIdBottom = 58, kIdCenter = 59, kIdIncludePath = 61, kIdIncludeExtension = 62, kIdAddPicture = 63,
   kIdTextGroup = 64, kIdRefreshFolder = 65, kIdFillScreen = 66, kIdQuality = 70, kIdTransparent = 73,
-  kIdIncludeFolder = 74, kIdFilter = 81,
+  kIdIncludeFolder = 74, kIdFilter = 81, kIdBlurredBackground = 88,
   kIdIncludeDate = 91,
 };
 
 // The handles of the controls the dialog reads, fills or enables.
 struct SettingsControls {
   HWND delayEdit, delayTrack, durationEdit, durationTrack;
-  HWND enlarge, quality, fillScreen, screens;
+  HWND enlarge, quality, fillScreen, blurredBackground, screens;
   HWND sequential, reverse, random, startFromPrevious, startFromRandom;
   HWND arrowKeys, spacebar, wallpaper, mouseMove;
   HWND showFileName, transparent, font, includePath, includeFolder, includeExtension;
@@ -133,6 +133,7 @@ private:
   void ReadControls();
   DialogValues ValuesFromControls() const;
   void UpdateTextControls();
+  void UpdateBackgroundControl();
 
   void OnCommand(int32_t id, int32_t code, HWND control);
   LRESULT OnNotify(const NMHDR& header);

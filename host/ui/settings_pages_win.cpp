@@ -60,6 +60,8 @@ void SettingsDialog::BuildGeneralPage() {
   c_.quality = CreateComboBox(resize, kIdQuality, "Quick resize", {20, 47, 120, 107});
   AddItems(c_.quality, {"Quick resize", "Good resize quality", "Best resize quality"});
   c_.fillScreen = CreateCheckBox(resize, kIdFillScreen, "Fill the screen", {160, 22, 85, 16});
+  // Beside the quality box, level with it.
+  c_.blurredBackground = CreateCheckBox(resize, kIdBlurredBackground, "Blurred background", {144, 49, 112, 16});
   c_.screens = CreateComboBox(resize, kIdScreens, "1 Image per screen", {20, 73, 220, 107});
   AddItems(c_.screens, {"Random number of images per screen...", "1 image per screen", "4 images per screen",
                         "9 images per screen", "16 images per screen", "25 images per screen"});
@@ -174,6 +176,7 @@ void SettingsDialog::AddToolTips() {
       {kIdAutoRefresh, "Refresh the folder selected in the list automatically at the program start"},
       {kIdIncludeSubdirs, "Search for images in subdirectories of the selected folder"},
       {kIdFillScreen, "Crop a part of an image according to the screen aspect ratio"},
+      {kIdBlurredBackground, "Fill the bars beside a picture with a blurred, darker copy of it"},
       {kIdSequential, "1-2-3-..."},
       {kIdReverse, "...-3-2-1"},
       {kIdStartFromPrevious, "Start where you left off last time"},

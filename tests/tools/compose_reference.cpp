@@ -5,7 +5,8 @@
 // binary PPM, so that the Wine tests can compare screenshots of a real show with it.
 //
 //   compose_reference <picture file> <out.ppm> <width> <height> [name=value ...]
-// Settings: Resize, rtresize, crop, Enlarge, ignoreexif (as in the registry, 0/1/2).
+// Settings: Resize, rtresize, crop, Enlarge, ignoreexif, Background (as in the registry,
+// 0/1/2).
 // Prints the picture's own size ("<w>x<h>"), or a failure line and exit code 1.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -86,6 +87,7 @@ bool Apply(kelv::Settings& s, const std::string& name, int value) {
   else if (name == "crop") s.crop = value != 0;
   else if (name == "Enlarge") s.Enlarge = value != 0;
   else if (name == "ignoreexif") s.ignoreexif = value != 0;
+  else if (name == "Background") s.Background = value == 1;
   else return false;
   return true;
 }

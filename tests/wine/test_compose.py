@@ -1,7 +1,10 @@
 """Composed screens under Wine: pictures decoded by the real input module, placed in one
-cell or a 3 x 3 grid, captions at the three positions and the display order's messages.
-compose_screen.exe writes each composed screen as a BMP file; one screen is also shown in
-a window and compared with a screenshot of the display."""
+cell or a 3 x 3 grid, captions at the three positions and the display order's messages,
+and the blurred background in a portrait picture's bars. compose_screen.exe writes each
+composed screen as a BMP file; screens are also shown in a window and compared with a
+screenshot of the display (the blurred background also with the native composition of
+tests/tools/compose_reference)."""
+import os
 import shutil
 import subprocess
 import time
@@ -9,6 +12,7 @@ import unittest
 from pathlib import Path
 
 from pictures import read_bmp24, read_ppm
+from test_show_pictures import native_tool
 from winebench import Bench
 
 W, H = 640, 480
@@ -57,6 +61,12 @@ class ComposeTest(unittest.TestCase):
         write_ppm(cls.grey, W, H, lambda x, y: (90, 90, 90))
         cls.broken = cls.dir / "broken.ppm"
         cls.broken.write_bytes(b"P6\n99999 99999\n255\n\x00\x01")
+        # A photo-like portrait JPEG: on the 640 x 480 screen it is reduced to 309 x 480
+        # in the middle, with bars of 165 columns left and right.
+        cls.portrait = cls.dir / "portrait.jpg"
+        subprocess.run(["convert", "-size", "360x560", "gradient:gold-darkred", "-seed", "4", "-size", "360x560",
+                        "plasma:fractal", "-compose", "overlay", "-composite", "-quality", "92",
+                        str(cls.portrait)], check=True, timeout=120)
 
     def compose(self, name, width, height, settings, files, show=0):
         prefix = self.dir / name
@@ -135,6 +145,65 @@ class ComposeTest(unittest.TestCase):
         self.assertEqual(mismatches, 0)
         # The gradient picture sits in the middle cell, scaled to the cell's width.
         self.assertNotEqual(composed[240][320], (0, 0, 0))
+
+    def test_blurred_background_beside_a_portrait_picture(self):
+        # Good quality: the JPEG's rows go through the incremental resize, and the
+        # background is made from the picture as it lies in the screen.
+        settings = {"Resize": 1, "rtresize": 1, "Background": 1}
+        prefix = self.dir / "blurred"
+        args = [str(self.bench.dist), self.bench.windows_path(prefix) + "_", str(W), str(H),
+                *[f"{k}={v}" for k, v in settings.items()], "show=6000", "--",
+                self.bench.windows_path(self.portrait)]
+        proc = self.bench.start("compose_screen.exe", args, log_name="compose_blurred.log")
+        try:
+            self.assertIsNotNone(self.bench.wait_window("compose view", timeout=60))
+            time.sleep(1.5)
+            shot = self.bench.screenshot("compose_blurred_screen.ppm")
+            subprocess.run(["convert", str(shot), str(self.bench.out / "compose_blurred_screen.png")], check=False)
+        finally:
+            code, out = self.bench.finish(proc, 60)
+        self.assertEqual(code, 0, out)
+        self.assertIn("360x560", out)
+        shot_picture = read_ppm(shot)
+        screen = [row[:W] for row in shot_picture.rows()[:H]]
+        _, _, blurred = read_bmp24(Path(str(prefix) + "_0.bmp"))
+        self.assertEqual(sum(1 for y in range(H) for x in range(W) if screen[y][x] != blurred[y][x]), 0,
+                         "the screen differs from the composed bitmap")
+
+        # The picture itself is exactly where and as it is with black bars, the whole-buffer
+        # way (rtresize off) gives the same screen, and the bars hold a smooth, darker copy.
+        (_, _, black), _ = self.compose("blurred_off", W, H, {"Resize": 1, "rtresize": 1}, [self.portrait])
+        left, top, right, bottom = bbox(black, lambda p: p != (0, 0, 0))
+        self.assertEqual((left, top, right, bottom), (165, 0, 473, 479))
+        for y in range(H):
+            for x in range(W):
+                if left <= x <= right:
+                    if blurred[y][x] != black[y][x]:
+                        self.fail(f"picture pixel {x},{y} is {blurred[y][x]}, without the background {black[y][x]}")
+        (_, _, whole), _ = self.compose("blurred_whole", W, H, {**settings, "rtresize": 0}, [self.portrait])
+        self.assertEqual(whole, blurred)
+        bars = [(x, y) for y in range(H) for x in list(range(left)) + list(range(right + 1, W))]
+        self.assertTrue(all(blurred[y][x] != (0, 0, 0) for x, y in bars), "black left in the bars")
+        in_bars = set(bars)
+        steepest = max(abs(a - b) for x, y in bars for n in ((x + 1, y), (x, y + 1)) if n in in_bars
+                       for a, b in zip(blurred[y][x], blurred[n[1]][n[0]]))
+        self.assertLessEqual(steepest, 3, "a hard edge in the bars")
+        mean = lambda rows, xs: sum(sum(rows[y][x]) for y in range(H) for x in xs) / (H * len(xs))
+        self.assertLess(mean(blurred, range(left)), mean(black, range(left, right + 1)))
+
+        # The native composition of the same file gives the same screen.
+        tool = native_tool()
+        if not tool.exists():
+            self.skipTest(f"no native reference tool at {tool}")
+        ref = self.dir / "blurred_reference.ppm"
+        r = subprocess.run([str(tool), str(self.portrait), str(ref), str(W), str(H),
+                            *[f"{k}={v}" for k, v in settings.items()]],
+                           capture_output=True, text=True, timeout=120,
+                           env={**os.environ, "ASAN_OPTIONS": "detect_leaks=0"})
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        reference = read_ppm(ref).rows()
+        differing = sum(1 for y in range(H) for x in range(W) if reference[y][x] != blurred[y][x])
+        self.assertEqual(differing, 0, "the screen differs from the native composition")
 
     def caption_box(self, name, settings):
         base = {"TextFileName": 1, "Resize": 1}

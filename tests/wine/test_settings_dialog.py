@@ -27,8 +27,8 @@ DESKTOP_KEY = r"HKEY_CURRENT_USER\Control Panel\Desktop"
 
 # Every value the save writes, in the form it writes them.
 BASE_TEXT = {
-    "Delay": "7000", "Convert": "3000", "Enlarge": "0", "crop": "0", "Resize": "1", "Order": "17",
-    "DDraw": "1", "StopKey": "1", "ArrowKeys": "1", "Wallpaper": "0", "MouseMove": "1",
+    "Delay": "7000", "Convert": "3000", "Enlarge": "0", "crop": "0", "Background": "0", "Resize": "1",
+    "Order": "17", "DDraw": "1", "StopKey": "1", "ArrowKeys": "1", "Wallpaper": "0", "MouseMove": "1",
     "ignoreexif": "0", "Screens": "4", "Random1often": "1", "TextFileName": "0", "TextPos": "3",
     "TextDate": "0", "Textbg": "0", "filterres": "0", "filterx": "100", "filtery": "100",
 }
@@ -81,6 +81,7 @@ LAYOUT = [
     ("Enlarge to screen size", 21, "Resize images", 20, 22, 125, 16),
     ("Good resize quality", 70, "Resize images", 20, 47, 120, None),
     ("Fill the screen", 66, "Resize images", 160, 22, 85, 16),
+    ("Blurred background", 88, "Resize images", 144, 49, 112, 16),
     ("4 images per screen", 53, "Resize images", 20, 73, 220, None),
     ("Display order", 0, "page", 16, 136, 260, 106),
     ("Sequential", 32, "Display order", 20, 24, 90, 16),
@@ -361,6 +362,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.click("Enlarge to screen size")
         self.click("Set wallpaper on exit")
         self.click("Spacebar pauses the screensaver")
+        self.click("Blurred background")
         self.choose_item(70, 2)  # Best resize quality
         self.choose_item(53, 4)  # 16 images per screen
         self.show_page(1)
@@ -372,7 +374,8 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.ok()
         self.assertEqual(self.exported(), self.expected(
             Delay="123000", Convert="1000", Order="12", TextFileName="3", TextDate="1", TextPos="1",
-            Enlarge="1", Wallpaper="1", StopKey="0", Resize="2", Screens="16", ignoreexif="1", crop="1"))
+            Enlarge="1", Wallpaper="1", StopKey="0", Resize="2", Screens="16", ignoreexif="1", crop="1",
+            Background="1"))
 
     def test_number_edits_and_an_odd_order(self):
         self.open()
@@ -396,6 +399,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
                 self.type_into(15, "42")
                 self.choose_item(70, 0)
                 self.click("Enlarge to screen size")
+                self.click("Blurred background")
                 self.click("Fill the screen")
                 self.click("Show file name (F)")
                 self.click("Include date taken")
@@ -474,8 +478,11 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
 
     def test_odd_stored_values_open_a_sane_dialog(self):
         self.open(f'[{PRODUCT_KEY}]\n"Delay"=dword:00000010\n"Convert"="-5"\n"Order"="abc"\n"Screens"="7"\n'
-                  '"TextPos"="9"\n"Resize"="5"\n"RandomScreens"="text"\n"Font"=hex:01,02\n"filterx"="x"\n')
+                  '"TextPos"="9"\n"Resize"="5"\n"RandomScreens"="text"\n"Font"=hex:01,02\n"filterx"="x"\n'
+                  '"crop"="1"\n"Background"="7"\n')
         self.assertEqual(self.control(id=15).text, "5")
+        # Fill the screen leaves no bars to fill: Blurred background is greyed.
+        self.assertFalse(self.control("Blurred background", 88).enabled)
         self.assertTrue(self.control(id=16).visible)
         self.bench.wait_painted(self.bench.window_geometry(self.window), "settings-odd-values.png", colours=20)
         self.click(id=17)

@@ -1,7 +1,7 @@
 // Composes screens from picture files through the real input modules, for the Wine tests:
 //   compose_screen <plugin folder> <out prefix> <width> <height> [name=value ...] -- files...
-// Settings: Screens, Resize, Enlarge, crop, RandomPos, rtresize, Order, TextFileName (bits
-// 0-3), TextPos, Textbg, TextOverlay, seed, count (screens to compose, default 1),
+// Settings: Screens, Resize, Enlarge, crop, RandomPos, rtresize, Background, Order,
+// TextFileName (bits 0-3), TextPos, Textbg, TextOverlay, seed, count (screens to compose, default 1),
 // show (milliseconds to show the last screen in a window at (0, 0) before leaving).
 // Each composed screen is written as <out prefix><k>.bmp (24-bit, bottom-up); the load
 // results of the pictures go to standard output.
@@ -35,6 +35,7 @@ int Apply(const std::string& name, int value) {
   else if (name == "crop") s.crop = value != 0;
   else if (name == "RandomPos") s.RandomPos = value != 0;
   else if (name == "rtresize") s.rtresize = value != 0;
+  else if (name == "Background") s.Background = value == 1;
   else if (name == "Order") s.Order = value;
   else if (name == "TextPos") s.TextPos = value;
   else if (name == "Textbg") s.Textbg = value != 0;

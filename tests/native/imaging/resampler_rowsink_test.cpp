@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/exception.hpp"
@@ -104,7 +105,8 @@ std::vector<uint8_t> WholeBuffer(const Scene& s, const Upright& u) {
   return {b, b + size_t(s.pw) * s.ph * 4};
 }
 
-std::vector<uint8_t> RowByRow(const Scene& s, const Upright& u, int32_t o, bool bgr) {
+std::vector<uint8_t> RowByRow(const Scene& s, const Upright& u, int32_t o, bool bgr,
+                              PlacedArea* area = nullptr) {
   auto t = MakeTarget(s);
   int32_t fw = 0, fh = 0;
   const auto rows = FileRows(u, o, bgr, fw, fh);
@@ -114,7 +116,9 @@ std::vector<uint8_t> RowByRow(const Scene& s, const Upright& u, int32_t o, bool 
     EXPECT_TRUE(RowSink(reinterpret_cast<intptr_t>(rows[r].data()), r, fw, fh));
   }
   EXPECT_TRUE(IncrementalResizeDrawn());
+  if (area) *area = IncrementalResizeArea();
   WithdrawIncrementalResize();
+  EXPECT_EQ(IncrementalResizeArea().width, 0);
   const uint8_t* b = static_cast<const uint8_t*>(t->Bits);
   return {b, b + size_t(s.pw) * s.ph * 4};
 }
@@ -142,12 +146,21 @@ TEST(IncrementalResize, EveryOrientationGivesTheWholeBufferPixels) {
     const Upright u = Noise(c.w, c.h, seed++);
     SeedRandom(77);
     const std::vector<uint8_t> expected = WholeBuffer(c.setup, u);
+    // The area the picture covers, which the blurred background keeps clear of.
+    SeedRandom(77);
+    const PlacementOptions options{c.setup.shrink, c.setup.enlarge, c.setup.randomPos, c.setup.crop,
+                                   c.setup.quality};
+    const PlacedArea covered =
+        CoveredArea(PlacePicture(c.setup.pw, c.setup.ph, options, c.w, c.h, RandomReal), c.setup.pw, c.setup.ph);
     for (int32_t o = 1; o <= 8; ++o) {
       for (bool bgr : {false, true}) {
         SeedRandom(77);
-        ASSERT_EQ(RowByRow(c.setup, u, o, bgr), expected)
+        PlacedArea area;
+        ASSERT_EQ(RowByRow(c.setup, u, o, bgr, &area), expected)
             << c.w << "x" << c.h << " into " << c.setup.pw << "x" << c.setup.ph
             << " orientation " << o << (bgr ? " BGR" : " RGB");
+        ASSERT_EQ(std::tie(area.left, area.top, area.width, area.height),
+                  std::tie(covered.left, covered.top, covered.width, covered.height));
       }
     }
   }

@@ -55,7 +55,8 @@ TEST_F(SettingsStoreTest, EmptyRegistryGivesTheDefaultsAndAsksForReinstall) {
   EXPECT_TRUE(settings.StartFromPrevious);
   EXPECT_EQ(settings.Resize, 1);
   EXPECT_TRUE(settings.pmon && settings.rtresize && settings.DDraw && settings.TextOverlay);
-  EXPECT_FALSE(settings.filterres || settings.Wallpaper || settings.ShowFileName || settings.TextDate);
+  EXPECT_FALSE(settings.filterres || settings.Wallpaper || settings.ShowFileName || settings.TextDate ||
+               settings.Background);
   EXPECT_EQ(settings.filterx, 100);
   EXPECT_EQ(settings.TextPos, 3);
   EXPECT_EQ(settings.RandomScreensCount, 5);
@@ -100,6 +101,7 @@ TEST_F(SettingsStoreTest, DecodesOrderFlagsAndTextFileNameBits) {
   }
   PutSetting("TextFileName", "13");
   PutSetting("filterres", "2");
+  PutSetting("Background", "2");
   PutSetting("Enlarge", "2");
   PutSetting("pmon", "0");
   PutSetting("Resize", "258");
@@ -109,12 +111,15 @@ TEST_F(SettingsStoreTest, DecodesOrderFlagsAndTextFileNameBits) {
   EXPECT_TRUE(settings.IncludeExtension);
   EXPECT_TRUE(settings.IncludeFolder);
   EXPECT_FALSE(settings.filterres);  // only 1 switches the size filter on
+  EXPECT_FALSE(settings.Background);  // and only 1 the blurred background
   EXPECT_TRUE(settings.Enlarge);     // every other flag is on when not 0
   EXPECT_FALSE(settings.pmon);
   EXPECT_EQ(settings.Resize, 2);
   PutSetting("filterres", "1");
+  PutSetting("Background", "1");
   Load();
   EXPECT_TRUE(settings.filterres);
+  EXPECT_TRUE(settings.Background);
 }
 
 TEST_F(SettingsStoreTest, BinaryValuesOfTheRightTypeAndSize) {

@@ -27,12 +27,14 @@ TEST_F(SettingsStoreTest, SaveWritesEveryDialogSettingInItsEncoding) {
   settings.TextDate = true;
   settings.filterres = true;
   settings.filterx = 640;
+  settings.Background = true;
   Save();
 
   EXPECT_EQ(Stored("Delay"), "12000");
   EXPECT_EQ(Stored("Convert"), "-5");
   EXPECT_EQ(Stored("Enlarge"), "1");
   EXPECT_EQ(Stored("crop"), "0");
+  EXPECT_EQ(Stored("Background"), "1");
   EXPECT_EQ(Stored("Resize"), "2");
   EXPECT_EQ(Stored("Order"), "18");
   EXPECT_EQ(Stored("Screens"), "9");
@@ -65,6 +67,7 @@ TEST_F(SettingsStoreTest, SaveWritesEveryDialogSettingInItsEncoding) {
   EXPECT_TRUE(settings.ShowFileName && settings.IncludeFolder && settings.TextDate);
   EXPECT_FALSE(settings.IncludePath || settings.IncludeExtension);
   EXPECT_TRUE(settings.filterres);
+  EXPECT_TRUE(settings.Background);
 }
 
 TEST_F(SettingsStoreTest, SaveLeavesTheValuesWithoutDialogControlAlone) {

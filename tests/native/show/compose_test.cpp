@@ -1,5 +1,6 @@
-// Composition: the picture count of a screen, the cells, where DrawPicture puts a picture,
-// ComposeScreen with the display order filling cells, and the screen history.
+// Composition: the picture count of a screen, the cells, where DrawPicture puts a picture
+// (and the area it reports), ComposeScreen with the display order filling cells, and the
+// screen history.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -148,6 +149,21 @@ Box Painted(TBitmap& t) {
   return b;
 }
 
+// DrawPicture, with the area it reports checked against the pixels it painted (the
+// pictures here have no black pixels), which the blurred background relies on.
+void Draw(TBitmap& target, const TBitmap& source) {
+  const PlacedArea a = DrawPicture(target, source);
+  const Box b = Painted(target);
+  if (b.right < 0) {
+    EXPECT_TRUE(a.width == 0 || a.height == 0);
+    return;
+  }
+  EXPECT_EQ(a.left, b.left);
+  EXPECT_EQ(a.top, b.top);
+  EXPECT_EQ(a.left + a.width - 1, b.right);
+  EXPECT_EQ(a.top + a.height - 1, b.bottom);
+}
+
 class DrawPictureTest : public ::testing::Test {
 protected:
   void SetUp() override { TheSettings() = Settings{}; }
@@ -156,13 +172,13 @@ protected:
 TEST_F(DrawPictureTest, ExactFitAndUnscaledPlacements) {
   Picture q(40, 30);
   auto p = Target(40, 30);
-  DrawPicture(*p, *q.bitmap);
+  Draw(*p, *q.bitmap);
   for (int32_t y = 0; y < 30; ++y)
     for (int32_t x = 0; x < 40; ++x) ASSERT_EQ(p->Pixel(x, y), Colour(x, y));
 
   // Smaller, Enlarge off: 1:1 in the centre, black around it.
   p = Target(160, 120);
-  DrawPicture(*p, *q.bitmap);
+  Draw(*p, *q.bitmap);
   Box b = Painted(*p);
   EXPECT_EQ(b.left, 60);
   EXPECT_EQ(b.top, 45);
@@ -176,7 +192,7 @@ TEST_F(DrawPictureTest, ExactFitAndUnscaledPlacements) {
   const int32_t x0 = static_cast<int32_t>(Round(RandomReal() * 120));
   const int32_t y0 = static_cast<int32_t>(Round(RandomReal() * 90));
   SeedRandom(9);
-  DrawPicture(*p, *q.bitmap);
+  Draw(*p, *q.bitmap);
   b = Painted(*p);
   EXPECT_EQ(b.left, x0);
   EXPECT_EQ(b.top, y0);
@@ -185,7 +201,7 @@ TEST_F(DrawPictureTest, ExactFitAndUnscaledPlacements) {
   // Shrink off and wider than the target: the first columns, centred vertically.
   p = Target(20, 60);
   p->Shrink = false;
-  DrawPicture(*p, *q.bitmap);
+  Draw(*p, *q.bitmap);
   b = Painted(*p);
   EXPECT_EQ(b.left, 0);
   EXPECT_EQ(b.right, 19);
@@ -194,7 +210,7 @@ TEST_F(DrawPictureTest, ExactFitAndUnscaledPlacements) {
   // Larger in both: the centre part.
   p = Target(20, 10);
   p->Shrink = false;
-  DrawPicture(*p, *q.bitmap);
+  Draw(*p, *q.bitmap);
   EXPECT_EQ(p->Pixel(0, 0), Colour(10, 10));
 }
 
@@ -202,7 +218,7 @@ TEST_F(DrawPictureTest, ScaledPlacementUsesTheResamplerWithTheQualityFilter) {
   TheSettings().Resize = 2;  // Best: Lanczos3
   Picture q(300, 200);
   auto p = Target(160, 120);
-  DrawPicture(*p, *q.bitmap);
+  Draw(*p, *q.bitmap);
   // Fit: 160 x Round(200 / 1.875) = 107 at (0, Round(120 - 106.67) div 2 = 6).
   Box b = Painted(*p);
   EXPECT_EQ(b.left, 0);
@@ -218,7 +234,7 @@ TEST_F(DrawPictureTest, ScaledPlacementUsesTheResamplerWithTheQualityFilter) {
 
   // With Crop the aspect is close enough (1.125): the centre 267 x 200 fills the target.
   p = Target(160, 120, false, true);
-  DrawPicture(*p, *q.bitmap);
+  Draw(*p, *q.bitmap);
   b = Painted(*p);
   EXPECT_EQ(b.left, 0);
   EXPECT_EQ(b.top, 0);
@@ -228,7 +244,7 @@ TEST_F(DrawPictureTest, ScaledPlacementUsesTheResamplerWithTheQualityFilter) {
   // A panorama is never cropped.
   Picture wide(100, 40);
   p = Target(160, 120, true, true);
-  DrawPicture(*p, *wide.bitmap);
+  Draw(*p, *wide.bitmap);
   b = Painted(*p);
   EXPECT_EQ(b.top, 28);
   EXPECT_EQ(b.bottom, 28 + 64 - 1);
@@ -238,7 +254,7 @@ TEST_F(DrawPictureTest, TinyPictureEnlargedUsesThePlainStretch) {
   TheSettings().Resize = 1;
   Picture q(40, 30);
   auto p = Target(160, 120, true);
-  DrawPicture(*p, *q.bitmap);
+  Draw(*p, *q.bitmap);
   // Every target pixel is one source pixel: only the picture's own colours appear.
   std::map<uint32_t, int> colours;
   for (int32_t y = 0; y < 120; ++y)
@@ -253,18 +269,18 @@ TEST_F(DrawPictureTest, TinyPictureEnlargedUsesThePlainStretch) {
   TheSettings().Resize = 0;
   Picture big(300, 200);
   p = Target(160, 120, false, true);
-  DrawPicture(*p, *big.bitmap);
+  Draw(*p, *big.bitmap);
   EXPECT_EQ(p->Pixel(0, 0), Colour(16, 0));  // window starts at ((300 - 267) div 2, 0)
 }
 
 TEST_F(DrawPictureTest, DegenerateSizesLeaveABlackTarget) {
   Picture q(3000, 1);
   auto p = Target(100, 100);
-  DrawPicture(*p, *q.bitmap);  // rounds to a zero-height destination
+  Draw(*p, *q.bitmap);  // rounds to a zero-height destination
   EXPECT_EQ(Painted(*p).right, -1);
   std::unique_ptr<TBitmap> empty = TBitmap::CreateFromBits(0, 0, nullptr);
   p = Target(10, 10);
-  DrawPicture(*p, *empty);
+  Draw(*p, *empty);
   EXPECT_EQ(Painted(*p).right, -1);
   ReleaseWrapper(empty);
 }

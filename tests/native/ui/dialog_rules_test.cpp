@@ -87,6 +87,7 @@ TEST(DialogValues, SettingsToControlsAndBack) {
   s.Screens = 16;
   s.TextPos = 9;
   s.ShowFileName = false;
+  s.Background = true;
   DialogValues v = ValuesFromSettings(s);
   EXPECT_EQ(v.delayText, "7");
   EXPECT_EQ(v.durationText, "3");
@@ -94,6 +95,11 @@ TEST(DialogValues, SettingsToControlsAndBack) {
   EXPECT_EQ(v.screensItem, 4);
   EXPECT_EQ(v.textPos, TextPosChoice::None);
   EXPECT_FALSE(CaptionControlsEnabled(v));
+  EXPECT_TRUE(v.blurredBackground);
+  EXPECT_TRUE(BlurredBackgroundEnabled(v));
+  v.fillScreen = true;
+  EXPECT_FALSE(BlurredBackgroundEnabled(v));  // no bars to fill
+  v.fillScreen = false;
 
   // Read back: Order 3 is saved as 1, a position without a choice stays, the edits' seconds
   // become milliseconds.
@@ -102,6 +108,7 @@ TEST(DialogValues, SettingsToControlsAndBack) {
   EXPECT_EQ(s.TextPos, 9);
   EXPECT_EQ(s.Delay, 7000);
   EXPECT_EQ(s.Screens, 16);
+  EXPECT_TRUE(s.Background);
 
   v.delayText = "100000";
   v.durationText = "abc";
@@ -109,6 +116,7 @@ TEST(DialogValues, SettingsToControlsAndBack) {
   v.order = OrderChoice::None;
   v.startFromRandom = true;
   v.startFromPrevious = false;
+  v.blurredBackground = false;
   ReadValuesInto(v, s);
   EXPECT_EQ(s.Delay, 86400000);
   EXPECT_EQ(s.Convert, 5000);  // "abc" reads as the 5 the edit shows once it loses focus
@@ -116,6 +124,7 @@ TEST(DialogValues, SettingsToControlsAndBack) {
   EXPECT_EQ(s.Order, OrderSequential);
   EXPECT_TRUE(s.StartFromRandom);
   EXPECT_FALSE(s.StartFromPrevious);
+  EXPECT_FALSE(s.Background);
 
   for (auto [screens, item] : std::vector<std::pair<int32_t, int32_t>>{
            {0, 0}, {1, 1}, {4, 2}, {9, 3}, {16, 4}, {25, 5}, {36, -1}, {-4, -1}})
