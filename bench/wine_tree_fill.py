@@ -108,7 +108,12 @@ def main():
             opened = None
             if built is not None:
                 opened = open_a_folder(bench, trace)
-            bench.finish(proc, 0.1)
+            # Cancel: a clean end, so that the next start counts no dead run.
+            cancel = control_centre(trace, 17)
+            if cancel:
+                bench.xdotool("mousemove", cancel[0], cancel[1])
+                bench.xdotool("click", "1")
+            bench.finish(proc, 20)
             rows.append((shown, built, opened))
             show = f"{shown:6.2f} s" if shown is not None else "   --   "
             tree = f"{built:6.2f} s" if built is not None else "   --   "
