@@ -104,7 +104,7 @@ def main():
             proc = bench.start("kelvsaver.scr", ["/c"], log_name="tree-fill.log",
                                env_extra={"KELVORA_TEST_TRACE": bench.windows_path(trace)})
             shown, _ = wait_line(trace, start, f"controls dialog={MAIN} end", 60)
-            built, line = wait_line(trace, start, "picture tree built", 120)
+            built, line = wait_line(trace, start, "picture tree built", 300)
             opened = None
             if built is not None:
                 opened = open_a_folder(bench, trace)
