@@ -187,6 +187,8 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         self.keys("Right")
         self.assertEqual(self.wait_trace_line("picture tree folder filled"),
                          "picture tree folder filled nodes=10001")  # the folder and 10000
+        time.sleep(0.5)
+        self.bench.screenshot("dialog-big-folder-opened.png")
         self.click(id=17)
         self.bench.finish(self.proc, 30)
         self.assertEqual(self.cache_files(), [], "Cancel wrote the catalogue")
@@ -220,6 +222,7 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         before = self.blocks()
         self.keys("End")
         self.assertEqual(self.properties(before)["Width"], "Width : 203")
+        self.bench.screenshot("dialog-tree-after-filtering.png")
         self.click("Remove")
         self.ok()
         entries = read_cache(self.cache_files()[0].read_bytes())
