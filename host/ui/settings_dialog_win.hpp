@@ -166,7 +166,7 @@ private:
   void SetPreviewDuration(int32_t milliseconds);
   void RunSaverPreview();
   // Before a preview: the tree's worker, which reads the picture lists the show may change,
-  // has ended (false: another preview started meanwhile, or the page is gone).
+  // has ended (false: another preview started meanwhile).
   bool WaitForTreeBuild();
   // After a preview: the properties of a selection the show moved are shown again.
   void AfterPreview();
