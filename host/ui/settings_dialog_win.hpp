@@ -168,7 +168,8 @@ private:
   // Before a preview: the tree's worker, which reads the picture lists the show may change,
   // has ended (false: another preview started meanwhile).
   bool WaitForTreeBuild();
-  // After a preview: the properties of a selection the show moved are shown again.
+  // After a preview whose show filtered pictures out: the selection's properties are shown
+  // again (its node may have moved, its folder's count changed).
   void AfterPreview();
   void DrawPreviewFrames(HWND tab, HWND preview);
   void DrawOrderSeparator(HWND tab);

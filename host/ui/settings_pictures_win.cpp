@@ -308,6 +308,9 @@ HTREEITEM SettingsDialog::RenumberAfter(HTREEITEM item, uint32_t data) {
 
 void SettingsDialog::DropFilteredNode(int32_t entry, int32_t position) {
   HWND tree = c_.pictureTree;
+  // A folder's count of pictures changed too: the selection's properties are shown again
+  // after the preview.
+  reshowProperties_ = true;
   // Node numbers count from 1 and keep 16 bits.
   if (entry < 0 || position < 0 || position >= 0xFFFF) return;
   uint32_t slot = 0;
@@ -331,7 +334,6 @@ void SettingsDialog::DropFilteredNode(int32_t entry, int32_t position) {
     if (following) TreeView_SelectItem(tree, following);
     TreeView_DeleteItem(tree, node);
     quietSelection_ = false;
-    reshowProperties_ = true;
   } else {
     TreeView_DeleteItem(tree, node);
   }
