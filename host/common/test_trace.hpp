@@ -20,7 +20,9 @@
 // and then "controls dialog=<window class> end"; the settings dialog lists its controls
 // again each time it shows the properties of a node of its picture tree, and adds
 //   picture tree built nodes=<number of tree nodes>
-// when its picture tree has been filled.
+// when its picture tree has been filled, and
+//   picture tree folder filled nodes=<number of tree nodes>
+// when a folder node, first opened, has been given its picture nodes.
 // Without the variable nothing is written. Nothing else reads or writes the file.
 #pragma once
 

@@ -1,7 +1,8 @@
 // The picture tree's folder slots: a node's data names its folder by a slot number (the
 // high 16 bits), and the slot names the catalogue entry. Slot 0 is the entry of single
 // pictures. The tree build fills the table on its worker while the dialog reads the slots
-// of nodes already inserted, so the table never moves in memory.
+// of nodes already inserted, so the table never moves in memory. A folder's picture nodes
+// are made when its node is first opened; the table remembers which folders have them.
 #pragma once
 
 #include <array>
@@ -20,12 +21,26 @@ public:
     const int32_t slot = count_ + 1;
     if (slot > kMaxSlot) return 0;
     entries_[static_cast<size_t>(slot)] = static_cast<uint16_t>(entry);
+    filled_[static_cast<size_t>(slot)] = false;
     count_ = slot;
     return static_cast<uint32_t>(slot);
   }
   // The catalogue entry of a slot: 0 for slot 0 and for slots that name nothing.
   int32_t Entry(uint32_t slot) const {
     return slot <= static_cast<uint32_t>(count_.load()) ? entries_[slot] : 0;
+  }
+  // The slot naming `entry` (a folder), or 0 when none does.
+  uint32_t SlotFor(int32_t entry) const {
+    if (entry <= 0) return 0;
+    const int32_t count = count_;
+    for (int32_t s = 1; s <= count; ++s)
+      if (entries_[static_cast<size_t>(s)] == entry) return static_cast<uint32_t>(s);
+    return 0;
+  }
+  // Whether the folder node of a slot has had its picture nodes made (dialog thread only).
+  bool Filled(uint32_t slot) const { return slot <= kMaxSlot && filled_[slot]; }
+  void MarkFilled(uint32_t slot) {
+    if (slot <= kMaxSlot) filled_[slot] = true;
   }
   // A folder entry went from the catalogue: its slot names nothing, and the slots of the
   // entries after it follow their entries down by one.
@@ -39,6 +54,7 @@ public:
 
 private:
   std::array<uint16_t, kMaxSlot + 1> entries_{};
+  std::array<bool, kMaxSlot + 1> filled_{};
   std::atomic<int32_t> count_{0};
 };
 

@@ -38,6 +38,43 @@ HTREEITEM PictureTreeBuild::InsertNode(HWND tree, HTREEITEM parent, const std::s
   return TreeView_InsertItem(tree, &insert);
 }
 
+HTREEITEM PictureTreeBuild::InsertFolderNode(HWND tree, const std::string& path, uint32_t slot,
+                                             bool hasPictures) {
+  TVINSERTSTRUCTA insert{};
+  insert.hParent = TVI_ROOT;
+  insert.hInsertAfter = TVI_LAST;
+  insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
+  insert.item.pszText = const_cast<char*>(path.c_str());
+  insert.item.lParam = static_cast<LPARAM>(PictureNodeData(slot, 0));
+  insert.item.cChildren = hasPictures ? 1 : 0;
+  return TreeView_InsertItem(tree, &insert);
+}
+
+void PictureTreeBuild::SetHasChildren(HWND tree, HTREEITEM folder, bool hasChildren) {
+  TVITEMA tv{};
+  tv.mask = TVIF_CHILDREN | TVIF_HANDLE;
+  tv.hItem = folder;
+  tv.cChildren = hasChildren ? 1 : 0;
+  TreeView_SetItem(tree, &tv);
+}
+
+bool PictureTreeBuild::FillFolder(HWND tree, HTREEITEM folder, FolderSlots& slots) {
+  const uint32_t data = TreeItemData(tree, folder);
+  const uint32_t slot = SlotOf(data);
+  if (NumberOf(data) != 0 || slot == 0 || slots.Filled(slot)) return false;
+  const int32_t entry = slots.Entry(slot);
+  const TPicList& catalogue = TheCatalogue();
+  if (entry == 0 || entry >= catalogue.Count()) return false;
+  slots.MarkFilled(slot);
+  // One repaint for all of them.
+  SendMessageA(tree, WM_SETREDRAW, FALSE, 0);
+  InsertPictures(tree, folder, slot, *catalogue.Item(entry)->Pictures, nullptr);
+  SendMessageA(tree, WM_SETREDRAW, TRUE, 0);
+  SetHasChildren(tree, folder, TreeView_GetChild(tree, folder) != nullptr);
+  InvalidateRect(tree, nullptr, TRUE);
+  return true;
+}
+
 void PictureTreeBuild::InsertPictures(HWND tree, HTREEITEM folder, uint32_t slot, const TPathList& pictures,
                                       const std::atomic<bool>* stop) {
   const size_t count = std::min(pictures.size(), kMaxPictureNodes);
@@ -89,6 +126,8 @@ DWORD WINAPI PictureTreeBuild::WorkerMain(void* self) {
 }
 
 void PictureTreeBuild::Build() {
+  // The tree paints once, when it is complete.
+  SendMessageA(tree_, WM_SETREDRAW, FALSE, 0);
   TreeView_DeleteAllItems(tree_);
   slots_.Reset();
   // Read only: the catalogue's own bookkeeping is not touched from this thread.
@@ -97,14 +136,15 @@ void PictureTreeBuild::Build() {
     const TFolderItem* entry = catalogue.Item(i);
     const uint32_t slot = slots_.Add(i);
     if (slot == 0) break;
-    HTREEITEM folder = InsertNode(tree_, TVI_ROOT, entry->Path, PictureNodeData(slot, 0));
-    InsertPictures(tree_, folder, slot, *entry->Pictures, &stop_);
+    InsertFolderNode(tree_, entry->Path, slot, !entry->Pictures->empty());
   }
   if (catalogue.Count() > 0) {
     const TPathList& singles = *catalogue.Item(0)->Pictures;
     for (size_t n = 0; n < singles.size() && !stop_; ++n)
       InsertNode(tree_, TVI_ROOT, FileNameOf(singles[n]), PictureNodeData(0, static_cast<uint32_t>(n + 1)));
   }
+  SendMessageA(tree_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(tree_, nullptr, TRUE);
   if (threaded_) PostMessageA(dialog_, kTreeBuiltMessage, 0, 0);
   Framework::Get().SetTreeBusyCursor(nullptr);
   stop_ = false;

@@ -268,8 +268,12 @@ LRESULT SettingsDialog::OnNotify(const NMHDR& header) {
     tabs_->Refresh();
   }
   if (header.idFrom == kIdEffectsTree && header.code == static_cast<UINT>(TVN_SELCHANGEDA)) EffectSelectionChanged();
-  if (header.idFrom == kIdPictureTree && header.code == static_cast<UINT>(TVN_SELCHANGEDA))
+  if (header.idFrom == kIdPictureTree && header.code == static_cast<UINT>(TVN_SELCHANGEDA) && !quietSelection_)
     ShowProperties(TreeView_GetSelection(c_.pictureTree));
+  if (header.idFrom == kIdPictureTree && header.code == static_cast<UINT>(TVN_ITEMEXPANDINGA)) {
+    const auto& notice = reinterpret_cast<const NMTREEVIEWA&>(header);
+    if ((notice.action & TVE_EXPAND) && !OpenFolderNode(notice.itemNew.hItem)) return TRUE;  // refused
+  }
   return 0;
 }
 

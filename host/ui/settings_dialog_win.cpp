@@ -148,6 +148,9 @@ LRESULT SettingsDialog::HandleMessage(HWND window, UINT message, WPARAM wParam, 
     case kTreeBuiltMessage:
       OnTreeBuilt();
       return 0;
+    case kPictureFilteredMessage:
+      DropFilteredNode(static_cast<int32_t>(wParam), static_cast<int32_t>(lParam));
+      return 0;
     case WM_CLOSE:
       if (DeferIfPreviewing(window, message, wParam, lParam)) return 0;
       break;

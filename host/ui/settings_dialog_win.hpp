@@ -60,6 +60,10 @@ struct SettingsControls {
   HWND help, ok, cancel, preview;
 };
 
+// Sent by the show thread of a preview when the size filter takes a picture out: wParam
+// its catalogue entry, lParam its position there. The picture tree drops its node.
+inline constexpr UINT kPictureFilteredMessage = WM_APP + 2;
+
 // The pages in tab order.
 enum : int32_t { kPageGeneral = 0, kPagePhotos = 1, kPageEffects = 2, kPageAbout = 3 };
 
@@ -122,6 +126,14 @@ private:
   void AddFolderCommand();
   void AddPictureCommand();
   void RemoveCommand();
+  // Renumbers the picture nodes after `item` (data `data`) in its folder for its removal;
+  // returns the node to select instead (the next, else the previous).
+  HTREEITEM RenumberAfter(HTREEITEM item, uint32_t data);
+  // A preview's show took picture `position` of `entry` out (size filter): its node goes.
+  void DropFilteredNode(int32_t entry, int32_t position);
+  // A folder node is being opened: its picture nodes are made the first time (false:
+  // refused, while a preview's show may change the catalogue).
+  bool OpenFolderNode(HTREEITEM item);
   void RefreshFolderCommand();
   void FolderFlagClicked(bool includeSubdirs);
   // The Filter dialog changed the filter: every filtered picture comes back and the tree
@@ -156,6 +168,12 @@ private:
   void DeliverDeferred();
   void SetPreviewDuration(int32_t milliseconds);
   void RunSaverPreview();
+  // Before a preview: the tree's worker, which reads the picture lists the show may change,
+  // has ended (false: another preview started meanwhile).
+  bool WaitForTreeBuild();
+  // After a preview whose show filtered pictures out: the selection's properties are shown
+  // again (its node may have moved, its folder's count changed).
+  void AfterPreview();
   void DrawPreviewFrames(HWND tab, HWND preview);
   void DrawOrderSeparator(HWND tab);
   [[noreturn]] void ReleaseDialog();
@@ -185,6 +203,11 @@ private:
   std::vector<EffectEntry> pendingEffects_;
   bool restartPreview_ = false;
   bool saverPreviewRunning_ = false;
+  bool waitingForTree_ = false;
+  // A selection that the dialog itself moves shows no properties now (during a preview the
+  // show is using the decoder); they are shown again after the preview.
+  bool quietSelection_ = false;
+  bool reshowProperties_ = false;
   DeferredMessage deferred_;
 };
 

@@ -9,10 +9,12 @@
 #include "catalogue/folder_scan.hpp"
 #include "plugins/plugin_host.hpp"
 #include "saver/saver_run_win.hpp"
+#include "show/display_order.hpp"
 #include "show/show_effects.hpp"
 #include "ui/effect_tree_rules.hpp"
 #include "ui/picture_tree_build_win.hpp"
 #include "ui/settings_dialog_win.hpp"
+#include "ui/small_dialogs_win.hpp"
 
 namespace kelv::ui {
 
@@ -60,6 +62,22 @@ public:
 
 private:
   std::vector<std::string> saved_;
+};
+
+// While a preview runs, its show tells the dialog of every picture the size filter takes
+// out, before the picture leaves its list: the picture tree drops that node, so that the
+// tree's numbers keep naming the catalogue's pictures. The message waits for the dialog's
+// thread, which answers sent messages all through the run.
+class FilteredPictureHook {
+public:
+  explicit FilteredPictureHook(HWND dialog) {
+    TheDisplayOrderServices().filteredInDialog = [dialog](int32_t entry, int32_t position) {
+      SendMessageA(dialog, kPictureFilteredMessage, static_cast<WPARAM>(entry), static_cast<LPARAM>(position));
+    };
+  }
+  ~FilteredPictureHook() { TheDisplayOrderServices().filteredInDialog = nullptr; }
+  FilteredPictureHook(const FilteredPictureHook&) = delete;
+  FilteredPictureHook& operator=(const FilteredPictureHook&) = delete;
 };
 
 }  // namespace
@@ -134,8 +152,27 @@ void SettingsDialog::SetAllEffects(bool enabled) {
   SetAllEffectStates(EffectModuleStates(), enabled);
 }
 
+bool SettingsDialog::WaitForTreeBuild() {
+  if (!treeBuild_->Running()) return true;
+  waitingForTree_ = true;
+  treeBuild_->WaitIdle();
+  // The worker's end message is handled now, so that its arrival on the page comes before
+  // the preview and not in the middle of it.
+  PumpMessages();
+  waitingForTree_ = false;
+  return !activeRun_;
+}
+
+void SettingsDialog::AfterPreview() {
+  if (!reshowProperties_) return;
+  reshowProperties_ = false;
+  if (tabs_->CurrentPage() == kPagePhotos) ShowProperties(TreeView_GetSelection(c_.pictureTree));
+}
+
 void SettingsDialog::RunEffectPreview() {
-  if (activeRun_ || saverPreviewRunning_) return;
+  if (activeRun_ || saverPreviewRunning_ || waitingForTree_) return;
+  // The show takes filtered names out of the picture lists the tree's worker reads.
+  if (!WaitForTreeBuild() || !IsWindowVisible(c_.effectPreview)) return;
   do {
     restartPreview_ = false;
     EffectTableState& table = TheEffectTable();
@@ -152,6 +189,7 @@ void SettingsDialog::RunEffectPreview() {
       options.dialogPreview = true;
       options.effectPreview = true;
       options.settingsDialog = window_;
+      FilteredPictureHook filtered(window_);
       SaverRun run(c_.effectPreview, options);
       activeRun_ = &run;
       run.Run();
@@ -161,6 +199,7 @@ void SettingsDialog::RunEffectPreview() {
     InvalidateRect(c_.effectPreview, nullptr, TRUE);
   } while (restartPreview_ && !deferred_.message && IsWindowVisible(c_.effectPreview));
   restartPreview_ = false;
+  AfterPreview();
   DeliverDeferred();
 }
 
@@ -191,11 +230,14 @@ void SettingsDialog::SetPreviewDuration(int32_t milliseconds) {
 }
 
 void SettingsDialog::RunSaverPreview() {
-  if (activeRun_ || saverPreviewRunning_) return;
+  if (activeRun_ || saverPreviewRunning_ || waitingForTree_) return;
   saverPreviewRunning_ = true;
+  // The show takes filtered names out of the picture lists the tree's worker reads.
+  WaitForTreeBuild();
   ReadControls();
   {
     ScanResultSet emptyScan;
+    FilteredPictureHook filtered(window_);
     Framework::Get().SetBusyCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_APPSTARTING)));
     RunOptions options;
     options.dialogPreview = true;
@@ -205,6 +247,7 @@ void SettingsDialog::RunSaverPreview() {
   }
   saverPreviewRunning_ = false;
   RepaintWithChildren(window_);
+  AfterPreview();
 }
 
 LRESULT CALLBACK EffectPreviewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -217,8 +217,8 @@ void SettingsDialog::AddFolderCommand() {
 
   ClearPreview();
   const uint32_t slot = slots_->Add(index);
-  HTREEITEM node = PictureTreeBuild::InsertNode(c_.pictureTree, TVI_ROOT, entry->Path, PictureNodeData(slot, 0));
-  PictureTreeBuild::InsertPictures(c_.pictureTree, node, slot, *entry->Pictures, nullptr);
+  HTREEITEM node = PictureTreeBuild::InsertFolderNode(c_.pictureTree, entry->Path, slot, !entry->Pictures->empty());
+  PictureTreeBuild::FillFolder(c_.pictureTree, node, *slots_);
   TreeView_SelectItem(c_.pictureTree, node);
   RepaintWithChildren(GetParent(c_.pictureTree));
 }
@@ -287,21 +287,73 @@ void SettingsDialog::RemoveCommand() {
     if (catalogue.Count() == 1 && catalogue.Item(0)->Pictures->empty()) ShowProperties(nullptr);
     return;
   }
-  // A picture: the pictures after it in its folder move up by one, and the node after it
-  // (else the one before) is selected before it goes, so that exactly that node's
-  // properties show.
-  for (HTREEITEM next = TreeView_GetNextSibling(tree, item); next; next = TreeView_GetNextSibling(tree, next)) {
-    const uint32_t d = TreeItemData(tree, next);
-    if (SlotOf(d) == slot && NumberOf(d) > NumberOf(data)) SetData(tree, next, d - 1);
-  }
-  HTREEITEM following = TreeView_GetNextSibling(tree, item);
-  if (!following) following = TreeView_GetPrevSibling(tree, item);
+  // A picture: the node after it (else the one before) is selected before it goes, so
+  // that exactly that node's properties show.
+  HTREEITEM following = RenumberAfter(item, data);
   ResetPropertyLabels();
   TPathList& pictures = *catalogue.Item(entryIndex)->Pictures;
   if (NumberOf(data) <= pictures.size()) pictures.erase(NumberOf(data) - 1);
   ClearPreview();
   if (following) TreeView_SelectItem(tree, following);  // its selection change shows it
+  HTREEITEM parent = TreeView_GetParent(tree, item);
   TreeView_DeleteItem(tree, item);
+  if (parent && !TreeView_GetChild(tree, parent)) PictureTreeBuild::SetHasChildren(tree, parent, false);
+}
+
+HTREEITEM SettingsDialog::RenumberAfter(HTREEITEM item, uint32_t data) {
+  HWND tree = c_.pictureTree;
+  // The pictures after it in its folder move up by one.
+  for (HTREEITEM next = TreeView_GetNextSibling(tree, item); next; next = TreeView_GetNextSibling(tree, next)) {
+    const uint32_t d = TreeItemData(tree, next);
+    if (SlotOf(d) == SlotOf(data) && NumberOf(d) > NumberOf(data)) SetData(tree, next, d - 1);
+  }
+  HTREEITEM following = TreeView_GetNextSibling(tree, item);
+  return following ? following : TreeView_GetPrevSibling(tree, item);
+}
+
+void SettingsDialog::DropFilteredNode(int32_t entry, int32_t position) {
+  HWND tree = c_.pictureTree;
+  // A folder's count of pictures changed too: the selection's properties are shown again
+  // after the preview.
+  reshowProperties_ = true;
+  // Node numbers count from 1 and keep 16 bits.
+  if (entry < 0 || position < 0 || position >= 0xFFFF) return;
+  uint32_t slot = 0;
+  HTREEITEM node = TreeView_GetRoot(tree);
+  if (entry > 0) {
+    slot = slots_->SlotFor(entry);
+    if (slot == 0) return;
+    while (node && TreeItemData(tree, node) != PictureNodeData(slot, 0)) node = TreeView_GetNextSibling(tree, node);
+    // A folder whose picture nodes are not made yet makes them from the catalogue as it
+    // is by then.
+    if (!node) return;
+    node = TreeView_GetChild(tree, node);
+  }
+  const uint32_t data = PictureNodeData(slot, static_cast<uint32_t>(position) + 1);
+  while (node && TreeItemData(tree, node) != data) node = TreeView_GetNextSibling(tree, node);
+  if (!node) return;  // beyond the folder's node cap
+  HTREEITEM following = RenumberAfter(node, data);
+  HTREEITEM parent = TreeView_GetParent(tree, node);
+  if (TreeView_GetSelection(tree) == node) {
+    quietSelection_ = true;
+    if (following) TreeView_SelectItem(tree, following);
+    TreeView_DeleteItem(tree, node);
+    quietSelection_ = false;
+  } else {
+    TreeView_DeleteItem(tree, node);
+  }
+  if (parent && !TreeView_GetChild(tree, parent)) PictureTreeBuild::SetHasChildren(tree, parent, false);
+}
+
+bool SettingsDialog::OpenFolderNode(HTREEITEM item) {
+  const uint32_t data = TreeItemData(c_.pictureTree, item);
+  if (NumberOf(data) != 0 || SlotOf(data) == 0 || slots_->Filled(SlotOf(data))) return true;
+  // A preview's show may be taking pictures out of the lists: the nodes wait for its end.
+  if (activeRun_ || saverPreviewRunning_) return false;
+  if (PictureTreeBuild::FillFolder(c_.pictureTree, item, *slots_))
+    AppendTraceLine(TestTracePath(),
+                    "picture tree folder filled nodes=" + std::to_string(TreeView_GetCount(c_.pictureTree)));
+  return true;
 }
 
 void SettingsDialog::RefreshFolderCommand() {
@@ -323,6 +375,8 @@ void SettingsDialog::RefreshFolderCommand() {
   entry->Pictures->assign(scanner.ScanResult);
   TreeView_Expand(tree, item, TVE_COLLAPSE | TVE_COLLAPSERESET);
   PictureTreeBuild::InsertPictures(tree, item, slot, *entry->Pictures, nullptr);
+  slots_->MarkFilled(slot);
+  PictureTreeBuild::SetHasChildren(tree, item, !entry->Pictures->empty());
   TreeView_Expand(tree, item, TVE_COLLAPSE);
   TreeView_SelectItem(tree, item);
   ShowProperties(item);

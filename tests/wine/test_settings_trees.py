@@ -221,13 +221,86 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         built = [i for i, l in enumerate(lines) if l.startswith("picture tree built")]
         shown = lines.index(f"controls dialog={MAIN} end")
         self.assertLess(shown, built[0], "the window waited for the tree")
-        self.assertEqual(lines[built[0]], "picture tree built nodes=10001")  # the folder and 10000
+        # The folder; its picture nodes are made when it is first opened.
+        self.assertEqual(lines[built[0]], "picture tree built nodes=1")
         before = self.blocks()
         self.show_page(1)  # arriving selects the folder, which shows its properties
         self.assertEqual(self.properties(before)["Width"], "12000 pictures")
+        self.click("Tree Images")
+        self.keys("Right")
+        self.assertEqual(self.wait_trace_line("picture tree folder filled"),
+                         "picture tree folder filled nodes=10001")  # the folder and 10000
+        time.sleep(0.5)
+        self.bench.screenshot("dialog-big-folder-opened.png")
         self.click(id=17)
         self.bench.finish(self.proc, 30)
         self.assertEqual(self.cache_files(), [], "Cancel wrote the catalogue")
+
+    def test_a_preview_that_filters_takes_the_nodes_out_of_the_tree(self):
+        # The size filter (100 x 100) takes p2 and p5 out when a preview tries them.
+        folder = self.bench.prefix / "drive_c" / "kelvora-filtered"
+        folder.mkdir(exist_ok=True)
+        for f in folder.glob("*"):
+            f.unlink()
+        sizes = [("p1", 200, 150), ("p2", 50, 40), ("p3", 201, 150), ("p4", 202, 150), ("p5", 51, 40),
+                 ("p6", 203, 150)]
+        for n, (name, width, height) in enumerate(sizes):
+            write_bmp(folder / f"{name}.bmp", width, height, COLOURS[n % len(COLOURS)])
+        path = self.bench.windows_path(folder)
+        self.open(f'[{PRODUCT_KEY}]\n"filterres"="1"\n"Convert"="300"\n'
+                  f'[{PRODUCT_KEY}\\Folders]\n"1"={reg_text(path)}\n')
+        self.show_page(1)
+        self.click("Tree Images")
+        self.keys("Home", "Right")  # the folder opens with its six pictures
+        self.assertEqual(self.wait_trace_line("picture tree folder filled"), "picture tree folder filled nodes=7")
+
+        self.show_page(2)  # the effect preview goes through the pictures in order
+        end = time.monotonic() + 60
+        while len(self.effect_lines()) < 6:
+            self.assertLess(time.monotonic(), end, "the effect preview ran no transitions")
+            time.sleep(0.2)
+        self.show_page(1)  # stops the preview first
+        # The tree lists p1, p3, p4, p6 now: the last node is p6, and Remove takes out p6.
+        self.click("Tree Images")
+        before = self.blocks()
+        self.keys("End")
+        self.assertEqual(self.properties(before)["Width"], "Width : 203")
+        self.bench.screenshot("dialog-tree-after-filtering.png")
+        self.click("Remove")
+        self.ok()
+        entries = read_cache(self.cache_files()[0].read_bytes())
+        self.assertEqual(entries[1], (path, [f"{path}\\p{n}.bmp" for n in (1, 3, 4)],
+                                      [f"{path}\\p{n}.bmp" for n in (2, 5)]))
+
+    def test_a_preview_waits_for_the_tree_worker(self):
+        # 10000 single pictures (one file named again and again): the worker inserts a root
+        # node for each, one message to the dialog's thread at a time, for some seconds.
+        tiny = self.bench.windows_path(self.pictures / "picture1.bmp")
+        users = [u for u in (self.bench.prefix / "drive_c" / "users").iterdir() if (u / "AppData").exists()]
+        write_cache(users[0] / "AppData" / "Roaming" / "Kelvora" / "piclist.dat", [], [tiny] * 10000)
+        self.open()
+        self.show_page(2)  # arriving starts the effect preview, once the tree is built
+        end = time.monotonic() + 240
+        while not self.effect_lines():
+            self.assertLess(time.monotonic(), end, "the effect preview ran no transitions")
+            time.sleep(0.2)
+        lines = self.trace.read_text(errors="replace").splitlines()
+        built = [i for i, l in enumerate(lines) if l.startswith("picture tree built")]
+        first_effect = next(i for i, l in enumerate(lines) if l.startswith("effect="))
+        self.assertTrue(built and built[0] < first_effect, "the preview ran while the tree was being built")
+        self.assertEqual(lines[built[0]], "picture tree built nodes=10000")
+        self.click(id=17)
+        self.bench.finish(self.proc, 30)
+
+    def wait_trace_line(self, prefix: str, timeout: float = 30) -> str:
+        """The first trace line starting with `prefix`."""
+        end = time.monotonic() + timeout
+        while True:
+            lines = [l for l in self.trace.read_text(errors="replace").splitlines() if l.startswith(prefix)]
+            if lines:
+                return lines[0]
+            self.assertLess(time.monotonic(), end, f"no trace line {prefix!r}")
+            time.sleep(0.1)
 
     # ---- the effects tree and the previews ------------------------------------------------
     def effect_lines(self):
@@ -303,6 +376,44 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         code, _ = self.bench.finish(self.proc, 30)
         self.assertEqual(code, 0)
         self.assertEqual(self.exported()["Delay"], "7000")  # the preview saved nothing
+
+
+def cache_record(path: str, flags: int, pictures, filtered=()) -> bytes:
+    """One entry record of a cache file of the current version."""
+    block = b"".join(p.encode("latin-1") + b"\0" for p in pictures)
+    fblock = b"".join(p.encode("latin-1") + b"\0" for p in filtered)
+    head = path.encode("latin-1") + b"\0" + bytes([flags]) + struct.pack(
+        "<IIII", len(pictures), len(block) + len(fblock), len(filtered), len(fblock))
+    return struct.pack("<H", len(head)) + head + block + fblock
+
+
+def write_cache(file: Path, folders, singles=()):
+    """A cache file of folders [(path, [pictures])] (flags: include subfolders) and singles."""
+    data = b"PR" + struct.pack("<I", 0x02030000) + cache_record("Root", 2, list(singles))
+    for path, pictures in folders:
+        data += cache_record(path, 2, pictures)
+    file.parent.mkdir(parents=True, exist_ok=True)
+    file.write_bytes(data)
+
+
+def read_cache(data: bytes):
+    """The entries of a cache file of the current version: (path, pictures, filtered)."""
+    assert data[:2] == b"PR", data[:6]
+    entries, at = [], 6
+    while at + 2 <= len(data):
+        (length,) = struct.unpack_from("<H", data, at)
+        if length == 0:
+            break
+        head = data[at + 2:at + 2 + length]
+        name_end = head.index(b"\0")
+        count, total, fcount, fbytes = struct.unpack_from("<IIII", head, name_end + 2)
+        at += 2 + length
+        names = data[at:at + total].split(b"\0")
+        pictures = [n.decode("latin-1") for n in names[:count]]
+        filtered = [n.decode("latin-1") for n in names[count:count + fcount]]
+        entries.append((head[:name_end].decode("latin-1"), pictures, filtered))
+        at += total
+    return entries
 
 
 def subprocess_pixel(png: Path, x: int, y: int):

@@ -223,6 +223,17 @@ TEST(PictureTree, FileFilterAndFolderSlots) {
   EXPECT_EQ(slots->Entry(2), 0);
   EXPECT_EQ(slots->Entry(3), 2);
   EXPECT_EQ(slots->Entry(9), 0);
+  EXPECT_EQ(slots->SlotFor(2), 3u);
+  EXPECT_EQ(slots->SlotFor(3), 0u);
+  EXPECT_EQ(slots->SlotFor(0), 0u);
+  // Which folders have their picture nodes: a slot given out again after a new build has none.
+  slots->MarkFilled(1);
+  EXPECT_TRUE(slots->Filled(1));
+  EXPECT_FALSE(slots->Filled(3));
+  slots->Reset();
+  EXPECT_EQ(slots->Add(5), 1u);
+  EXPECT_FALSE(slots->Filled(1));
+  EXPECT_EQ(slots->SlotFor(2), 0u);
   EXPECT_EQ(PictureNodeData(3, 5), 0x30005u);
   EXPECT_EQ(SlotOf(0x30005u), 3u);
   EXPECT_EQ(NumberOf(0x30005u), 5u);
