@@ -218,7 +218,8 @@ CaptionKind KindOf(HWND control) {
 class ThemedCaption {
 public:
   ThemedCaption(HWND control, CaptionKind kind, HDC dc) {
-    if (!Framework::Get().ThemesActive() || kind == CaptionKind::Push || dc == nullptr) return;
+    const bool drawnByTheme = kind == CaptionKind::CheckOrRadio || kind == CaptionKind::Group;
+    if (!Framework::Get().ThemesActive() || !drawnByTheme || dc == nullptr) return;
     HMODULE uxtheme = GetModuleHandleA("uxtheme.dll");
     if (!uxtheme) return;
     // The control's own theme: one opened here for the window would become the window's
@@ -394,6 +395,9 @@ void FitCaption(HWND control) {
   HWND parent = GetParent(control);
   if (!control || !parent) return;
   Framework& ui = Framework::Get();
+  // At 96 dpi the layout stays exactly as given: its boxes are made for the dialog font
+  // there.
+  if (ui.Dpi() == 96) return;
   auto& widened = ui.WidenedControls();
   std::erase_if(widened, [](const Framework::Widened& w) { return !IsWindow(w.window); });
   const int32_t gap = ui.ScaleToScreen(kCaptionGap);
@@ -435,12 +439,15 @@ void FitCaption(HWND control) {
   // the dialog font.
   const int32_t width = right - mine.left;
   if (needed <= width) return;
-  if (MeasureButtonCaption(control, kind).themeFont) return;  // the theme's font draws it, not the control's
-  LOGFONTA lf{};
+  if (kind == CaptionKind::CheckOrRadio && MeasureButtonCaption(control, kind).themeFont)
+    return;  // the theme's font draws it, not the control's
+  LOGFONTA lf{}, dialog{};
   const auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
   if (!GetObjectA(font, sizeof lf, &lf) || lf.lfHeight == 0) return;
+  if (!GetObjectA(ui.DialogFont(), sizeof dialog, &dialog)) dialog = lf;
   const int32_t height = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
-  for (int32_t smaller = height - 1; smaller * 4 >= height * 3; --smaller) {
+  const int32_t full = dialog.lfHeight < 0 ? -dialog.lfHeight : dialog.lfHeight;
+  for (int32_t smaller = height - 1; smaller * 4 >= full * 3; --smaller) {
     lf.lfHeight = lf.lfHeight < 0 ? -smaller : smaller;
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(ui.FontLike(lf)), TRUE);
     const int32_t fitted = CaptionWidthNeeded(control);

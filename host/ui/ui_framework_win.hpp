@@ -156,7 +156,7 @@ int32_t CaptionWidthNeeded(HWND control);
 // the windows beside it allow (see CaptionRightLimit), and narrows a control widened
 // earlier that this one now stands beside. The factories call it for every control they
 // make and combo boxes when they get items, so controls fit whatever their order of
-// creation. At 96 dpi the captions fit their boxes and nothing moves.
+// creation. At 96 dpi nothing changes: the layout is made for the dialog font there.
 void FitCaption(HWND control);
 // Fits every widened control of a dialog again among the windows beside it now, which
 // takes in windows made without the factories (the hyperlinks); dialogs call it once
