@@ -44,6 +44,7 @@ HWND MakeControl(HWND parent, int32_t id, const char* caption, const ControlClas
         SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(cls.procedure)));
     ui.PreviousProc(cls.kind) = previous;
   }
+  FitCaption(control);
   return control;
 }
 
@@ -393,7 +394,14 @@ LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 LRESULT CALLBACK ComboProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return GuardedMessage([&] { return CallPrevious(ControlKind::Combo, window, message, wParam, lParam); });
+  return GuardedMessage([&] {
+    const LRESULT result = CallPrevious(ControlKind::Combo, window, message, wParam, lParam);
+    // The widest item is the caption a combo box must show whole.
+    if (message == CB_ADDSTRING || message == CB_INSERTSTRING || message == CB_DELETESTRING ||
+        message == CB_RESETCONTENT)
+      FitCaption(window);
+    return result;
+  });
 }
 
 LRESULT CALLBACK TreeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -27,12 +27,32 @@ BOOL CALLBACK TraceOne(HWND window, LPARAM context) {
   std::string text = GetControlText(window);
   for (char& c : text)
     if (c == '\r' || c == '\n') c = ' ';
+  // The caption as the control shows it: its size in the control's font and the width the
+  // control needs to show it whole (0: the control shows no caption of its own).
+  const SIZE extent = CaptionExtent(window);
+  const std::string caption = " extent=" + std::to_string(extent.cx) + "," + std::to_string(extent.cy) +
+                              " need=" + std::to_string(CaptionWidthNeeded(window)) +
+                              " window=" + std::to_string(reinterpret_cast<uintptr_t>(window)) +
+                              " parent=" + std::to_string(reinterpret_cast<uintptr_t>(GetParent(window)));
   AppendTraceLine(*trace.path, "control dialog=" + trace.dialogClass + " id=" + std::to_string(GetDlgCtrlID(window)) +
                                    " class=" + ClassName(window) + " rect=" + std::to_string(r.left) + "," +
                                    std::to_string(r.top) + "," + std::to_string(r.right) + "," +
                                    std::to_string(r.bottom) + " visible=" + (IsWindowVisible(window) ? "1" : "0") +
-                                   " enabled=" + (IsWindowEnabled(window) ? "1" : "0") + " text=" + text);
+                                   " enabled=" + (IsWindowEnabled(window) ? "1" : "0") + caption + " text=" + text);
   return TRUE;
+}
+
+// The window's dpi awareness as the system keeps it (0 unaware, 1 system, 2 per monitor),
+// -1 where the system has no such notion.
+int DpiAwarenessOf(HWND window) {
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  using GetContext = HANDLE(WINAPI*)(HWND);
+  using GetAwareness = int(WINAPI*)(HANDLE);
+  const auto context = reinterpret_cast<GetContext>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+  const auto awareness = reinterpret_cast<GetAwareness>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  return context && awareness ? awareness(context(window)) : -1;
 }
 
 }  // namespace
@@ -42,6 +62,8 @@ void TraceControls(HWND dialog) {
   if (path.empty()) return;
   TraceContext context{&path, ClassName(dialog)};
   EnumChildWindows(dialog, TraceOne, reinterpret_cast<LPARAM>(&context));
+  AppendTraceLine(path, "dialog=" + context.dialogClass + " dpi=" + std::to_string(Framework::Get().Dpi()) +
+                            " awareness=" + std::to_string(DpiAwarenessOf(dialog)));
   AppendTraceLine(path, "controls dialog=" + context.dialogClass + " end");
 }
 

@@ -28,4 +28,17 @@ int32_t ScaleTo96At(int32_t value, int32_t dpi) {
   return DivideRoundingToEven(int64_t{value} * 96, dpi);
 }
 
+int32_t CaptionRightLimit(const PixelRect& box, std::span<const PixelRect> others, int32_t parentRight,
+                          int32_t gap) {
+  int32_t limit = parentRight;
+  for (const PixelRect& other : others) {
+    const bool sharesRows = other.top < box.bottom && box.top < other.bottom;
+    // Beside: starting right of the box's middle. Boxes laid edge to edge at 96 dpi may
+    // overlap by a pixel once scaled (each edge is rounded on its own).
+    if (!sharesRows || 2 * other.left <= box.left + box.right) continue;
+    if (other.left - gap < limit) limit = other.left - gap;
+  }
+  return limit > box.right ? limit : box.right;
+}
+
 }  // namespace kelv::ui

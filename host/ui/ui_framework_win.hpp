@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/owners_win.hpp"
 #include "ui/control_registry.hpp"
@@ -77,6 +79,16 @@ public:
   // Frees the pens and the image list (the dialog's end).
   void ReleaseDrawingObjects();
 
+  // Controls FitCaption widened, with the right edge their box was made with.
+  struct Widened {
+    HWND window;
+    int32_t designRight;  // in the parent's pixels
+  };
+  std::vector<Widened>& WidenedControls() { return widened_; }
+  // A font made from the record, made once and kept until the drawing objects go (the
+  // smaller fonts of captions that do not fit otherwise).
+  HFONT FontLike(const LOGFONTA& font);
+
 private:
   Framework();
 
@@ -103,6 +115,8 @@ private:
   std::array<HWND, 2> repaintTrackbars_{};
   HWND toolTip_ = nullptr;
   int32_t previewCounter_ = 0;
+  std::vector<Widened> widened_;
+  std::vector<std::pair<LOGFONTA, win::UniqueFont>> fittedFonts_;
 };
 
 inline int32_t ScaleToScreen(int32_t value) { return Framework::Get().ScaleToScreen(value); }
@@ -129,6 +143,25 @@ void RepaintWithChildren(HWND window);
 // order of siblings, and the tab control paints its whole display area on some systems:
 // repainting all of it would cover the current page.
 void InvalidateTabRow(HWND tab);
+
+// The size of a control's caption in the control's own font, on one line ("&" marks the
+// next letter as the control shows it, except in labels that show it as it is). A combo
+// box's caption is the widest of its items.
+SIZE CaptionExtent(HWND control);
+// The width in pixels a control needs to show its caption whole (the control's own answer
+// where it gives one: a check box counts its box and the space before the text); 0 for
+// controls that show no caption of their own (edits, trees, tabs, trackbars, previews).
+int32_t CaptionWidthNeeded(HWND control);
+// Widens a control whose caption would be cut, to the right only, as far as its parent and
+// the windows beside it allow (see CaptionRightLimit), and narrows a control widened
+// earlier that this one now stands beside. The factories call it for every control they
+// make and combo boxes when they get items, so controls fit whatever their order of
+// creation. At 96 dpi nothing changes: the layout is made for the dialog font there.
+void FitCaption(HWND control);
+// Fits every widened control of a dialog again among the windows beside it now, which
+// takes in windows made without the factories (the hyperlinks); dialogs call it once
+// their controls are built.
+void RefitCaptions(HWND root);
 
 // The window's text (up to 1000 characters).
 std::string GetControlText(HWND window);

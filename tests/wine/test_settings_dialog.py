@@ -24,6 +24,7 @@ FILTER = "Kelvora_filter"
 # The run statistics write these on every start and end; nothing else may change.
 STATS = {"ver", "win", "uwer", "uer", "er", "count", "prever"}
 DESKTOP_KEY = r"HKEY_CURRENT_USER\Control Panel\Desktop"
+THEME_KEY = r"HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager"
 
 # Every value the save writes, in the form it writes them.
 BASE_TEXT = {
@@ -39,7 +40,8 @@ BASE_BINARY = {
 }
 
 LINE = re.compile(r"control dialog=(.*?) id=(-?\d+) class=(.*?) rect=(-?\d+),(-?\d+),(-?\d+),(-?\d+) "
-                  r"visible=(\d) enabled=(\d) text=(.*)$")
+                  r"visible=(\d) enabled=(\d)(?: extent=(\d+),(\d+) need=(\d+) window=(\d+) parent=(\d+))? text=(.*)$")
+DIALOG_LINE = re.compile(r"dialog=(.*?) dpi=(\d+) awareness=(-?\d+)$")
 
 
 class Control(NamedTuple):
@@ -53,6 +55,19 @@ class Control(NamedTuple):
     visible: bool
     enabled: bool
     text: str
+    extent: tuple = (0, 0)  # the caption's size in the control's font
+    need: int = 0  # the width the control needs to show its caption whole; 0: no caption
+    window: int = 0
+    parent: int = 0
+
+    @property
+    def width(self):
+        return self.right - self.left
+
+    def overlaps(self, other) -> bool:
+        """More than the pixel by which boxes laid edge to edge may overlap once scaled."""
+        return (self.left < other.right - 1 and other.left < self.right - 1 and self.top < other.bottom - 1
+                and other.top < self.bottom - 1)
 
     @property
     def centre(self):
@@ -190,7 +205,8 @@ class DialogDriver:
                 m = LINE.match(line)
                 if m and m[1] == dialog:
                     current.append(Control(m[1], int(m[2]), m[3], *map(int, m.groups()[3:7]), m[8] == "1",
-                                           m[9] == "1", m[10]))
+                                           m[9] == "1", m[15], (int(m[10] or 0), int(m[11] or 0)),
+                                           int(m[12] or 0), int(m[13] or 0), int(m[14] or 0)))
                 elif line == f"controls dialog={dialog} end":
                     blocks.append(current)
                     current = []
@@ -283,6 +299,13 @@ class DialogDriver:
         """The controls of the first trace block of the dialog after the first `after`."""
         return self.wait_controls(dialog, after + 1, timeout)
 
+    def dialog_line(self, dialog: str = MAIN):
+        """The dpi the dialog was laid out at and the dpi awareness of its window."""
+        text = self.trace.read_text(errors="replace") if self.trace.exists() else ""
+        found = [m for m in map(DIALOG_LINE.match, text.splitlines()) if m and m[1] == dialog]
+        self.assertTrue(found, f"no dpi line for {dialog}")
+        return int(found[-1][2]), int(found[-1][3])
+
     def blocks(self, dialog: str = MAIN) -> int:
         text = self.trace.read_text(errors="replace") if self.trace.exists() else ""
         return text.count(f"controls dialog={dialog} end")
@@ -304,7 +327,13 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
                     origins[parent] = (group.left, group.top)
                 ox, oy = origins[parent]
                 self.assertEqual((c.left - ox, c.top - oy), (scale(x, dpi), scale(y, dpi)))
-                self.assertEqual(c.right - c.left, scale(w, dpi))
+                # A box keeps its width (at 96 dpi always), or grows to the right where its
+                # caption needs more.
+                if dpi == 96:
+                    self.assertEqual(c.width, scale(w, dpi))
+                self.assertGreaterEqual(c.width, scale(w, dpi))
+                if c.width > scale(w, dpi):
+                    self.assertGreater(c.need, scale(w, dpi))
                 if h is not None:
                     self.assertEqual(c.bottom - c.top, scale(h, dpi))
         preview = self.control("Image1 PR", 9)
@@ -312,9 +341,35 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.assertEqual((preview.right - preview.left, preview.bottom - preview.top),
                          (scale(320, dpi) - 1, scale(240, dpi) - 1))
 
+    def check_captions(self):
+        """Every caption of every page lies whole inside its box, as the program measures it
+        in the control's own font."""
+        captioned = [c for c in self.controls if c.need]
+        self.assertGreater(len(captioned), 40)
+        for c in captioned:
+            with self.subTest(caption=c.text, id=c.id):
+                self.assertGreater(c.extent[0], 0)
+                self.assertLessEqual(c.need, c.width)
+
+    def overlapping(self) -> set:
+        """The pairs of controls of one page that overlap (a group box and what it holds
+        among them)."""
+        windows = {c.window: c for c in self.controls}
+
+        def page(c):
+            while c.parent in windows and c.cls != "Bramblecor TPage":
+                c = windows[c.parent]
+            return c.window
+
+        key = lambda c: (c.cls, c.id, c.text)
+        return {(key(a), key(b)) for i, a in enumerate(self.controls) for b in self.controls[i + 1:]
+                if page(a) == page(b) and a.overlaps(b)}
+
     def test_pages_at_96_dpi_and_120_dpi(self):
         self.open()
         self.check_layout(96)
+        self.assertEqual(self.dialog_line(), (96, 1))
+        at_96 = self.overlapping()
         # The caption controls follow Show file name (F), which starts unchecked.
         for id in (61, 74, 62, 91, 55, 57, 59, 58, 73):
             self.assertFalse(self.control(id=id).enabled, id)
@@ -330,21 +385,44 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         code, _ = self.bench.finish(self.proc, 30)
         self.assertEqual(code, 0)
 
-        self.bench.run("reg", ["add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "120", "/f"])
+        # Wine's own visual style draws check-box captions at a scaled dpi in a font other
+        # than the one the control reports, which nothing measures: the scaled runs draw
+        # without it, so that the screenshots show what the program measured.
+        _, theme = self.bench.run("reg", ["query", THEME_KEY, "/v", "ThemeActive"])
+        theme_was = re.search(r"ThemeActive\s+REG_SZ\s+(\S+)", theme)
+        self.bench.run("reg", ["add", THEME_KEY, "/v", "ThemeActive", "/t", "REG_SZ", "/d", "0", "/f"])
         try:
-            self.open()
-            self.check_layout(120)
-            add = self.control("Add folder", 4)
-            self.assertEqual((add.right - add.left, add.bottom - add.top), (112, 25))
-            self.bench.wait_painted(self.bench.window_geometry(self.window), "settings-general-120dpi.png", colours=20)
-            self.keys("alt+F4")
-            code, _ = self.bench.finish(self.proc, 30)
-            self.assertEqual(code, 0)
+            for dpi in (120, 144, 192):
+                with self.subTest(dpi=dpi):
+                    self.bench.run("reg", ["add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi),
+                                           "/f"])
+                    self.open()
+                    self.check_layout(dpi)
+                    # Every caption whole, no box over one it did not overlap at 96 dpi, and
+                    # the window declares the one dpi it is laid out at (the system stretches
+                    # it on a monitor of another scale).
+                    self.check_captions()
+                    self.assertEqual(self.overlapping(), at_96)
+                    self.assertEqual(self.dialog_line(), (dpi, 1))
+                    if dpi == 120:
+                        add = self.control("Add folder", 4)
+                        self.assertEqual((add.right - add.left, add.bottom - add.top), (112, 25))
+                    if dpi < 192:  # the 192-dpi window is larger than the test screen
+                        self.bench.wait_painted(self.bench.window_geometry(self.window),
+                                                f"settings-general-{dpi}dpi.png", colours=20)
+                    self.focus()
+                    self.keys("alt+F4")
+                    code, _ = self.bench.finish(self.proc, 30)
+                    self.assertEqual(code, 0)
         finally:
             # Wine keeps a copy of the dpi under its font key and falls back to it when
             # the desktop's value is gone: both go, or later runs stay at 120 dpi.
             self.bench.run("reg", ["delete", DESKTOP_KEY, "/v", "LogPixels", "/f"])
             self.bench.run("reg", ["delete", r"HKEY_CURRENT_USER\Software\Wine\Fonts", "/v", "LogPixels", "/f"])
+            if theme_was:
+                self.bench.run("reg", ["add", THEME_KEY, "/v", "ThemeActive", "/t", "REG_SZ", "/d", theme_was[1], "/f"])
+            else:
+                self.bench.run("reg", ["delete", THEME_KEY, "/v", "ThemeActive", "/f"])
 
     # ---- what OK, Cancel and the close box write ----------------------------------------
     def test_ok_writes_exactly_what_the_controls_chose(self):

@@ -41,6 +41,28 @@ TEST(DialogLayout, ScalesToTheNearestPixelWithTiesToEven) {
   EXPECT_EQ(ScaleTo96At(5, 0), 5);
 }
 
+TEST(DialogLayout, AWidenedCaptionStopsBeforeTheWindowBesideItAndTheFrame) {
+  const PixelRect box{30, 33, 218, 57};  // "Enlarge to screen size" at 144 dpi, in its group
+  struct Case {
+    const char* what;
+    std::vector<PixelRect> others;
+    int32_t parentRight, limit;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"alone: the frame", {}, 385, 385},
+           {"the check box beside it", {{240, 33, 368, 57}}, 385, 234},
+           {"the nearest of two beside it", {{300, 33, 368, 57}, {240, 40, 290, 60}}, 385, 234},
+           {"a combo box below and one above", {{30, 70, 210, 101}, {30, 0, 400, 33}}, 385, 385},
+           {"a window left of it", {{0, 33, 29, 57}}, 385, 385},
+           {"a window over it takes turns with it", {{100, 30, 300, 60}}, 385, 385},
+           {"touching its right edge", {{218, 33, 260, 57}}, 385, 218},
+           {"a pixel into it, as edges laid together round", {{217, 33, 260, 57}}, 385, 218},
+           {"a frame left of its own right edge", {}, 200, 218},
+       }) {
+    EXPECT_EQ(CaptionRightLimit(box, c.others, c.parentRight, 6), c.limit) << c.what;
+  }
+}
+
 TEST(NumberEdits, TypingLeavingAndTheTrackBar) {
   // Typing: "1a2" leaves "12" with the caret after the 2.
   const std::optional<StrippedText> typed = StripNonDigits("1a2", 3);
