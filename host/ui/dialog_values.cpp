@@ -54,6 +54,7 @@ DialogValues ValuesFromSettings(const Settings& s) {
   v.includeFolder = s.IncludeFolder;
   v.includeExtension = s.IncludeExtension;
   v.transparent = s.Textbg;
+  v.everyMonitor = s.Monitors;
   v.qualityItem = s.Resize <= 2 ? s.Resize : -1;
   v.screensItem = ScreensItemFor(s.Screens);
   v.order = OrderChoiceFor(s.Order);
@@ -84,6 +85,7 @@ void ReadValuesInto(const DialogValues& v, Settings& s) {
   s.IncludeFolder = v.includeFolder;
   s.IncludeExtension = v.includeExtension;
   s.Textbg = v.transparent;
+  s.Monitors = v.everyMonitor;
   switch (v.textPos) {
     case TextPosChoice::Top: s.TextPos = TextPosTop; break;
     case TextPosChoice::Center: s.TextPos = TextPosCenter; break;

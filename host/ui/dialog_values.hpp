@@ -31,6 +31,7 @@ struct DialogValues {
   bool includeFolder = false;
   bool includeExtension = false;
   bool transparent = false;
+  bool everyMonitor = false;  // "Monitors": pictures on every monitor
   int32_t qualityItem = -1;  // combo selections; -1 selects nothing
   int32_t screensItem = -1;
   OrderChoice order = OrderChoice::None;

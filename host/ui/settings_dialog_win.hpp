@@ -41,7 +41,7 @@ enum : int32_t {
   kIdSelectNone = 52, kIdScreens = 53, kIdPictureTree = 54, kIdFont = 55, kIdShowFileName = 56, kIdTop = 57,
   kIdBottom = 58, kIdCenter = 59, kIdIncludePath = 61, kIdIncludeExtension = 62, kIdAddPicture = 63,
   kIdTextGroup = 64, kIdRefreshFolder = 65, kIdFillScreen = 66, kIdQuality = 70, kIdTransparent = 73,
-  kIdIncludeFolder = 74, kIdFilter = 81,
+  kIdIncludeFolder = 74, kIdFilter = 81, kIdEveryMonitor = 91,
 };
 
 // The handles of the controls the dialog reads, fills or enables.
@@ -49,7 +49,7 @@ struct SettingsControls {
   HWND delayEdit, delayTrack, durationEdit, durationTrack;
   HWND enlarge, quality, fillScreen, screens;
   HWND sequential, reverse, random, startFromPrevious, startFromRandom;
-  HWND arrowKeys, spacebar, wallpaper, mouseMove;
+  HWND arrowKeys, spacebar, wallpaper, mouseMove, everyMonitor;
   HWND showFileName, transparent, font, includePath, includeFolder, includeExtension;
   HWND top, center, bottom;
   HWND pictureTree, autoRotate, picturePreview, refreshFolder, includeSubdirs, autoRefresh;

@@ -93,6 +93,9 @@ void SettingsDialog::BuildGeneralPage() {
   c_.top = CreateRadioButton(position, kIdTop, "Top", {27, 17, 70, 16});
   c_.center = CreateRadioButton(position, kIdCenter, "Center", {27, 35, 70, 16});
   c_.bottom = CreateRadioButton(position, kIdBottom, "Bottom", {27, 53, 70, 16});
+
+  // Below the Text box, level with the last row of the Events box.
+  c_.everyMonitor = add(CreateCheckBox(page, kIdEveryMonitor, "Pictures on every monitor", {306, 323, 180, 16}));
 }
 
 void SettingsDialog::BuildPhotosPage() {
@@ -175,6 +178,7 @@ void SettingsDialog::AddToolTips() {
       {kIdSequential, "1-2-3-..."},
       {kIdReverse, "...-3-2-1"},
       {kIdStartFromPrevious, "Start where you left off last time"},
+      {kIdEveryMonitor, "Show pictures on every monitor, not only on the main one"},
   };
   for (const auto& [id, text] : tips) AddToolTip(ControlById(id), text);
   AddToolTip(c_.picturePreview, "Preview of pictures");

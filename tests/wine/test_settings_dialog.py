@@ -104,6 +104,7 @@ LAYOUT = [
     ("Top", 57, "Position", 27, 17, 70, 16),
     ("Center", 59, "Position", 27, 35, 70, 16),
     ("Bottom", 58, "Position", 27, 53, 70, 16),
+    ("Pictures on every monitor", 91, "page", 306, 323, 180, 16),
     # Photos
     ("", 0, "page", 6, 4, 210, 359),
     ("Tree Images", 54, "", 10, 16, 190, 240),
@@ -358,6 +359,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.click("Top")
         self.click("Enlarge to screen size")
         self.click("Set wallpaper on exit")
+        self.click("Pictures on every monitor")
         self.click("Spacebar pauses the screensaver")
         self.choose_item(70, 2)  # Best resize quality
         self.choose_item(53, 4)  # 16 images per screen
@@ -370,7 +372,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.ok()
         self.assertEqual(self.exported(), self.expected(
             Delay="123000", Convert="1000", Order="12", TextFileName="3", TextPos="1", Enlarge="1",
-            Wallpaper="1", StopKey="0", Resize="2", Screens="16", ignoreexif="1", crop="1"))
+            Wallpaper="1", StopKey="0", Resize="2", Screens="16", ignoreexif="1", crop="1", Monitors="1"))
 
     def test_number_edits_and_an_odd_order(self):
         self.open()
@@ -395,6 +397,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
                 self.choose_item(70, 0)
                 self.click("Enlarge to screen size")
                 self.click("Fill the screen")
+                self.click("Pictures on every monitor")
                 if closing == "cancel":
                     self.click(id=17)
                 else:
