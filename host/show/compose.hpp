@@ -12,6 +12,8 @@
 namespace kelv {
 
 class TBitmap;
+class PictureDeal;
+class ScreenHistory;
 struct RunFlags;
 
 struct LoadResult {
@@ -39,5 +41,7 @@ void DrawPicture(TBitmap& target, const TBitmap& source);
 // history when the show cycle asks for one. Stops early when the run stops, and then
 // leaves the history as it is.
 void ComposeScreen(TBitmap& next, const RunFlags& run);
+// The same for one of several monitors, with its own history and the monitors' deal.
+void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, PictureDeal* deal);
 
 }  // namespace kelv
