@@ -87,6 +87,8 @@ class PicturesOnEveryMonitor(unittest.TestCase):
                     continue
                 count = len(second)
                 shot = read_ppm(self.bench.screenshot(f"monitors-{checked}.ppm"))
+                if self.shown(trace)[0] != shown:
+                    continue  # a monitor changed while the screenshot was taken: the next one
                 self.bench.screenshot(f"monitors-{checked}.png")
                 want = self.colour_of(second[-1][2])
                 # The part only the second monitor covers is its picture, edge to edge: the
