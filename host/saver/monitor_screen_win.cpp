@@ -35,6 +35,7 @@ public:
   void Present() override { screen_.Present(); }
   void UnlockSurface() override {}
   void LockSurface() override {}
+  void StoodStill(int64_t ms) override { run_.ChangesPausedMs += ms; }
 
 private:
   SaverRun& run_;

@@ -48,6 +48,7 @@ public:
   void Present() override { show_.Present(); }
   void UnlockSurface() override { UnlockScreen(); }
   void LockSurface() override { LockScreen(); }
+  void StoodStill(int64_t ms) override { run_.ChangesPausedMs += ms; }
 
 private:
   SaverRun& run_;

@@ -39,7 +39,14 @@ void MonitorWall::StepMonitor(int32_t index) {
   ShowMachine& machine = *m.machine;
   const int64_t shown = static_cast<uint32_t>(clock_.Ticks() - machine.ShowStart());
   const int32_t before = machine.Changes();
+  const int64_t pausedBefore = run_.ChangesPausedMs.load();
   machine.Step();
+  // A transition that stood still while paused held every other monitor's clock as long.
+  if (const int64_t held = run_.ChangesPausedMs.load() - pausedBefore; held > 0) {
+    for (size_t k = 0; k < monitors_.size(); ++k)
+      if (static_cast<int32_t>(k) != index)
+        monitors_[k].machine->SetShowStart(monitors_[k].machine->ShowStart() + static_cast<uint32_t>(held));
+  }
   if (machine.Changes() == before) return;
 
   const bool timed = !navigating && shown > delay_ && (index > 0 || before > 0);

@@ -16,6 +16,7 @@
 #include "show/show_effects.hpp"
 #include "show/show_machine.hpp"
 #include "show/show_navigation.hpp"
+#include "show/show_wait.hpp"
 
 namespace kelv {
 namespace {
@@ -34,6 +35,7 @@ struct Shared {
   int32_t order = 0;           // the next picture of the display order
   std::vector<Change> changes;
   std::function<void()> onSleep;
+  std::function<void(int32_t monitor)> onDraw;  // after each drawing step of a transition
   std::atomic<int32_t>* stop = nullptr;
 };
 
@@ -47,6 +49,7 @@ public:
   int32_t onScreen = -1;
   int32_t inNext = -1;
   ScreenHistory history;
+  RunFlags* run = nullptr;
 
   uint32_t Ticks() override { return shared_.now; }
   void Sleep(int32_t ms) override {
@@ -70,7 +73,14 @@ public:
   void PreStep(int32_t) override {}
   void RunEffect(int32_t, bool) override {
     const uint32_t start = shared_.now;
-    for (uint32_t t = 0; t < effectMs && *shared_.stop == 0; t += 10) shared_.now += 10;
+    for (uint32_t t = 0; t < effectMs && *shared_.stop == 0; t += 10) {
+      shared_.now += 10;
+      if (shared_.onDraw) shared_.onDraw(monitor_);
+      // The transition stands still while paused, as the effect clock has it.
+      const uint32_t pausedAt = shared_.now;
+      while (run->Paused && *shared_.stop == 0) Sleep(kPauseSlice);
+      run->ChangesPausedMs += shared_.now - pausedAt;
+    }
     if (*shared_.stop == 0) onScreen = inNext;
     shared_.changes.push_back({monitor_, start, shared_.now, inNext, false});
   }
@@ -106,6 +116,7 @@ struct Wall {
     for (int32_t m = 0; m < monitors; ++m) {
       platforms.push_back(std::make_unique<FakeMonitor>(shared, m));
       platforms.back()->composeMs = composeMs;
+      platforms.back()->run = &run;
       tables.push_back(std::make_unique<EffectTableState>());
       BuildEffectTable(modules, *tables.back());
       navs.push_back(std::make_unique<ShowNavigation>());
@@ -226,37 +237,57 @@ TEST(MonitorWall, ArrowKeysStepEveryMonitorThroughItsOwnHistory) {
   EXPECT_NE(w.wall->LastSeenPicture(), w.platforms[2]->onScreen);
 }
 
+// A pause during a delay, and one during the second monitor's transition: no monitor
+// changes meanwhile, and afterwards the primary keeps its delay and the second monitor its
+// half a delay after the primary, the pause not counted.
 TEST(MonitorWall, PauseHoldsEveryMonitorAndTheirSpread) {
-  Wall w(2, 40);
-  const uint32_t begin = w.shared.now;
-  uint32_t pausedAt = 0, resumedAt = 0;
-  w.RunFor(9000, [&](uint32_t elapsed) {
-    if (elapsed >= 1700 && !pausedAt) {
+  for (bool inTransition : {false, true}) {
+    SCOPED_TRACE(inTransition ? "paused in a transition" : "paused in a delay");
+    Wall w(2, 40);
+    const uint32_t begin = w.shared.now;
+    uint32_t pausedAt = 0, resumedAt = 0;
+    auto pause = [&] {
+      if (pausedAt) return;
       w.run.Paused = true;
       pausedAt = w.shared.now;
+    };
+    if (inTransition) {
+      w.shared.onDraw = [&](int32_t monitor) {
+        if (monitor == 1 && w.shared.now - begin >= 1700) pause();
+      };
     }
-    if (elapsed >= 6700 && w.run.Paused) {
-      w.run.Paused = false;
-      resumedAt = w.shared.now;
+    w.RunFor(12000, [&](uint32_t elapsed) {
+      if (!inTransition && elapsed >= 1700) pause();
+      if (pausedAt && w.shared.now - pausedAt >= 5000 && w.run.Paused) {
+        w.run.Paused = false;
+        resumedAt = w.shared.now;
+      }
+    });
+    ASSERT_NE(resumedAt, 0u);
+    const uint32_t held = resumedAt - pausedAt;
+    auto at = [&](uint32_t t) { return t - begin; };
+    // The time from a to b without the pause when it lies between them.
+    auto without = [&](uint32_t a, uint32_t b) {
+      return at(a) <= at(pausedAt) && at(b) >= at(resumedAt) ? b - a - held : b - a;
+    };
+    uint32_t anchor = 0;
+    bool first = true;
+    for (const Change& c : w.shared.changes) {
+      EXPECT_FALSE(at(c.start) > at(pausedAt) && at(c.start) < at(resumedAt)) << "a change while paused at " << at(c.start);
+      if (c.monitor == 0) {
+        if (!first) {
+          EXPECT_GE(without(anchor, c.start), 1000u);
+          EXPECT_LE(without(anchor, c.start), 1040u);
+        }
+        first = false;
+        anchor = c.end;
+        continue;
+      }
+      EXPECT_GE(without(anchor, c.start), 500u);
+      EXPECT_LE(without(anchor, c.start), 540u);
     }
-  });
-  ASSERT_NE(resumedAt, 0u);
-  const uint32_t held = resumedAt - pausedAt;
-  uint32_t anchor = 0;
-  for (const Change& c : w.shared.changes) {
-    EXPECT_FALSE(c.start - begin > pausedAt - begin && c.start - begin < resumedAt - begin)
-        << "a change while paused at " << c.start - begin;
-    if (c.monitor == 0) {
-      anchor = c.end;
-      continue;
-    }
-    // Still half a delay after the primary, the pause not counted.
-    uint32_t after = c.start - anchor;
-    if (anchor - begin < pausedAt - begin && c.start - begin > resumedAt - begin) after -= held;
-    EXPECT_GE(after, 500u);
-    EXPECT_LE(after, 560u);
+    EXPECT_GE(w.Of(1).size(), 4u);
   }
-  EXPECT_GE(w.Of(1).size(), 3u);
 }
 
 }  // namespace
