@@ -89,7 +89,12 @@ void MonitorWall::Run() {
 }
 
 void MonitorWall::StepNext(std::atomic<int32_t>& stop, std::mutex& lock) {
-  for (Monitor& m : monitors_) kelv::StepNext(*m.nav, *m.history, stop, lock);
+  // One thread drives every monitor: while one composes nothing else runs, and its screen
+  // is finished first (a stop would cut it short), as with a single monitor.
+  bool composing = false;
+  for (const Monitor& m : monitors_) composing = composing || m.nav->composing;
+  std::atomic<int32_t> unused{0};
+  for (Monitor& m : monitors_) kelv::StepNext(*m.nav, *m.history, composing ? unused : stop, lock);
 }
 
 void MonitorWall::StepPrevious(std::atomic<int32_t>& stop, std::mutex& lock) {

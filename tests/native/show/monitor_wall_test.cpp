@@ -4,6 +4,7 @@
 // and the resume point being the primary's picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -36,6 +37,7 @@ struct Shared {
   std::vector<Change> changes;
   std::function<void()> onSleep;
   std::function<void(int32_t monitor)> onDraw;  // after each drawing step of a transition
+  std::function<void(int32_t monitor)> onCompose;
   std::atomic<int32_t>* stop = nullptr;
 };
 
@@ -58,6 +60,7 @@ public:
   }
   int32_t Compose() override {
     shared_.now += composeMs;
+    if (shared_.onCompose) shared_.onCompose(monitor_);
     history.SetCell(0);
     const int32_t picture = history.Replaying() ? history.ReplayedPicture() : shared_.order++;
     history.Record(picture);
@@ -232,6 +235,29 @@ TEST(MonitorWall, ArrowKeysStepEveryMonitorThroughItsOwnHistory) {
     EXPECT_EQ(back[m].monitor, m);
     EXPECT_EQ(back[m].picture, before[m]) << m;
   }
+  // Right arrow while the primary composes: its screen is finished first (no stop cuts it
+  // short), then every monitor steps.
+  w.run.EndRequested = false;
+  w.run.StopRequested = 0;
+  bool pressed = false;
+  int32_t stopWhilePressed = -1;
+  w.shared.onCompose = [&](int32_t monitor) {
+    if (monitor != 0 || pressed) return;
+    pressed = true;
+    w.wall->StepNext(w.run.StopRequested, w.navLock);
+    stopWhilePressed = w.run.StopRequested;
+  };
+  const size_t composedAt = w.shared.changes.size();
+  w.RunFor(3000);
+  ASSERT_TRUE(pressed);
+  EXPECT_EQ(stopWhilePressed, 0);
+  std::vector<int32_t> cutOn;
+  for (size_t i = composedAt; i < w.shared.changes.size(); ++i)
+    if (w.shared.changes[i].cut) cutOn.push_back(w.shared.changes[i].monitor);
+  std::sort(cutOn.begin(), cutOn.end());
+  EXPECT_EQ(cutOn, (std::vector<int32_t>{0, 1, 2}));  // one step on each monitor
+  w.shared.onCompose = nullptr;
+
   // The resume point is the primary's picture, whatever the others show.
   EXPECT_EQ(w.wall->LastSeenPicture(), w.platforms[0]->onScreen);
   EXPECT_NE(w.wall->LastSeenPicture(), w.platforms[2]->onScreen);
