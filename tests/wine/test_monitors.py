@@ -15,6 +15,7 @@ import unittest
 import test_cover_windows
 from pictures import near, read_ppm
 from test_settings_trees import write_bmp
+from test_show import BASICFX_GROUPS, enable_bits
 from winebench import PRODUCT_KEY, Bench, reg_text
 
 SCR = "kelvsaver.scr"
@@ -41,6 +42,8 @@ class PicturesOnEveryMonitor(unittest.TestCase):
             "\"Delay\"=\"2000\"\n\"Convert\"=\"400\"\n\"DDraw\"=\"0\"\n\"Screens\"=\"1\"\n\"Enlarge\"=\"1\"\n"
             "\"Order\"=\"1\"\n\"Monitors\"=\"1\"\n"
             f"[{PRODUCT_KEY}\\Folders]\n\"1\"={reg_text(cls.bench.windows_path(cls.pictures))}\n"
+            # No in-place effects (basicfx's grey-scale fades): every change brings a picture.
+            f"[{PRODUCT_KEY}\\Plugins]\n\"basicfx.dll\"=hex:{enable_bits(BASICFX_GROUPS, {7})}\n"
             f"[{test_cover_windows.WINE_X11_KEY}]\n\"UseXRandR\"=\"N\"\n\"Managed\"=\"N\"\n")
         for cache in cls.bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
             cache.unlink()
