@@ -4,6 +4,7 @@
 
 #include "common/exception.hpp"
 #include "common/owners_win.hpp"
+#include "saver/run_show_win.hpp"
 #include "saver/saver_run_win.hpp"
 
 namespace kelv {
@@ -48,7 +49,7 @@ CoverWindows& CoverWindows::Get() {
   return covers;
 }
 
-bool CoverWindows::Cover(SaverRun& run) {
+bool CoverWindows::Enumerate() {
   // Looked up by name: a system without them has one screen, which the saver covers.
   win::UniqueLibrary user32(LoadLibraryA("user32.dll"));
   if (!user32) return false;
@@ -58,9 +59,20 @@ bool CoverWindows::Cover(SaverRun& run) {
       reinterpret_cast<void*>(GetProcAddress(user32.get(), "EnumDisplayMonitors")));
   if (!getInfo || !enumerate) return false;
 
+  monitors_.Clear();
   Enumeration e{getInfo, &monitors_};
   enumerate(nullptr, nullptr, OneMonitor, reinterpret_cast<LPARAM>(&e));
+  return true;
+}
 
+std::vector<HWND> CoverWindows::Windows() const {
+  std::vector<HWND> windows;
+  for (int32_t position : monitors_.CoverPositions()) windows.push_back(windows_[static_cast<size_t>(position)]);
+  return windows;
+}
+
+bool CoverWindows::Cover(SaverRun& run) {
+  if (!Enumerate()) return false;
   RegisterCoverClass();
   for (int32_t position : monitors_.CoverPositions()) {
     const MonitorRect& r = monitors_.Rect(position);
@@ -88,7 +100,19 @@ void CoverWindows::Close() {
 }
 
 LRESULT CALLBACK CoverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_PAINT) return DefWindowProcA(window, message, wParam, lParam);  // the class brush: black
+  if (message == WM_PAINT) {
+    // With pictures on every monitor the window shows its monitor's screen; otherwise the
+    // class brush paints it black.
+    auto* run = reinterpret_cast<SaverRun*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (run && run->Show.MonitorCount() > 0) {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      if (!run->Show.PaintMonitor(window, dc)) FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      EndPaint(window, &ps);
+      return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
   return SaverWndProc(window, message, wParam, lParam);
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <vector>
 
 #include "saver/monitor_list.hpp"
 
@@ -21,9 +22,13 @@ public:
   // One list per process: the primary monitor's position is kept between runs.
   static CoverWindows& Get();
 
+  // Lists the monitors afresh; false when the system has no monitor functions.
+  bool Enumerate();
   // Lists the monitors and opens a cover window over each but the primary one; false when
   // the system has no monitor functions. Raises EOSError when a cover cannot be created.
   bool Cover(SaverRun& run);
+  // The windows over the monitors but the primary, in the order of CoverPositions().
+  std::vector<HWND> Windows() const;
   // Closes the cover windows; a second call finds nothing to close.
   void Close();
 

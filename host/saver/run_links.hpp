@@ -20,8 +20,12 @@ bool PasswordProtected();
 // Run statistics: the running window, and the clean end of the process.
 void RecordRunWindow(NativeWindow window);
 void StatsCleanEnd();
-// Cover windows of the other monitors and the wallpaper step.
+// Cover windows of the other monitors and the wallpaper step. With pictures on every
+// monitor the other monitors' screens are made (their desktops captured) before their
+// windows cover them, and started once the windows exist.
+void AddMonitorScreens(SaverRun& run);
 void CreateCoverWindows(SaverRun& run);
+void StartMonitorScreens(SaverRun& run);
 void CloseCoverWindows();
 void WallpaperStep(SaverRun& run);
 // Display order and catalogue at the end of a run: the resume point is the last picture

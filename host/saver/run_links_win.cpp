@@ -3,6 +3,7 @@
 
 #include "saver/cover_windows_win.hpp"
 #include "saver/password_win.hpp"
+#include "saver/saver_run_win.hpp"
 #include "saver/wallpaper_win.hpp"
 
 #include "stats/run_stats.hpp"
@@ -26,7 +27,13 @@ void RecordRunWindow(NativeWindow window) { kelv::StatsRecordWindow(window, fals
 void StatsCleanEnd() { kelv::StatsCleanEnd(); }
 
 // Cover windows over the other monitors, and the wallpaper on exit.
+void AddMonitorScreens(SaverRun& run) {
+  CoverWindows& covers = CoverWindows::Get();
+  if (!covers.Enumerate()) return;
+  for (int32_t position : covers.Monitors().CoverPositions()) run.Show.AddMonitor(covers.Monitors().Rect(position));
+}
 void CreateCoverWindows(SaverRun& run) { CoverWindows::Get().Cover(run); }
+void StartMonitorScreens(SaverRun& run) { run.Show.StartMonitors(CoverWindows::Get().Windows()); }
 void CloseCoverWindows() { CoverWindows::Get().Close(); }
 void WallpaperStep(SaverRun& run) { kelv::WallpaperStep(run); }
 

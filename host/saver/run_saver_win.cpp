@@ -116,7 +116,11 @@ void SaverRun::SetUpSteps() {
   StartRun();
 
   StopRequested = 0;
+  // Pictures on every monitor: full-screen runs of the saver itself only (the settings
+  // dialog's runs stay on the primary).
+  const bool everyMonitor = FullScreen && !DialogPreview && TheSettings().Monitors;
   if (FullScreen) {
+    if (everyMonitor) run_links::AddMonitorScreens(*this);
     run_links::CreateCoverWindows(*this);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -165,6 +169,7 @@ void SaverRun::SetUpSteps() {
   SetupPresentation(window, *ScreenBitmap);
   PaintSuppressed = false;
   Show.ChooseFirstEffects();
+  if (everyMonitor) run_links::StartMonitorScreens(*this);
   WallpaperDone = false;
 }
 
@@ -223,6 +228,7 @@ void SaverRun::EndRun() {
   run_links::FreeRandomOrder();
   if (FullScreen) {
     run_links::CloseCoverWindows();
+    Show.ReleaseMonitors();  // their windows are closed: nothing paints from them any more
     ShowCursor(TRUE);
     SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, 0, nullptr, 0);
     run_links::SaveResumePosition(Show.LastSeenPicture());

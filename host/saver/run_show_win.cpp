@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/pic_list.hpp"
 #include "catalogue/size_filter.hpp"
 #include "common/exception.hpp"
 #include "common/test_trace.hpp"
@@ -12,6 +13,8 @@
 #include "kelv_effectmodule.h"
 #include "plugins/plugin_host.hpp"
 #include "saver/effect_guard_win.hpp"
+#include "saver/monitor_list.hpp"
+#include "saver/monitor_screen_win.hpp"
 #include "saver/saver_run_win.hpp"
 #include "saver/test_failure.hpp"
 #include "settings/settings.hpp"
@@ -45,6 +48,7 @@ public:
   void Present() override { show_.Present(); }
   void UnlockSurface() override { UnlockScreen(); }
   void LockSurface() override { LockScreen(); }
+  void StoodStill(int64_t ms) override { run_.ChangesPausedMs += ms; }
 
 private:
   SaverRun& run_;
@@ -142,12 +146,33 @@ void TraceFrames(int32_t frames, int64_t micros, int64_t presentMicros) {
 
 void SetPresentationObserver(const PresentationListener& observer) { g_observer = observer; }
 
+// With the trace on (see common/test_trace.hpp), in a show on every monitor:
+//   shown monitor=<N> index=<global index> file=<path>   a monitor's new screen is up
+//   late monitor=<N> ms=<milliseconds>                    a timed change started so late
+// Monitor 0 is the primary, the others follow in the order the system lists them.
+void TraceShownScreen(int32_t monitor, int32_t picture) {
+  const std::string& path = TestTracePath();
+  if (path.empty()) return;
+  const TPicList& catalogue = TheCatalogue();
+  const std::string file =
+      picture >= 0 && picture < catalogue.PictureCount() ? catalogue.PictureName(picture) : std::string();
+  AppendTraceLine(path, "shown monitor=" + std::to_string(monitor) + " index=" + std::to_string(picture) +
+                            " file=" + file);
+}
+
+void TraceChangeLate(int32_t monitor, int64_t lateMs) {
+  const std::string& path = TestTracePath();
+  if (path.empty()) return;
+  AppendTraceLine(path, "late monitor=" + std::to_string(monitor) + " ms=" + std::to_string(lateMs));
+}
+
 RunShow::RunShow(SaverRun& run)
     : run_(run), machine_(*this, EffectModules(), TheEffectTable(), nav_, run, TheSettings().Delay) {}
 
 RunShow::~RunShow() {
   RunShow* self = this;
   g_activeShow.compare_exchange_strong(self, nullptr);
+  ReleaseMonitors();
 }
 
 int64_t RunShow::ClockNow() const {
@@ -169,7 +194,75 @@ void RunShow::Start() {
   TheHistory().Reset();
   nav_.Reset();
   machine_.Start();
+  ReleaseMonitors();
+  deal_.Reset(0);
   SaverRunActive = true;
+}
+
+void RunShow::AddMonitor(const MonitorRect& rect) {
+  const std::lock_guard<std::mutex> guard(monitorsLock_);
+  monitors_.push_back(std::make_unique<MonitorScreen>(run_, static_cast<int32_t>(monitors_.size()) + 1, rect));
+  monitorCount_ = static_cast<int32_t>(monitors_.size());
+  // From the primary's first screen on, the pictures are dealt to every monitor.
+  deal_.Reset(monitorCount_ + 1);
+}
+
+void RunShow::StartMonitors(const std::vector<HWND>& windows) {
+  if (monitors_.empty()) return;
+  for (size_t k = 0; k < monitors_.size(); ++k) {
+    MonitorScreen& m = *monitors_[k];
+    m.Attach(k < windows.size() ? windows[k] : nullptr);
+    m.Machine().Start();
+    std::vector<EffectModule>& modules = EffectModules();
+    for (size_t i = 0; i < modules.size(); ++i) {
+      if (!modules[i].state.enabled) continue;
+      // The monitor's own instance of the module, set up for its bitmaps.
+      TEffectSetup record = BaseSetupRecord(run_.StopRequested);
+      record.width = m.Screen()->Width;
+      record.height = m.Screen()->Height;
+      record.nextBits = m.Next()->Bits;
+      record.screenBits = m.Screen()->Bits;
+      record.screenStride = m.Screen()->Width * 4;
+      record.instance = m.Index();
+      CallSetup(modules[i], record);
+    }
+  }
+  wall_ = std::make_unique<MonitorWall>(*this, run_, TheSettings().Delay);
+  wall_->Add(machine_, nav_, TheHistory());
+  for (auto& m : monitors_) wall_->Add(m->Machine(), m->Navigation(), m->History());
+  wall_->changeStarted = &TraceChangeLate;
+  wall_->Start();
+  for (auto& m : monitors_) m->Machine().ChooseFirst();
+}
+
+void RunShow::ReleaseMonitors() {
+  wall_.reset();
+  const std::lock_guard<std::mutex> guard(monitorsLock_);
+  monitorCount_ = 0;
+  monitors_.clear();
+}
+
+bool RunShow::PaintMonitor(HWND window, HDC dc) {
+  const std::lock_guard<std::mutex> guard(monitorsLock_);
+  for (auto& m : monitors_)
+    if (m->Window() == window) return m->Paint(dc), true;
+  return false;
+}
+
+void RunShow::CountFrame(int64_t micros) {
+  presentMicros_ += micros;
+  ++framesPresented_;
+}
+
+void RunShow::RunCycle() {
+  if (wall_) wall_->Run();
+  else machine_.Run();
+}
+
+void RunShow::ScreenShown(int32_t picture) {
+  if (!wall_) return;
+  deal_.Shown(0);
+  TraceShownScreen(0, picture);
 }
 
 void RunShow::SetUpEffectModules() {
@@ -224,6 +317,7 @@ void RunShow::FellBack() {
 }
 
 int32_t RunShow::Wait(float fraction) {
+  if (activeMonitor_) return activeMonitor_->Wait(fraction);
   HostWaitServices services(run_, *this);
   return clock_.Wait(fraction, services);
 }
@@ -236,17 +330,24 @@ void RunShow::ShowFirstScreen() {
   UnlockScreen();
 }
 
-void RunShow::StepNext() { kelv::StepNext(nav_, TheHistory(), run_.StopRequested, run_.NavLock); }
-void RunShow::StepPrevious() { kelv::StepPrevious(nav_, TheHistory(), run_.StopRequested, run_.NavLock); }
-
-uint8_t RunShow::FlagsOf(int32_t index) const {
-  const EffectTableState& t = TheEffectTable();
-  if (index < 0 || index >= t.Count()) return 0;
-  return EffectFlagsOf(EffectModules(), t.entries[index]);
+void RunShow::StepNext() {
+  if (wall_) wall_->StepNext(run_.StopRequested, run_.NavLock);
+  else kelv::StepNext(nav_, TheHistory(), run_.StopRequested, run_.NavLock);
+}
+void RunShow::StepPrevious() {
+  if (wall_) wall_->StepPrevious(run_.StopRequested, run_.NavLock);
+  else kelv::StepPrevious(nav_, TheHistory(), run_.StopRequested, run_.NavLock);
 }
 
 int32_t RunShow::Compose() {
-  if (run_.NextBitmap) ComposeScreen(*run_.NextBitmap, run_);
+  if (run_.NextBitmap) {
+    if (monitors_.empty()) {
+      ComposeScreen(*run_.NextBitmap, run_);
+    } else {
+      deal_.BeginScreen(0);
+      ComposeScreen(*run_.NextBitmap, run_, TheHistory(), &deal_);
+    }
+  }
   return TheDisplayOrder().current;
 }
 
@@ -262,8 +363,12 @@ void RunShow::CutToNext() {
 
 // The pre-step of the effect at `index` (the failure text names module, version, group
 // and effect without the run's addresses).
-void RunShow::PreStep(int32_t index) {
-  const EffectEntry entry = TheEffectTable().entries[index];
+void RunShow::PreStep(int32_t index) { PreStepFor(nullptr, index); }
+
+void RunShow::PreStepFor(MonitorScreen* monitor, int32_t index) {
+  const EffectTableState& table = monitor ? monitor->Table() : TheEffectTable();
+  const int32_t instance = monitor ? monitor->Index() : 0;
+  const EffectEntry entry = table.entries[index];
   const EffectModule* m = ModuleOf(entry);
   if (!m) return;
   KelvRunEffectProc run = EntryOf(*m, entry.group);
@@ -273,36 +378,48 @@ void RunShow::PreStep(int32_t index) {
                                     entry.group, entry.effect);
   context.preStep = true;
   context.library = m->library;
-  GuardedCall(context, [&] { run(KELV_FX_COMMAND_PRE_STEP + entry.effect, 0); });
+  GuardedCall(context, [&] { run(KELV_FX_COMMAND_PRE_STEP + entry.effect, instance); });
 }
 
 // Prepare, clock restart and the run of the effect at `index` (the failure text adds the
 // entry, next-picture and drawing-target addresses); the test failure is raised here too,
 // so it is reported as a failure of the running effect.
-void RunShow::RunEffect(int32_t index, bool raiseTestFailure) {
-  const EffectEntry entry = TheEffectTable().entries[index];
+void RunShow::RunEffect(int32_t index, bool raiseTestFailure) { RunEffectFor(nullptr, index, raiseTestFailure); }
+
+void RunShow::RunEffectFor(MonitorScreen* monitor, int32_t index, bool raiseTestFailure) {
+  const EffectTableState& table = monitor ? monitor->Table() : TheEffectTable();
+  const int32_t instance = monitor ? monitor->Index() : 0;
+  TBitmap* screen = monitor ? monitor->Screen() : run_.ScreenBitmap.get();
+  TBitmap* next = monitor ? monitor->Next() : run_.NextBitmap.get();
+  EffectClock& clock = monitor ? monitor->Clock() : clock_;
+  const EffectEntry entry = table.entries[index];
   const EffectModule* m = ModuleOf(entry);
   KelvRunEffectProc run = m ? EntryOf(*m, entry.group) : nullptr;
-  void* target = run_.ScreenBitmap ? run_.ScreenBitmap->Bits : nullptr;
-  if (UseDirectDraw && entry.module < targets_.size() && targets_[entry.module]) target = targets_[entry.module];
+  void* target = screen ? screen->Bits : nullptr;
+  // DirectDraw serves the primary only.
+  if (!monitor && UseDirectDraw && entry.module < targets_.size() && targets_[entry.module])
+    target = targets_[entry.module];
   EffectCallContext context;
   context.text = m ? RunFailureText(m->descriptor.name ? m->descriptor.name : "", m->descriptor.moduleVersion,
                                     entry.group, entry.effect, reinterpret_cast<const void*>(run),
-                                    run_.NextBitmap ? run_.NextBitmap->Bits : nullptr, target)
+                                    next ? next->Bits : nullptr, target)
                    : std::string("Plugin: ?");
   context.library = m ? m->library : nullptr;
-  const uint8_t flags = FlagsOf(index);
+  const uint8_t flags = EffectFlagsOf(EffectModules(), entry);
   if (m) TraceTransition(*m, entry);
   framesPresented_ = 0;
   presentMicros_ = 0;
   int64_t started = 0;
+  // Wait and the presentation serve this monitor while its effect runs.
+  activeMonitor_ = monitor;
   GuardedCall(context, [&] {
-    if (run && (flags & KELV_FX_PREPARE)) run(KELV_FX_COMMAND_PREPARE + entry.effect, 0);
-    clock_.Restart(ClockNow());
+    if (run && (flags & KELV_FX_PREPARE)) run(KELV_FX_COMMAND_PREPARE + entry.effect, instance);
+    clock.Restart(ClockNow());
     started = Micros();
-    if (run) run(entry.effect, 0);
+    if (run) run(entry.effect, instance);
     if (raiseTestFailure) kelv::RaiseTestFailure();
   });
+  activeMonitor_ = nullptr;
   if (m && started != 0) TraceFrames(framesPresented_, Micros() - started, presentMicros_);
 }
 

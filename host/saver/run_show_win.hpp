@@ -6,19 +6,28 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "imaging/presentation.hpp"
+#include "show/monitor_wall.hpp"
+#include "show/picture_deal.hpp"
 #include "show/show_machine.hpp"
 #include "show/show_navigation.hpp"
 #include "show/show_wait.hpp"
 
 namespace kelv {
 
+class MonitorScreen;
 class SaverRun;
+class TBitmap;
 struct EffectEntry;
 struct EffectModule;
+struct EffectTableState;
+struct MonitorRect;
 
 class RunShow final : public ShowPlatform {
 public:
@@ -38,7 +47,7 @@ public:
   // through a locked frame, as the effects' frames will be (the effects learn the surface).
   void ShowFirstScreen();
   // The show thread's passes until the run stops.
-  void RunCycle() { machine_.Run(); }
+  void RunCycle();
   // The arrow-key handlers (main thread).
   void StepNext();
   // The next screen is composed and waiting in the next bitmap; the show thread is
@@ -49,6 +58,27 @@ public:
   void StepPrevious();
   // The last picture of the last screen the user has seen (-1: none), for the resume point.
   int32_t LastSeenPicture() const { return machine_.LastSeenPicture(); }
+
+  // Pictures on every monitor ("Monitors"): a screen of its own for each other monitor,
+  // its desktop captured (before its window covers it). Then, once the windows exist,
+  // each gets its window, its effect instances and its first screen, and one show thread
+  // drives every monitor.
+  void AddMonitor(const MonitorRect& rect);
+  void StartMonitors(const std::vector<HWND>& windows);
+  // The run's end: every monitor's screen, bitmaps and window DC go (their windows are
+  // closed by then).
+  void ReleaseMonitors();
+  int32_t MonitorCount() const { return monitorCount_.load(); }
+  // The paint of another monitor's window; false when the window is no monitor's screen.
+  bool PaintMonitor(HWND window, HDC dc);
+
+  // The effect calls of one monitor's screen (null: the primary's), on its own instance.
+  void PreStepFor(MonitorScreen* monitor, int32_t index);
+  void RunEffectFor(MonitorScreen* monitor, int32_t index, bool raiseTestFailure);
+  // A frame presented on another monitor, for the frame count of the trace.
+  void CountFrame(int64_t micros);
+  // The monitors' deal of pictures from the one display order.
+  PictureDeal& Deal() { return deal_; }
 
   // The effect modules' Wait callback for this run.
   int32_t Wait(float fraction);
@@ -69,6 +99,7 @@ public:
   void LockSurface() override;
   void UnlockSurface() override;
   void VisibilityCheck() override;
+  void ScreenShown(int32_t picture) override;
 
   // The effect clock's time: the high-resolution counter in milliseconds when there is
   // one, else the tick count.
@@ -76,7 +107,6 @@ public:
 
 private:
   void RetargetModules(void* bits, int32_t stride);
-  uint8_t FlagsOf(int32_t index) const;
   // Drawing done on the show thread may be held back until the window's thread looks at
   // its messages again (so it is on some systems): the main loop is woken after a frame.
   void PushToScreen();
@@ -84,6 +114,14 @@ private:
   SaverRun& run_;
   ShowNavigation nav_;
   ShowMachine machine_;
+  // Pictures on every monitor: the other monitors' screens and the wall that drives them
+  // with the primary's machine. The lock keeps a paint from meeting the screens' release.
+  std::vector<std::unique_ptr<MonitorScreen>> monitors_;
+  std::mutex monitorsLock_;
+  std::atomic<int32_t> monitorCount_{0};  // read by the windows' paint
+  std::unique_ptr<MonitorWall> wall_;
+  PictureDeal deal_;
+  MonitorScreen* activeMonitor_ = nullptr;  // the monitor whose effect runs (null: primary)
   EffectClock clock_;
   int64_t ticksPerMs_ = 0;       // 0: no high-resolution counter, the tick count is used
   std::vector<void*> targets_;   // per effect module: the surface it draws into
@@ -92,6 +130,11 @@ private:
   int32_t framesPresented_ = 0;
   int64_t presentMicros_ = 0;
 };
+
+// The integration tests' trace of a show on every monitor: a monitor's new screen is
+// complete on it (after its cut or whole transition), and how late a timed change started.
+void TraceShownScreen(int32_t monitor, int32_t picture);
+void TraceChangeLate(int32_t monitor, int64_t lateMs);
 
 // Told after the show has handled a moved drawing surface or the fall-back from DirectDraw
 // (the show holds the presentation's own listener slot). For the test programs.

@@ -98,6 +98,7 @@ void ReadSettingsTable(const RegistryKey& key, Settings& s) {
   s.filterres = ReadIntSetting(key, "filterres", 0) == 1;  // only 1 is on; a stored 2 is off
   s.filterx = ReadIntSetting(key, "filterx", 100);
   s.filtery = ReadIntSetting(key, "filtery", 100);
+  s.Monitors = ReadIntSetting(key, "Monitors", 0) == 1;  // only 1 is on
 }
 
 void ApplyStoredEffectBits(RegistryStore& registry, const SettingsHooks& hooks) {

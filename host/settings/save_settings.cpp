@@ -45,6 +45,9 @@ void WriteSettingsTable(RegistryKey& key, const Settings& s) {
   key.SetString("filterres", Flag(s.filterres));
   key.SetString("filterx", Decimal(s.filterx));
   key.SetString("filtery", Decimal(s.filtery));
+  // "Monitors" is written once it is on or stored already: a registry that never had it
+  // keeps exactly the values it had.
+  if (s.Monitors || key.Query("Monitors")) key.SetString("Monitors", Flag(s.Monitors));
   // "pmon", "rtresize", "TextOverlay" and "RandomPos" have no control in the dialog and
   // are never written: whatever the registry holds stays.
 }

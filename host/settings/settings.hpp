@@ -72,6 +72,9 @@ struct Settings {
   bool filterres = false;
   int32_t filterx = 100;
   int32_t filtery = 100;
+  // "Monitors": a full-screen run shows pictures on every monitor (1) instead of covering
+  // the other monitors black (0, and any other stored value).
+  bool Monitors = false;
 
   // Filled by the load, never saved.
   std::string InstallFolder;

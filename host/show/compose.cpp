@@ -121,15 +121,16 @@ PlacedArea DrawPicture(TBitmap& target, const TBitmap& source) {
   return CoveredArea(p, pw, ph);
 }
 
-void ComposeScreen(TBitmap& next, const RunFlags& run) {
-  ScreenHistory& history = TheHistory();
+void ComposeScreen(TBitmap& next, const RunFlags& run) { ComposeScreen(next, run, TheHistory(), nullptr); }
+
+void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, PictureDeal* deal) {
   const Settings& s = TheSettings();
   const int32_t count = history.Replaying() ? history.ReplayedCount() : ChooseScreenCount(s);
   const std::vector<CellRect> cells = ScreenCells(count, next.Width, next.Height);
 
   if (cells.empty()) {
     history.SetCell(0);
-    NextPicture(next, run);
+    NextPicture(next, run, history, deal);
   } else {
     if (TheCatalogue().PictureCount() == 0) {
       DrawMessage(next, kNoPicturesMessage);
@@ -145,7 +146,7 @@ void ComposeScreen(TBitmap& next, const RunFlags& run) {
         cell->RandomPos = s.RandomPos;
         cell->Crop = s.crop;
         history.SetCell(static_cast<int32_t>(i));
-        NextPicture(*cell, run);
+        NextPicture(*cell, run, history, deal);
         CopyRect(next, *cell, c.top, c.bottom, c.left, c.right, 0, 0);
       }
       compose_platform::ProcessPendingMessages();

@@ -13,6 +13,8 @@
 namespace kelv {
 
 class TBitmap;
+class PictureDeal;
+class ScreenHistory;
 struct RunFlags;
 struct Settings;
 
@@ -47,5 +49,7 @@ bool BlurredBackgroundWanted(const Settings& s, const TBitmap& target);
 // history when the show cycle asks for one. Stops early when the run stops, and then
 // leaves the history as it is.
 void ComposeScreen(TBitmap& next, const RunFlags& run);
+// The same for one of several monitors, with its own history and the monitors' deal.
+void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, PictureDeal* deal);
 
 }  // namespace kelv

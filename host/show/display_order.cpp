@@ -14,6 +14,7 @@
 #include "settings/settings.hpp"
 #include "show/compose.hpp"
 #include "show/compose_history.hpp"
+#include "show/picture_deal.hpp"
 #include "show/picture_caption.hpp"
 #include "show/run_flags.hpp"
 
@@ -92,7 +93,7 @@ void RepairRandomOrder(DisplayOrderState& st, int32_t i, int32_t n, bool replaye
   if (gap <= pos) st.position = pos - 1;
 }
 
-void FilterOutPicture(int32_t i, const std::string& name, bool replayed) {
+void FilterOutPicture(int32_t i, const std::string& name, bool replayed, PictureDeal* deal) {
   TPicList& catalogue = TheCatalogue();
   DisplayOrderServices& services = TheDisplayOrderServices();
   if (services.filteredInDialog) {
@@ -102,6 +103,7 @@ void FilterOutPicture(int32_t i, const std::string& name, bool replayed) {
   catalogue.Modified = true;
   // Nothing left the catalogue (another picture is at i now): the order stays as it is.
   if (!catalogue.FilterPicture(i, name)) return;
+  if (deal) deal->PictureLeft(i);
 
   DisplayOrderState& st = TheDisplayOrder();
   const int32_t n = catalogue.PictureCount();
@@ -177,16 +179,18 @@ void EndDisplayOrderRun() {
   st.PicShowed.shrink_to_fit();
 }
 
-void FilterOut(int32_t index, const std::string& name) { FilterOutPicture(index, name, false); }
+void FilterOut(int32_t index, const std::string& name) { FilterOutPicture(index, name, false, nullptr); }
 
-void NextPicture(TBitmap& target, const RunFlags& run) {
+void NextPicture(TBitmap& target, const RunFlags& run) { NextPicture(target, run, TheHistory(), nullptr); }
+
+void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, PictureDeal* deal) {
   DisplayOrderState& st = TheDisplayOrder();
   TPicList& catalogue = TheCatalogue();
   DisplayOrderServices& services = TheDisplayOrderServices();
-  ScreenHistory& history = TheHistory();
   if (st.current == -1) ChooseStartPoint(st, catalogue.PictureCount());
 
   int32_t failures = 0;
+  int32_t passedOver = 0;  // pictures another monitor has, stepped past
   // A replayed screen takes its picture from the history; when that picture cannot be
   // shown any more, the further tries go on in the display order.
   bool fromHistory = history.Replaying();
@@ -213,15 +217,22 @@ void NextPicture(TBitmap& target, const RunFlags& run) {
       services.message(target, kNoPicturesMessage);
       return;
     }
+    // Two passes' worth of steps at most: they hold one whole pass of the random order,
+    // so every picture was offered.
+    if (!replayed && deal && passedOver < 2 * count && deal->Avoid(i, count)) {
+      ++passedOver;
+      continue;
+    }
     const std::string name = catalogue.PictureName(i);
     const LoadResult r = services.load(target, name);
     CountAttempt(st.statistics, r);
     if (r.width > 0 && r.height > 0) {
       services.caption(target, i, run.FullScreen, r.dateTaken);
+      if (deal) deal->Dealt(i);
       return;
     }
     if (r.width < 0 && r.height < 0) {
-      FilterOutPicture(i, name, replayed);
+      FilterOutPicture(i, name, replayed, deal);
       // Filtered pictures have left the catalogue, so only the unreadable ones still
       // stand among what is left: the attempt ends when every remaining picture failed
       // (or none remains), never while a picture is still untried.

@@ -12,6 +12,8 @@
 namespace kelv {
 
 class TBitmap;
+class PictureDeal;
+class ScreenHistory;
 struct RunFlags;
 class RegistryStore;
 struct LoadResult;
@@ -46,6 +48,10 @@ void EndDisplayOrderRun();
 // order's messages there when nothing can be shown). Records the choice in the screen
 // history unless the run is ending.
 void NextPicture(TBitmap& target, const RunFlags& run);
+// The same for one of several monitors: its own screen history, and the deal that keeps
+// the pictures of the other monitors' screens out while other pictures are left (null: no
+// other monitors).
+void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, PictureDeal* deal);
 
 // Takes picture `index` (exactly `name`) out of the show after the size filter rejected
 // it, and repairs the order's state for the smaller catalogue. Raises "ind<>PicShowed" or

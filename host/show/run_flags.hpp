@@ -30,6 +30,8 @@ struct RunFlags {
   std::atomic<bool> Paused{false};
   // F12 then F11: the next change raises the crash report's test failure.
   std::atomic<bool> TestFailureRequested{false};
+  // Milliseconds the run's transitions stood still while paused, summed up (show thread).
+  std::atomic<int64_t> ChangesPausedMs{0};
 
   // Ends the run: the end flag first, so that whoever clears StopRequested for a step and
   // then looks at EndRequested cannot miss the end.

@@ -22,6 +22,7 @@ uint8_t ShowMachine::Flags(int32_t index) const {
 void ShowMachine::Start() {
   runsSinceBuild_ = 0;
   composed_ = -1;
+  changes_ = 0;
   seen_ = -1;
   showStart_ = platform_.Ticks() - kFirstScreenDue;
 }
@@ -32,6 +33,7 @@ void ShowMachine::ComposeNext() { composed_ = platform_.Compose(); }
 void ShowMachine::ShowPrepared() {
   platform_.CutToNext();
   seen_ = composed_;
+  platform_.ScreenShown(composed_);
 }
 
 void ShowMachine::ClearInterrupt() {
@@ -77,6 +79,7 @@ void ShowMachine::Transition() {
     platform_.Present();
     seen_ = composed_;
     nav_.changing = false;
+    platform_.ScreenShown(composed_);
   }
   platform_.UnlockSurface();
 }
@@ -133,6 +136,7 @@ void ShowMachine::Step() {
 
   // The delay counts from the end of the change.
   showStart_ = platform_.Ticks();
+  ++changes_;
 
   // A stop ends the cycle, unless it only interrupted the change for a step.
   if (run_.Stopping()) {

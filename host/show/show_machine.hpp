@@ -50,6 +50,9 @@ public:
   virtual void UnlockSurface() = 0;
   // After every pass: a hidden window or parent ends the run.
   virtual void VisibilityCheck() = 0;
+  // A new screen is complete on display (after its cut or its whole transition); `picture`
+  // is its last picture.
+  virtual void ScreenShown(int32_t /*picture*/) {}
 };
 
 class ShowMachine {
@@ -72,6 +75,13 @@ public:
   // The last picture of the last screen the user has seen (-1: only the desktop).
   int32_t LastSeenPicture() const { return seen_.load(); }
 
+  // When the current screen's display time began; a change is due once "Delay" has passed
+  // since. Several monitors' machines are kept in step through it.
+  uint32_t ShowStart() const { return showStart_; }
+  void SetShowStart(uint32_t ticks) { showStart_ = ticks; }
+  // The changes made so far (cuts and transitions, whole or cut short).
+  int32_t Changes() const { return changes_; }
+
 private:
   uint8_t Flags(int32_t index) const;
   void ComposeNext();
@@ -91,6 +101,7 @@ private:
   uint32_t showStart_ = 0;       // when the current screen's display time began
   int32_t runsSinceBuild_ = 0;   // transitions run since the effect table was built
   int32_t composed_ = -1;        // last picture of the screen in the next bitmap
+  int32_t changes_ = 0;
   std::atomic<int32_t> seen_{-1};
 };
 

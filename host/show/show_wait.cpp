@@ -53,7 +53,9 @@ int32_t EffectClock::Wait(float fraction, WaitServices& host) {
       host.UnlockSurface();
       while (!host.Stopped() && host.Paused()) host.Sleep(kPauseSlice);
       host.LockSurface();
+      const int64_t pausedAt = now;
       now = host.Now();
+      host.StoodStill(now - pausedAt);
       effectStart = now - sinceStart;
       lastPresent = now - sincePresent;
     }

@@ -35,6 +35,9 @@ public:
   virtual void Present() = 0;
   virtual void UnlockSurface() = 0;
   virtual void LockSurface() = 0;
+  // The transition stood still this long while paused (the other monitors' delay clocks
+  // of a show on every monitor stand still as long).
+  virtual void StoodStill(int64_t /*ms*/) {}
 };
 
 // Sleeps `delay` ms: at once below one slice, otherwise slice by slice while no stop is

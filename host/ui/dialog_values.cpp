@@ -56,6 +56,7 @@ DialogValues ValuesFromSettings(const Settings& s) {
   v.includeExtension = s.IncludeExtension;
   v.includeDate = s.TextDate;
   v.transparent = s.Textbg;
+  v.everyMonitor = s.Monitors;
   v.qualityItem = s.Resize <= 2 ? s.Resize : -1;
   v.screensItem = ScreensItemFor(s.Screens);
   v.order = OrderChoiceFor(s.Order);
@@ -88,6 +89,7 @@ void ReadValuesInto(const DialogValues& v, Settings& s) {
   s.IncludeExtension = v.includeExtension;
   s.TextDate = v.includeDate;
   s.Textbg = v.transparent;
+  s.Monitors = v.everyMonitor;
   switch (v.textPos) {
     case TextPosChoice::Top: s.TextPos = TextPosTop; break;
     case TextPosChoice::Center: s.TextPos = TextPosCenter; break;

@@ -33,6 +33,7 @@ struct DialogValues {
   bool includeExtension = false;
   bool includeDate = false;
   bool transparent = false;
+  bool everyMonitor = false;  // "Monitors": pictures on every monitor
   int32_t qualityItem = -1;  // combo selections; -1 selects nothing
   int32_t screensItem = -1;
   OrderChoice order = OrderChoice::None;

@@ -97,6 +97,9 @@ void SettingsDialog::BuildGeneralPage() {
   c_.top = CreateRadioButton(position, kIdTop, "Top", {27, 17, 70, 16});
   c_.center = CreateRadioButton(position, kIdCenter, "Center", {27, 35, 70, 16});
   c_.bottom = CreateRadioButton(position, kIdBottom, "Bottom", {27, 53, 70, 16});
+
+  // Below the Text box (which reaches down to 323 since it holds Include date taken).
+  c_.everyMonitor = add(CreateCheckBox(page, kIdEveryMonitor, "Pictures on every monitor", {306, 330, 180, 16}));
 }
 
 void SettingsDialog::BuildPhotosPage() {
@@ -181,6 +184,7 @@ void SettingsDialog::AddToolTips() {
       {kIdReverse, "...-3-2-1"},
       {kIdStartFromPrevious, "Start where you left off last time"},
       {kIdIncludeDate, "Add the date the photo was taken (EXIF) after its name"},
+      {kIdEveryMonitor, "Show pictures on every monitor, not only on the main one"},
   };
   for (const auto& [id, text] : tips) AddToolTip(ControlById(id), text);
   AddToolTip(c_.picturePreview, "Preview of pictures");

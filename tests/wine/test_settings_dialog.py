@@ -121,6 +121,7 @@ LAYOUT = [
     ("Top", 57, "Position", 27, 17, 70, 16),
     ("Center", 59, "Position", 27, 35, 70, 16),
     ("Bottom", 58, "Position", 27, 53, 70, 16),
+    ("Pictures on every monitor", 92, "page", 306, 330, 180, 16),
     # Photos
     ("", 0, "page", 6, 4, 210, 359),
     ("Tree Images", 54, "", 10, 16, 190, 240),
@@ -439,6 +440,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.click("Top")
         self.click("Enlarge to screen size")
         self.click("Set wallpaper on exit")
+        self.click("Pictures on every monitor")
         self.click("Spacebar pauses the screensaver")
         self.click("Blurred background")
         self.choose_item(70, 2)  # Best resize quality
@@ -453,7 +455,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.assertEqual(self.exported(), self.expected(
             Delay="123000", Convert="1000", Order="12", TextFileName="3", TextDate="1", TextPos="1",
             Enlarge="1", Wallpaper="1", StopKey="0", Resize="2", Screens="16", ignoreexif="1", crop="1",
-            Background="1"))
+            Background="1", Monitors="1"))
 
     def test_number_edits_and_an_odd_order(self):
         self.open()
@@ -481,6 +483,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
                 self.click("Fill the screen")
                 self.click("Show file name (F)")
                 self.click("Include date taken")
+                self.click("Pictures on every monitor")
                 if closing == "cancel":
                     self.click(id=17)
                 else:

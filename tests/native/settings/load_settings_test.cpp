@@ -56,7 +56,7 @@ TEST_F(SettingsStoreTest, EmptyRegistryGivesTheDefaultsAndAsksForReinstall) {
   EXPECT_EQ(settings.Resize, 1);
   EXPECT_TRUE(settings.pmon && settings.rtresize && settings.DDraw && settings.TextOverlay);
   EXPECT_FALSE(settings.filterres || settings.Wallpaper || settings.ShowFileName || settings.TextDate ||
-               settings.Background);
+               settings.Background || settings.Monitors);
   EXPECT_EQ(settings.filterx, 100);
   EXPECT_EQ(settings.TextPos, 3);
   EXPECT_EQ(settings.RandomScreensCount, 5);
@@ -120,6 +120,15 @@ TEST_F(SettingsStoreTest, DecodesOrderFlagsAndTextFileNameBits) {
   Load();
   EXPECT_TRUE(settings.filterres);
   EXPECT_TRUE(settings.Background);
+  // "Monitors": only 1 shows pictures on every monitor; anything unreadable keeps the covers.
+  for (const char* stored : {"2", "-1", "yes", "", "99999999999"}) {
+    PutSetting("Monitors", stored);
+    Load();
+    EXPECT_FALSE(settings.Monitors) << stored;
+  }
+  PutSetting("Monitors", "1");
+  Load();
+  EXPECT_TRUE(settings.Monitors);
 }
 
 TEST_F(SettingsStoreTest, BinaryValuesOfTheRightTypeAndSize) {

@@ -84,6 +84,15 @@ TEST_F(SettingsStoreTest, SaveLeavesTheValuesWithoutDialogControlAlone) {
   EXPECT_EQ(Stored("rtresize"), "0");
   EXPECT_EQ(Stored("TextOverlay"), "abc");
   EXPECT_EQ(Stored("RandomPos"), "<missing>");
+  // "Monitors" off is not written into a registry that never had it; on, and then off
+  // again, it is.
+  EXPECT_EQ(Stored("Monitors"), "<missing>");
+  settings.Monitors = true;
+  Save();
+  EXPECT_EQ(Stored("Monitors"), "1");
+  settings.Monitors = false;
+  Save();
+  EXPECT_EQ(Stored("Monitors"), "0");
 }
 
 TEST_F(SettingsStoreTest, SaveWritesOddFieldValuesWithoutFailing) {

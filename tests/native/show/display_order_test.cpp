@@ -21,6 +21,7 @@
 #include "show/compose.hpp"
 #include "show/compose_history.hpp"
 #include "show/display_order.hpp"
+#include "show/picture_deal.hpp"
 #include "show/run_flags.hpp"
 
 namespace kelv {
@@ -343,6 +344,56 @@ TEST_F(DisplayOrderTest, ReplayedScreensTakeTheirPicturesFromTheHistory) {
   EXPECT_EQ(Step(), 0);
   h.FinishScreen(1);
   EXPECT_FALSE(h.replaying.load());
+}
+
+// Several monitors take their pictures in turn from the one order, each monitor composing
+// its next screen right after its change: while there are more pictures than monitors, no
+// picture is on two monitors at once, in every order, with pictures leaving on the way too.
+TEST_F(DisplayOrderTest, PicturesDealtToSeveralMonitorsAreNeverOnTwoAtOnce) {
+  struct Case { int32_t order; int32_t pictures; int32_t monitors; int32_t filtered; };
+  for (Case c : {Case{OrderSequential, 5, 4, -1}, Case{OrderRandom, 5, 4, -1}, Case{OrderReverse, 3, 2, -1},
+                 Case{OrderRandom, 12, 11, -1}, Case{OrderRandom, 9, 3, 4}, Case{OrderSequential, 6, 4, 2}}) {
+    SCOPED_TRACE(::testing::Message() << "order " << c.order << ", " << c.pictures << " pictures, "
+                                      << c.monitors << " monitors");
+    TheSettings().Order = c.order;
+    results.clear();
+    SetPictures(c.pictures);
+    StartDisplayOrderRun();
+    if (c.filtered >= 0) Filter(c.filtered);
+    std::vector<ScreenHistory> histories(static_cast<size_t>(c.monitors));
+    for (ScreenHistory& h : histories) h.Reset();
+    PictureDeal deal(c.monitors);
+    std::vector<std::string> prepared(static_cast<size_t>(c.monitors)), shown(prepared.size());
+    auto compose = [&](int32_t m) {
+      deal.BeginScreen(m);
+      NextPicture(*target, run, histories[static_cast<size_t>(m)], &deal);
+      prepared[static_cast<size_t>(m)] = loaded.back();
+    };
+    for (int32_t m = 0; m < c.monitors; ++m) compose(m);
+    for (int32_t change = 0; change < 40 * c.monitors; ++change) {
+      const int32_t m = change % c.monitors;
+      shown[static_cast<size_t>(m)] = prepared[static_cast<size_t>(m)];
+      deal.Shown(m);
+      std::set<std::string> distinct;
+      for (const std::string& s : shown)
+        if (!s.empty()) EXPECT_TRUE(distinct.insert(s).second) << s << " twice after change " << change;
+      compose(m);
+    }
+  }
+  // Fewer pictures than monitors: the order still gives a picture to each.
+  TheSettings().Order = OrderSequential;
+  SetPictures(2);
+  StartDisplayOrderRun();
+  PictureDeal deal(3);
+  ScreenHistory history;
+  history.Reset();
+  for (int32_t m = 0; m < 3; ++m) {
+    deal.BeginScreen(m);
+    const size_t before = loaded.size();
+    NextPicture(*target, run, history, &deal);
+    EXPECT_EQ(loaded.size(), before + 1);
+    deal.Shown(m);
+  }
 }
 
 TEST_F(DisplayOrderTest, StoppingRunDoesNotTouchTheHistory) {

@@ -1,0 +1,110 @@
+"""How late the changes of a show on every monitor come, in the real program under Wine:
+four 1920x1080 monitors (an Xvfb of four screens joined with Xinerama, one pixel wider each), "Delay" 3 s, a
+transition of 0.5 s, one photo-sized JPEG per screen, good resize quality. Each monitor's
+change is due its share of the delay after the primary's (monitor k of 4: k/4 of 3 s); the
+program's test trace says how late each timed change started ("late monitor=N ms=L").
+
+    python3 bench/wine_monitors_late.py [seconds]
+
+Needs the win64 build (KELV_BUILD, default build/win64) with its Wine bench set up
+(tests/wine/winebench.py setup). Prints each monitor's changes and lateness, and the share
+of changes later than one pass of the show thread (30 ms) and than a tenth of a share.
+"""
+import json
+import re
+import statistics
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "wine"))
+
+from pictures import numbered_picture  # noqa: E402
+from test_cover_windows import WINE_X11_KEY  # noqa: E402
+from winebench import PRODUCT_KEY, Bench, end_process, reg_text  # noqa: E402
+
+# Xvfb's Xinerama puts every screen at 0,0, and Wine takes screens of one rectangle for one
+# monitor: the four differ by a pixel of width.
+SCREENS = [(1920 + k, 1080) for k in range(4)]
+DELAY, CONVERT = 3000, 500
+LATE = re.compile(r"^late monitor=(\d+) ms=(-?\d+)$")
+COLOURS = [(200, 40, 40), (40, 160, 60), (40, 60, 200), (200, 180, 40), (40, 180, 190), (180, 40, 170),
+           (120, 120, 120), (220, 120, 40)]
+
+
+def main():
+    seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 45.0
+    bench = Bench()
+    folder = bench.out / "monitors_late"
+    folder.mkdir(exist_ok=True)
+    for n, rgb in enumerate(COLOURS):
+        target = folder / f"photo{n}.jpg"
+        if not target.exists():
+            numbered_picture(f"JPEG:{target}", 3000, 2000, rgb, str(n), 900)
+    bench.reg_delete_key(PRODUCT_KEY)
+    bench.reg_import(
+        f"[{PRODUCT_KEY}]\n\"Path\"={reg_text(bench.windows_path(bench.dist))}\n"
+        f"\"Delay\"=\"{DELAY}\"\n\"Convert\"=\"{CONVERT}\"\n\"DDraw\"=\"0\"\n\"Screens\"=\"1\"\n\"Resize\"=\"1\"\n"
+        "\"Order\"=\"1\"\n\"Monitors\"=\"1\"\n"
+        f"[{PRODUCT_KEY}\\Folders]\n\"1\"={reg_text(bench.windows_path(folder))}\n"
+        f"[{WINE_X11_KEY}]\n\"UseXRandR\"=\"N\"\n\"Managed\"=\"N\"\n")
+    for cache in bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
+        cache.unlink()
+
+    # The prefix comes up on a display of four screens (its desktop process reads the
+    # monitors at start), and back on the bench's own display at the end.
+    home = bench.display
+    state = json.loads(bench.state_file.read_text())
+    bench.stop_prefix(state.get("wineserver_pid"))
+    display = bench._start_xvfb(SCREENS)
+    xvfb = bench._xvfb_pid
+    bench.display = display
+    server = bench.start_prefix()
+    trace = bench.out / "monitors_late.txt"
+    if trace.exists():
+        trace.unlink()
+    try:
+        bench.xdotool("mousemove", 0, 0)
+        proc = bench.start("kelvsaver.scr", ["/s"], log_name="monitors_late.log",
+                           env_extra={"KELVORA_TEST_TRACE": bench.windows_path(trace)})
+        time.sleep(seconds)
+        bench.xdotool("key", "Escape")
+        code, _ = bench.finish(proc, 30)
+        if code is None:
+            proc.kill()
+    finally:
+        bench.stop_prefix(server)
+        end_process(xvfb, "Xvfb", wait=10)
+        bench.display = home
+        state = json.loads(bench.state_file.read_text())
+        state["wineserver_pid"] = bench.start_prefix()
+        bench.state_file.write_text(json.dumps(state))
+        bench.run("reg", ["delete", WINE_X11_KEY, "/v", "UseXRandR", "/f"], timeout=60)
+        bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
+        bench.reg_delete_key(PRODUCT_KEY)
+
+    lines = trace.read_text(errors="replace").splitlines() if trace.exists() else []
+    late = [(int(m[1]), int(m[2])) for m in map(LATE.match, lines) if m]
+    frames = [dict(kv.split("=", 1) for kv in line.split()) for line in lines if line.startswith("frames=")]
+    print(f"{len(SCREENS)} monitors of {SCREENS[0][0]}x{SCREENS[0][1]}, Delay {DELAY} ms, transition {CONVERT} ms,"
+          f" {seconds:.0f} s: {len(late)} timed changes")
+    share = DELAY // len(SCREENS)
+    for monitor in range(len(SCREENS)):
+        ms = [v for m, v in late if m == monitor]
+        if not ms:
+            print(f"  monitor {monitor}: no timed change")
+            continue
+        print(f"  monitor {monitor}: {len(ms):3d} changes, late median {statistics.median(ms):5.0f} ms,"
+              f" worst {max(ms):5d} ms; every one: {' '.join(map(str, ms))}")
+    if late:
+        over_pass = sum(1 for _, v in late if v > 30)
+        over_tenth = sum(1 for _, v in late if v > share // 10)
+        print(f"  later than one pass (30 ms): {over_pass} of {len(late)}; later than a tenth of a"
+              f" monitor's share ({share // 10} ms): {over_tenth} of {len(late)}")
+    if frames:
+        took = [int(f["ms"]) for f in frames]
+        print(f"  transitions: median {statistics.median(took):.0f} ms (configured {CONVERT} ms)")
+
+
+if __name__ == "__main__":
+    main()
