@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "show/motion_path.hpp"
+#include "show/motion_scene.hpp"
 
 namespace kelv {
 namespace {
@@ -115,6 +116,52 @@ TEST(MotionPath, RandomPathsCoverBothDirectionsAndStayInRange) {
   }
   EXPECT_GT(outs, 50);
   EXPECT_LT(outs, 150);
+}
+
+// A scene's frames: the first is the composed screen to the byte, later ones change only
+// the picture's rectangle, and the caption drawn over the picture stays where it was.
+TEST(MotionPath, SceneStartsOnTheComposedScreenAndKeepsTheCaptionStill) {
+  const int32_t w = 64, h = 48;
+  std::vector<uint32_t> screen(size_t(w) * h, 0x00101010);  // bars
+  const PlacedArea area{8, 4, 48, 40};
+  for (int32_t y = area.top; y < area.top + area.height; ++y)
+    for (int32_t x = area.left; x < area.left + area.width; ++x) screen[size_t(y) * w + x] = uint32_t(x * 5) | uint32_t(y * 3) << 8;
+  const PixelView view{reinterpret_cast<uint8_t*>(screen.data()), w, h};
+  MotionScene scene;
+  scene.KeepPicture(view, area);
+  // The caption: a white line inside the picture and one in the bar below it.
+  for (int32_t x = 20; x < 40; ++x) screen[size_t(40) * w + x] = 0xFFFFFF;
+  for (int32_t x = 20; x < 40; ++x) screen[size_t(46) * w + x] = 0xFFFFFF;
+  scene.KeepCaption(view);
+  ASSERT_TRUE(scene.Kept());
+  const std::vector<uint32_t> composed = screen;
+  scene.SetPath(MotionPath{kMotionMaxZoom, false, 1.0, 0.0});
+
+  std::vector<uint32_t> frame(size_t(w) * h, 0);
+  const PixelView frameView{reinterpret_cast<uint8_t*>(frame.data()), w, h};
+  frame = composed;
+  scene.Draw(frameView, 0.0);
+  EXPECT_EQ(frame, composed);
+  scene.Draw(frameView, 0.7);
+  int changed = 0;
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const bool inside = x >= area.left && x < area.left + area.width && y >= area.top && y < area.top + area.height;
+      const bool caption = (y == 40 || y == 46) && x >= 20 && x < 40;
+      if (!inside || caption) ASSERT_EQ(frame[size_t(y) * w + x], composed[size_t(y) * w + x]) << x << "," << y;
+      else changed += frame[size_t(y) * w + x] != composed[size_t(y) * w + x];
+    }
+  EXPECT_GT(changed, area.width * area.height / 2) << "the picture moved";
+  EXPECT_EQ(scene.Frames(), 2);
+
+  // The stay's progress runs from the first frame to the end of the delay.
+  EXPECT_EQ(scene.Progress(1000, 5000), 0.0);
+  EXPECT_DOUBLE_EQ(scene.Progress(3000, 5000), 0.5);
+  EXPECT_EQ(scene.Progress(9000, 5000), 1.0);
+  scene.Release();
+  EXPECT_FALSE(scene.Kept());
+  // Composing took longer than the delay: the motion is over before it starts.
+  EXPECT_EQ(scene.Progress(6000, 5000), 1.0);
 }
 
 }  // namespace

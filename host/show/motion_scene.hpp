@@ -1,0 +1,57 @@
+// A picture that moves while it stays: its placed pixels kept as they were drawn (before
+// the caption), the caption's pixels over it, its path, and the renderer of its frames.
+// The show keeps one for the screen being composed and one for the screen on display;
+// the kept pixels are freed when the stay ends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "imaging/motion_frame.hpp"
+#include "show/motion_path.hpp"
+
+namespace kelv {
+
+class MotionScene {
+public:
+  // Keeps the picture's placed rectangle of `cell` (the whole screen: one picture per
+  // screen), as drawn before its caption. An empty area keeps nothing.
+  void KeepPicture(PixelView cell, const PlacedArea& area);
+  // Once the screen is composed: the pixels the caption changed inside the rectangle stay
+  // on top of every frame, exactly as composed.
+  void KeepCaption(PixelView composed);
+  // Frees everything kept; the screen stays still.
+  void Release();
+  bool Kept() const { return !source_.empty(); }
+
+  void SetPath(const MotionPath& path) { path_ = path; }
+  const MotionPath& Path() const { return path_; }
+  const PlacedArea& Area() const { return area_; }
+
+  // The progress of a stay `shown` ms after its change, of a stay of `delay` ms: the
+  // motion runs from its first frame (the screen may first have waited for the next one
+  // to be composed) to the end of the delay.
+  double Progress(int64_t shown, int32_t delay);
+  // Draws the frame at `progress` into the rectangle of `screen`, caption on top.
+  void Draw(PixelView screen, double progress);
+
+  int32_t Frames() const { return frames_; }
+  int64_t FirstShown() const { return firstShown_; }
+
+private:
+  struct Span {
+    int32_t y, x, count;
+    size_t offset;  // into captionPixels_
+  };
+  PlacedArea area_;
+  std::vector<uint32_t> source_;
+  std::vector<Span> spans_;
+  std::vector<uint32_t> captionPixels_;
+  MotionPath path_;
+  MotionFrameRenderer renderer_;
+  int64_t firstShown_ = -1;
+  int32_t frames_ = 0;
+};
+
+}  // namespace kelv
