@@ -99,6 +99,7 @@ void ReadSettingsTable(const RegistryKey& key, Settings& s) {
   s.filterx = ReadIntSetting(key, "filterx", 100);
   s.filtery = ReadIntSetting(key, "filtery", 100);
   s.Monitors = ReadIntSetting(key, "Monitors", 0) == 1;  // only 1 is on
+  s.Motion = ReadIntSetting(key, "Motion", 0) == 1;      // only 1 is on
 }
 
 void ApplyStoredEffectBits(RegistryStore& registry, const SettingsHooks& hooks) {

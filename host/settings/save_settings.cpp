@@ -48,6 +48,7 @@ void WriteSettingsTable(RegistryKey& key, const Settings& s) {
   // "Monitors" is written once it is on or stored already: a registry that never had it
   // keeps exactly the values it had.
   if (s.Monitors || key.Query("Monitors")) key.SetString("Monitors", Flag(s.Monitors));
+  if (s.Motion || key.Query("Motion")) key.SetString("Motion", Flag(s.Motion));
   // "pmon", "rtresize", "TextOverlay" and "RandomPos" have no control in the dialog and
   // are never written: whatever the registry holds stays.
 }

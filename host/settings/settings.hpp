@@ -75,6 +75,9 @@ struct Settings {
   // "Monitors": a full-screen run shows pictures on every monitor (1) instead of covering
   // the other monitors black (0, and any other stored value).
   bool Monitors = false;
+  // "Motion": a single picture on the screen slowly pans and zooms while it stays (1), or
+  // stands still (0, and any other stored value).
+  bool Motion = false;
 
   // Filled by the load, never saved.
   std::string InstallFolder;

@@ -57,6 +57,7 @@ DialogValues ValuesFromSettings(const Settings& s) {
   v.includeDate = s.TextDate;
   v.transparent = s.Textbg;
   v.everyMonitor = s.Monitors;
+  v.panAndZoom = s.Motion;
   v.qualityItem = s.Resize <= 2 ? s.Resize : -1;
   v.screensItem = ScreensItemFor(s.Screens);
   v.order = OrderChoiceFor(s.Order);
@@ -90,6 +91,7 @@ void ReadValuesInto(const DialogValues& v, Settings& s) {
   s.TextDate = v.includeDate;
   s.Textbg = v.transparent;
   s.Monitors = v.everyMonitor;
+  s.Motion = v.panAndZoom;
   switch (v.textPos) {
     case TextPosChoice::Top: s.TextPos = TextPosTop; break;
     case TextPosChoice::Center: s.TextPos = TextPosCenter; break;

@@ -34,6 +34,7 @@ struct DialogValues {
   bool includeDate = false;
   bool transparent = false;
   bool everyMonitor = false;  // "Monitors": pictures on every monitor
+  bool panAndZoom = false;    // "Motion": the picture pans and zooms while it stays
   int32_t qualityItem = -1;  // combo selections; -1 selects nothing
   int32_t screensItem = -1;
   OrderChoice order = OrderChoice::None;

@@ -55,6 +55,7 @@ void SettingsDialog::FillControls() {
   SetChecked(c_.includeDate, v.includeDate);
   SetChecked(c_.transparent, v.transparent);
   SetChecked(c_.everyMonitor, v.everyMonitor);
+  SetChecked(c_.panAndZoom, v.panAndZoom);
   SendMessageA(c_.quality, CB_SETCURSEL, static_cast<WPARAM>(v.qualityItem), 0);
   SendMessageA(c_.screens, CB_SETCURSEL, static_cast<WPARAM>(v.screensItem), 0);
   SetChecked(c_.sequential, v.order == OrderChoice::Sequential);
@@ -90,6 +91,7 @@ DialogValues SettingsDialog::ValuesFromControls() const {
   v.includeDate = IsChecked(c_.includeDate);
   v.transparent = IsChecked(c_.transparent);
   v.everyMonitor = IsChecked(c_.everyMonitor);
+  v.panAndZoom = IsChecked(c_.panAndZoom);
   v.qualityItem = ComboSelection(c_.quality);
   v.screensItem = ComboSelection(c_.screens);
   v.order = IsChecked(c_.sequential) ? OrderChoice::Sequential

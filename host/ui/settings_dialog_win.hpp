@@ -42,7 +42,7 @@ enum : int32_t {
   kIdBottom = 58, kIdCenter = 59, kIdIncludePath = 61, kIdIncludeExtension = 62, kIdAddPicture = 63,
   kIdTextGroup = 64, kIdRefreshFolder = 65, kIdFillScreen = 66, kIdQuality = 70, kIdTransparent = 73,
   kIdIncludeFolder = 74, kIdFilter = 81, kIdBlurredBackground = 88,
-  kIdIncludeDate = 91, kIdEveryMonitor = 92,
+  kIdIncludeDate = 91, kIdEveryMonitor = 92, kIdPanAndZoom = 93,
 };
 
 // The handles of the controls the dialog reads, fills or enables.
@@ -50,7 +50,7 @@ struct SettingsControls {
   HWND delayEdit, delayTrack, durationEdit, durationTrack;
   HWND enlarge, quality, fillScreen, blurredBackground, screens;
   HWND sequential, reverse, random, startFromPrevious, startFromRandom;
-  HWND arrowKeys, spacebar, wallpaper, mouseMove, everyMonitor;
+  HWND arrowKeys, spacebar, wallpaper, mouseMove, everyMonitor, panAndZoom;
   HWND showFileName, transparent, font, includePath, includeFolder, includeExtension;
   HWND includeDate;
   HWND top, center, bottom;

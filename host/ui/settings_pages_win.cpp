@@ -141,6 +141,8 @@ void SettingsDialog::BuildEffectsPage() {
   add(CreateButton(page, kIdSelectAll, "Select all", {21, 255, 90, 23}));
   add(CreateButton(page, kIdSelectNone, "Select none", {131, 255, 90, 23}));
   c_.directDraw = add(CreateCheckBox(page, kIdDirectDraw, "Use DirectDraw", {26, 295, 180, 16}));
+  // In the free room below Use DirectDraw, left of the duration box.
+  c_.panAndZoom = add(CreateCheckBox(page, kIdPanAndZoom, "Pan and zoom", {26, 320, 180, 16}));
 
   HWND duration = add(CreateGroupBox(page, kIdDurationGroup, "Transition effect duration", {248, 265, 318, 93}));
   c_.durationEdit = CreateEdit(duration, kIdDurationEdit, "0", {35, 23, 50, 21});
@@ -185,6 +187,7 @@ void SettingsDialog::AddToolTips() {
       {kIdStartFromPrevious, "Start where you left off last time"},
       {kIdIncludeDate, "Add the date the photo was taken (EXIF) after its name"},
       {kIdEveryMonitor, "Show pictures on every monitor, not only on the main one"},
+      {kIdPanAndZoom, "Let a picture drift and zoom slowly while it stays on the screen"},
   };
   for (const auto& [id, text] : tips) AddToolTip(ControlById(id), text);
   AddToolTip(c_.picturePreview, "Preview of pictures");

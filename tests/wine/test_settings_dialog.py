@@ -144,6 +144,7 @@ LAYOUT = [
     ("Select all", 51, "page", 21, 255, 90, 23),
     ("Select none", 52, "page", 131, 255, 90, 23),
     ("Use DirectDraw", 41, "page", 26, 295, 180, 16),
+    ("Pan and zoom", 93, "page", 26, 320, 180, 16),
     ("Transition effect duration", 25, "page", 248, 265, 318, 93),
     ("seconds", 19, "Transition effect duration", 90, 25, 70, 25),
     ("track 2", 29, "page", 254, 319, 305, 30),
@@ -448,6 +449,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.show_page(1)
         self.click("Auto rotate photos (EXIF)")
         self.show_page(2)
+        self.click("Pan and zoom")
         self.type_into(20, "0")  # shown as 1 once the edit loses focus
         self.show_page(0)
         self.click("Fill the screen")
@@ -455,7 +457,7 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
         self.assertEqual(self.exported(), self.expected(
             Delay="123000", Convert="1000", Order="12", TextFileName="3", TextDate="1", TextPos="1",
             Enlarge="1", Wallpaper="1", StopKey="0", Resize="2", Screens="16", ignoreexif="1", crop="1",
-            Background="1", Monitors="1"))
+            Background="1", Monitors="1", Motion="1"))
 
     def test_number_edits_and_an_odd_order(self):
         self.open()
@@ -484,6 +486,8 @@ class SettingsDialog(DialogDriver, unittest.TestCase):
                 self.click("Show file name (F)")
                 self.click("Include date taken")
                 self.click("Pictures on every monitor")
+                self.show_page(2)
+                self.click("Pan and zoom")
                 if closing == "cancel":
                     self.click(id=17)
                 else:

@@ -56,7 +56,7 @@ TEST_F(SettingsStoreTest, EmptyRegistryGivesTheDefaultsAndAsksForReinstall) {
   EXPECT_EQ(settings.Resize, 1);
   EXPECT_TRUE(settings.pmon && settings.rtresize && settings.DDraw && settings.TextOverlay);
   EXPECT_FALSE(settings.filterres || settings.Wallpaper || settings.ShowFileName || settings.TextDate ||
-               settings.Background || settings.Monitors);
+               settings.Background || settings.Monitors || settings.Motion);
   EXPECT_EQ(settings.filterx, 100);
   EXPECT_EQ(settings.TextPos, 3);
   EXPECT_EQ(settings.RandomScreensCount, 5);
@@ -129,6 +129,15 @@ TEST_F(SettingsStoreTest, DecodesOrderFlagsAndTextFileNameBits) {
   PutSetting("Monitors", "1");
   Load();
   EXPECT_TRUE(settings.Monitors);
+  // "Motion" the same way: only 1 moves the pictures.
+  for (const char* stored : {"2", "-1", "yes", "", "99999999999", "0"}) {
+    PutSetting("Motion", stored);
+    Load();
+    EXPECT_FALSE(settings.Motion) << stored;
+  }
+  PutSetting("Motion", "1");
+  Load();
+  EXPECT_TRUE(settings.Motion);
 }
 
 TEST_F(SettingsStoreTest, BinaryValuesOfTheRightTypeAndSize) {

@@ -93,6 +93,13 @@ TEST_F(SettingsStoreTest, SaveLeavesTheValuesWithoutDialogControlAlone) {
   settings.Monitors = false;
   Save();
   EXPECT_EQ(Stored("Monitors"), "0");
+  EXPECT_EQ(Stored("Motion"), "<missing>");
+  settings.Motion = true;
+  Save();
+  EXPECT_EQ(Stored("Motion"), "1");
+  settings.Motion = false;
+  Save();
+  EXPECT_EQ(Stored("Motion"), "0");
 }
 
 TEST_F(SettingsStoreTest, SaveWritesOddFieldValuesWithoutFailing) {
