@@ -82,7 +82,9 @@ bool MonitorWall::Finished() const {
 
 void MonitorWall::Run() {
   do {
-    clock_.Sleep(kShowPassSleep);
+    bool moving = false;
+    for (const Monitor& m : monitors_) moving = moving || m.machine->Moving();
+    clock_.Sleep(moving ? kMovingPassSleep : kShowPassSleep);
     Pass();
     clock_.VisibilityCheck();
   } while (!Finished());

@@ -23,6 +23,7 @@ void ShowMachine::Start() {
   runsSinceBuild_ = 0;
   composed_ = -1;
   changes_ = 0;
+  moving_ = false;
   seen_ = -1;
   showStart_ = platform_.Ticks() - kFirstScreenDue;
 }
@@ -112,7 +113,12 @@ void ShowMachine::Step() {
   if (table_.Count() == 0 && run_.TestFailureRequested.exchange(false)) platform_.RaiseTestFailure();
 
   const int64_t shown = static_cast<uint32_t>(platform_.Ticks() - showStart_);
-  if (shown <= delay_ && !nav_.stepPending) return;
+  if (shown <= delay_ && !nav_.stepPending) {
+    moving_ = platform_.StayFrame(shown, delay_);
+    return;
+  }
+  moving_ = false;
+  platform_.StayEnds();
 
   // The screen for a navigation step: the prepared one, or one composed now when nothing
   // is prepared (an in-place effect came next, or a transition was cut short).
@@ -150,7 +156,7 @@ bool ShowMachine::Finished() const { return run_.EndRequested || (run_.Stopping(
 
 void ShowMachine::Run() {
   do {
-    platform_.Sleep(kShowPassSleep);
+    platform_.Sleep(moving_ ? kMovingPassSleep : kShowPassSleep);
     Step();
     platform_.VisibilityCheck();
   } while (!Finished());

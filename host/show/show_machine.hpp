@@ -21,6 +21,8 @@ struct RunFlags;
 // starts as soon as the first screen is composed.
 inline constexpr uint32_t kFirstScreenDue = 172'800'000u;
 inline constexpr int32_t kShowPassSleep = 30;  // ms between passes of the show thread
+// ms between passes while the screen moves: frames at most every 10 ms.
+inline constexpr int32_t kMovingPassSleep = 10;
 
 // What the show cycle asks of the platform.
 class ShowPlatform {
@@ -53,6 +55,12 @@ public:
   // A new screen is complete on display (after its cut or its whole transition); `picture`
   // is its last picture.
   virtual void ScreenShown(int32_t /*picture*/) {}
+  // While the screen stays, once per pass: its next frame, `shown` ms into a stay of
+  // `delay` ms. True when the screen moves (the passes then come more often); a still
+  // screen (the default) draws nothing.
+  virtual bool StayFrame(int64_t /*shown*/, int32_t /*delay*/) { return false; }
+  // The screen's stay is over: a change begins, from what is on the screen now.
+  virtual void StayEnds() {}
 };
 
 class ShowMachine {
@@ -81,6 +89,8 @@ public:
   void SetShowStart(uint32_t ticks) { showStart_ = ticks; }
   // The changes made so far (cuts and transitions, whole or cut short).
   int32_t Changes() const { return changes_; }
+  // The screen moved at the last pass.
+  bool Moving() const { return moving_; }
 
 private:
   uint8_t Flags(int32_t index) const;
@@ -102,6 +112,7 @@ private:
   int32_t runsSinceBuild_ = 0;   // transitions run since the effect table was built
   int32_t composed_ = -1;        // last picture of the screen in the next bitmap
   int32_t changes_ = 0;
+  bool moving_ = false;
   std::atomic<int32_t> seen_{-1};
 };
 

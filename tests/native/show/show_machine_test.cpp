@@ -91,6 +91,21 @@ public:
   void LockSurface() override {}
   void UnlockSurface() override {}
   void VisibilityCheck() override {}
+  // A moving screen: every frame's time and how far into its stay it was.
+  bool moves = false;
+  struct Frame {
+    uint32_t at;
+    int64_t shown;
+    size_t change;  // changes made before it
+  };
+  std::vector<Frame> frames;
+  int32_t staysEnded = 0;
+  bool StayFrame(int64_t shown, int32_t /*delay*/) override {
+    if (!moves) return false;
+    frames.push_back({now, shown, changes.size()});
+    return true;
+  }
+  void StayEnds() override { ++staysEnded; }
 
 private:
   int32_t next_ = 0;
@@ -191,6 +206,43 @@ TEST(ShowMachine, PauseStopsTheDelayClock) {
   const uint32_t gap = ch[1].at - show.platform.effectMs - ch[0].at;
   EXPECT_GT(gap, 6000u);
   EXPECT_LE(gap, 6000u + show.platform.composeMs + 2 * kShowPassSleep);
+}
+
+// A moving screen gets a frame at every pass of its stay, at most every 10 ms, each
+// further into the stay than the one before; pause holds it where it stood and the frames
+// go on from there; every change ends a stay first.
+TEST(ShowMachine, MovingScreenGetsFramesThroughItsStayAndPauseHoldsThem) {
+  FakeModule m;
+  Show show(kPlain, &m);
+  show.platform.moves = true;
+  uint32_t pausedAt = 0, resumedAt = 0;
+  show.platform.onSleep = [&] {
+    FakeShow& p = show.platform;
+    if (!pausedAt && p.changes.size() == 1 && p.now - p.changes[0].at >= 400) {
+      pausedAt = p.now;
+      show.paused = true;
+    }
+    if (pausedAt && !resumedAt && p.now - pausedAt >= 3000) {
+      resumedAt = p.now;
+      show.paused = false;
+    }
+  };
+  ASSERT_TRUE(show.RunFor(8000));
+  const auto& frames = show.platform.frames;
+  const auto& changes = show.platform.changes;
+  ASSERT_GE(changes.size(), 3u);
+  ASSERT_GT(frames.size(), 100u);
+  EXPECT_EQ(show.platform.staysEnded, static_cast<int32_t>(changes.size()));  // the desktop's too
+  for (size_t k = 1; k < frames.size(); ++k) {
+    if (frames[k].change != frames[k - 1].change) continue;
+    SCOPED_TRACE(k);
+    EXPECT_GE(frames[k].at - frames[k - 1].at, static_cast<uint32_t>(kMovingPassSleep));
+    EXPECT_GT(frames[k].shown, frames[k - 1].shown);
+    EXPECT_LE(frames[k].shown, show.delay);
+    // Nothing is drawn while paused, and the stay goes on where it stood.
+    EXPECT_FALSE(frames[k].at > pausedAt && frames[k].at < resumedAt);
+    EXPECT_LE(frames[k].shown - frames[k - 1].shown, 2 * kMovingPassSleep + 1);
+  }
 }
 
 // Every right arrow moves exactly one screen forward and every left arrow one screen back
