@@ -8,6 +8,7 @@
 #include "catalogue/pic_list.hpp"
 #include "catalogue/size_filter.hpp"
 #include "common/exception.hpp"
+#include "common/random.hpp"
 #include "common/test_trace.hpp"
 #include "crash/report_text.hpp"
 #include "kelv_effectmodule.h"
@@ -142,6 +143,19 @@ void TraceFrames(int32_t frames, int64_t micros, int64_t presentMicros) {
                             " present_ms=" + std::to_string(presentMicros / 1000));
 }
 
+// With the trace on, when a moving screen's stay ends: the frames it got and the time
+// from its first frame to its last.
+//   motion frames=<count> ms=<milliseconds>
+void TraceMotion(int32_t frames, int64_t micros) {
+  const std::string& path = TestTracePath();
+  if (path.empty()) return;
+  AppendTraceLine(path, "motion frames=" + std::to_string(frames) + " ms=" + std::to_string(micros / 1000));
+}
+
+// A stay shorter than this from its first frame (composing took most of the delay, or the
+// dialog's effect preview runs without a delay) is not worth moving: it stays still.
+constexpr int64_t kShortestMotion = 500;
+
 }  // namespace
 
 void SetPresentationObserver(const PresentationListener& observer) { g_observer = observer; }
@@ -259,7 +273,41 @@ void RunShow::RunCycle() {
   else machine_.Run();
 }
 
+void RunShow::TakeMotion() {
+  shownMotion_.Release();
+  if (!preparedMotion_.Kept()) return;
+  std::swap(shownMotion_, preparedMotion_);
+  shownMotion_.SetPath(RandomMotionPath(RandomReal));
+  // The frames redraw only the picture's rectangle of the screen bitmap; the rest must be
+  // the screen as shown (with DirectDraw the effect drew into the surface, not into it).
+  if (run_.ScreenBitmap && run_.NextBitmap) FitInto(*run_.ScreenBitmap, *run_.NextBitmap);
+}
+
+bool RunShow::StayFrame(int64_t shown, int32_t delay) {
+  TBitmap* screen = run_.ScreenBitmap.get();
+  if (!shownMotion_.Kept() || !screen || !screen->Bits) return false;
+  if (shownMotion_.Frames() == 0) {
+    if (delay - shown < kShortestMotion) {
+      shownMotion_.Release();
+      return false;
+    }
+    motionStartMicros_ = Micros();
+  }
+  shownMotion_.Draw(PixelView{static_cast<uint8_t*>(screen->Bits), screen->Width, screen->Height},
+                    shownMotion_.Progress(shown, delay));
+  if (UseDirectDraw) ShowPicture(run_.WindowDC.get(), *screen, false);
+  else PresentFrame(run_.WindowDC.get());
+  PushToScreen();
+  return true;
+}
+
+void RunShow::StayEnds() {
+  if (shownMotion_.Frames() > 0) TraceMotion(shownMotion_.Frames(), Micros() - motionStartMicros_);
+  shownMotion_.Release();
+}
+
 void RunShow::ScreenShown(int32_t picture) {
+  TakeMotion();
   if (!wall_) return;
   deal_.Shown(0);
   TraceShownScreen(0, picture);
@@ -340,12 +388,13 @@ void RunShow::StepPrevious() {
 }
 
 int32_t RunShow::Compose() {
+  MotionScene* keep = TheSettings().Motion ? &preparedMotion_ : nullptr;
   if (run_.NextBitmap) {
     if (monitors_.empty()) {
-      ComposeScreen(*run_.NextBitmap, run_);
+      ComposeScreen(*run_.NextBitmap, run_, TheHistory(), nullptr, keep);
     } else {
       deal_.BeginScreen(0);
-      ComposeScreen(*run_.NextBitmap, run_, TheHistory(), &deal_);
+      ComposeScreen(*run_.NextBitmap, run_, TheHistory(), &deal_, keep);
     }
   }
   return TheDisplayOrder().current;

@@ -14,6 +14,7 @@
 
 #include "imaging/presentation.hpp"
 #include "show/monitor_wall.hpp"
+#include "show/motion_scene.hpp"
 #include "show/picture_deal.hpp"
 #include "show/show_machine.hpp"
 #include "show/show_navigation.hpp"
@@ -100,6 +101,8 @@ public:
   void UnlockSurface() override;
   void VisibilityCheck() override;
   void ScreenShown(int32_t picture) override;
+  bool StayFrame(int64_t shown, int32_t delay) override;
+  void StayEnds() override;
 
   // The effect clock's time: the high-resolution counter in milliseconds when there is
   // one, else the tick count.
@@ -107,6 +110,8 @@ public:
 
 private:
   void RetargetModules(void* bits, int32_t stride);
+  // A new screen is up: the picture composed for it starts to move, on a path of its own.
+  void TakeMotion();
   // Drawing done on the show thread may be held back until the window's thread looks at
   // its messages again (so it is on some systems): the main loop is woken after a frame.
   void PushToScreen();
@@ -123,6 +128,11 @@ private:
   PictureDeal deal_;
   MonitorScreen* activeMonitor_ = nullptr;  // the monitor whose effect runs (null: primary)
   EffectClock clock_;
+  // Pan and zoom ("Motion", the primary's screen only): the picture kept while composing
+  // the next screen, and the one moving on the screen now.
+  MotionScene preparedMotion_;
+  MotionScene shownMotion_;
+  int64_t motionStartMicros_ = 0;
   int64_t ticksPerMs_ = 0;       // 0: no high-resolution counter, the tick count is used
   std::vector<void*> targets_;   // per effect module: the surface it draws into
   // For the test trace: frames presented during the running transition and the time

@@ -17,6 +17,7 @@
 #include "show/compose_layout.hpp"
 #include "show/compose_platform.hpp"
 #include "show/display_order.hpp"
+#include "show/motion_scene.hpp"
 #include "show/run_flags.hpp"
 
 namespace kelv {
@@ -68,6 +69,7 @@ LoadResult LoadPicture(TBitmap& target, const std::string& fileName) {
     result.width = decoded.width;
     result.height = decoded.height;
     result.dateTaken = std::move(decoded.dateTaken);
+    result.placed = area;
   } else if (decoded.width < 0 && decoded.height < 0) {
     result.width = decoded.width;
     result.height = decoded.height;
@@ -123,14 +125,20 @@ PlacedArea DrawPicture(TBitmap& target, const TBitmap& source) {
 
 void ComposeScreen(TBitmap& next, const RunFlags& run) { ComposeScreen(next, run, TheHistory(), nullptr); }
 
-void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, PictureDeal* deal) {
+void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, PictureDeal* deal,
+                   MotionScene* keep) {
+  if (keep) keep->Release();
   const Settings& s = TheSettings();
   const int32_t count = history.Replaying() ? history.ReplayedCount() : ChooseScreenCount(s);
   const std::vector<CellRect> cells = ScreenCells(count, next.Width, next.Height);
 
   if (cells.empty()) {
     history.SetCell(0);
-    NextPicture(next, run, history, deal);
+    NextPicture(next, run, history, deal, keep);
+    if (keep) {
+      if (run.Stopping()) keep->Release();
+      else keep->KeepCaption(PixelView{static_cast<uint8_t*>(next.Bits), next.Width, next.Height});
+    }
   } else {
     if (TheCatalogue().PictureCount() == 0) {
       DrawMessage(next, kNoPicturesMessage);

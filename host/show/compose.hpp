@@ -15,6 +15,7 @@ namespace kelv {
 class TBitmap;
 class PictureDeal;
 class ScreenHistory;
+class MotionScene;
 struct RunFlags;
 struct Settings;
 
@@ -28,6 +29,7 @@ struct LoadResult {
   bool fileMissing = false;
   bool fileUnopenable = false;
   std::string dateTaken;  // EXIF date text from the decoder; empty when it gave none
+  PlacedArea placed;      // where the picture lies in the target (empty when not drawn)
 };
 
 // Decodes `fileName` through the input modules (row by row into the target when the
@@ -50,6 +52,9 @@ bool BlurredBackgroundWanted(const Settings& s, const TBitmap& target);
 // leaves the history as it is.
 void ComposeScreen(TBitmap& next, const RunFlags& run);
 // The same for one of several monitors, with its own history and the monitors' deal.
-void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, PictureDeal* deal);
+// With `keep`, a screen of one picture keeps that picture for its motion (a grid, a
+// message or a stopped compose keeps nothing).
+void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, PictureDeal* deal,
+                   MotionScene* keep = nullptr);
 
 }  // namespace kelv

@@ -14,6 +14,7 @@
 #include "settings/settings.hpp"
 #include "show/compose.hpp"
 #include "show/compose_history.hpp"
+#include "show/motion_scene.hpp"
 #include "show/picture_deal.hpp"
 #include "show/picture_caption.hpp"
 #include "show/run_flags.hpp"
@@ -183,7 +184,8 @@ void FilterOut(int32_t index, const std::string& name) { FilterOutPicture(index,
 
 void NextPicture(TBitmap& target, const RunFlags& run) { NextPicture(target, run, TheHistory(), nullptr); }
 
-void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, PictureDeal* deal) {
+void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, PictureDeal* deal,
+                 MotionScene* keep) {
   DisplayOrderState& st = TheDisplayOrder();
   TPicList& catalogue = TheCatalogue();
   DisplayOrderServices& services = TheDisplayOrderServices();
@@ -227,6 +229,7 @@ void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, P
     const LoadResult r = services.load(target, name);
     CountAttempt(st.statistics, r);
     if (r.width > 0 && r.height > 0) {
+      if (keep) keep->KeepPicture(PixelView{static_cast<uint8_t*>(target.Bits), target.Width, target.Height}, r.placed);
       services.caption(target, i, run.FullScreen, r.dateTaken);
       if (deal) deal->Dealt(i);
       return;

@@ -14,6 +14,7 @@ namespace kelv {
 class TBitmap;
 class PictureDeal;
 class ScreenHistory;
+class MotionScene;
 struct RunFlags;
 class RegistryStore;
 struct LoadResult;
@@ -51,7 +52,9 @@ void NextPicture(TBitmap& target, const RunFlags& run);
 // The same for one of several monitors: its own screen history, and the deal that keeps
 // the pictures of the other monitors' screens out while other pictures are left (null: no
 // other monitors).
-void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, PictureDeal* deal);
+// With `keep`, the picture drawn is kept there (before its caption) for its motion.
+void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, PictureDeal* deal,
+                 MotionScene* keep = nullptr);
 
 // Takes picture `index` (exactly `name`) out of the show after the size filter rejected
 // it, and repairs the order's state for the smaller catalogue. Raises "ind<>PicShowed" or
