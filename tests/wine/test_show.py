@@ -238,6 +238,47 @@ class ShowTest(ShowRuns, unittest.TestCase):
         self.assertIsNone(proc.poll(), "space ended the show")
         self.end_with_key(proc)
 
+    def test_pan_and_zoom_moves_the_picture_and_space_freezes_it(self):
+        # "Motion" 1: picture 1 drifts and zooms through its stay, inside its place (every
+        # sample point keeps its colour: no bar), freezes on space and goes on after it.
+        trace = self.bench.out / "show_motion_trace.txt"
+        trace.unlink(missing_ok=True)
+        self.configure_show(self.pictures, 9000, 1000, basicfx={7}, settings={"Motion": 1})
+        proc = self.start_show("show_motion", env_extra={"KELVORA_TEST_TRACE": self.bench.windows_path(trace)})
+        waited, seen = self.wait_for_picture("show_motion_probe", "1", 20)
+        self.assertIsNotNone(waited, f"picture 1 never came: {seen}")
+        time.sleep(1.0)
+        first = self.bench.screenshot("show_motion_1.ppm").read_bytes()
+        time.sleep(1.0)
+        second = self.bench.screenshot("show_motion_2.ppm").read_bytes()
+        self.assertNotEqual(first, second, "the picture stood still")
+        self.assertEqual(classify(read_ppm(self.bench.out / "show_motion_2.ppm")), "1", "a bar or another picture")
+        self.keep_png("show_motion_1")
+        self.keep_png("show_motion_2")
+        self.bench.xdotool("key", "space")
+        time.sleep(0.5)
+        frozen = self.bench.screenshot("show_motion_3.ppm").read_bytes()
+        time.sleep(1.5)
+        self.assertEqual(frozen, self.bench.screenshot("show_motion_4.ppm").read_bytes(), "it moved while paused")
+        self.keep_png("show_motion_3")
+        self.bench.xdotool("key", "space")
+        time.sleep(1.0)
+        self.assertNotEqual(frozen, self.bench.screenshot("show_motion_5.ppm").read_bytes(), "it did not go on")
+        self.keep_png("show_motion_5")
+        # The stay ends (9 s of delay, 2 of them paused): its frames are counted.
+        end = time.time() + 20
+        lines = []
+        while time.time() < end and not lines:
+            time.sleep(0.5)
+            text = trace.read_text(errors="replace") if trace.exists() else ""
+            lines = [l for l in text.splitlines() if l.startswith("motion frames=")]
+        self.assertTrue(lines, "no motion line in the trace")
+        frames, ms = (int(part.split("=")[1]) for part in lines[0].split()[1:3])
+        self.assertGreater(frames, 50, lines[0])
+        self.assertGreater(ms, 3000, lines[0])
+        (self.bench.out / "show_motion.txt").write_text(lines[0] + "\n")
+        self.end_with_key(proc)
+
     def wait_for_picture(self, name, number, timeout):
         """Screenshots until picture `number` is on screen; returns the seconds that took
         and the classification of every screenshot, or None and those when it never came."""
