@@ -302,7 +302,13 @@ bool RunShow::StayFrame(int64_t shown, int32_t delay) {
 }
 
 void RunShow::StayEnds() {
-  if (shownMotion_.Frames() > 0) TraceMotion(shownMotion_.Frames(), Micros() - motionStartMicros_);
+  if (shownMotion_.Frames() > 0) {
+    TraceMotion(shownMotion_.Frames(), Micros() - motionStartMicros_);
+    // An in-place effect comes next (nothing new was composed): it works on the next
+    // bitmap as the picture on screen, which is now the last frame, not the still.
+    if (!nav_.nextPrepared && !nav_.composing && run_.NextBitmap && run_.ScreenBitmap)
+      FitInto(*run_.NextBitmap, *run_.ScreenBitmap);
+  }
   shownMotion_.Release();
 }
 

@@ -56,6 +56,8 @@ public:
   bool NextPrepared() const { return nav_.nextPrepared; }
   bool Composing() const { return nav_.composing; }
   bool Changing() const { return nav_.changing; }
+  // The picture on the screen has moved: the screen bitmap holds the frame on display.
+  bool MotionOnScreen() const { return shownMotion_.Frames() > 0; }
   void StepPrevious();
   // The last picture of the last screen the user has seen (-1: none), for the resume point.
   int32_t LastSeenPicture() const { return machine_.LastSeenPicture(); }

@@ -70,7 +70,9 @@ void WallpaperStep(SaverRun& run) {
   if (run.WallpaperDone.exchange(true)) return;
   // During a transition the next bitmap holds where the change is going, not the screen:
   // then, as when the next screen is prepared or being composed, the screen is taken.
-  if (!run.Show.NextPrepared() && !run.Show.Composing() && !run.Show.Changing() && run.NextBitmap) {
+  if (run.Show.MotionOnScreen() && !run.Show.Changing() && run.ScreenBitmap) {
+    SetWallpaper(*run.ScreenBitmap);  // the frame on display
+  } else if (!run.Show.NextPrepared() && !run.Show.Composing() && !run.Show.Changing() && run.NextBitmap) {
     SetWallpaper(*run.NextBitmap);  // it holds what is on screen
   } else {
     const int32_t width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
