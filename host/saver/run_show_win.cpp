@@ -274,6 +274,7 @@ void RunShow::RunCycle() {
 }
 
 void RunShow::TakeMotion() {
+  motionOnScreen_ = false;
   shownMotion_.Release();
   if (!preparedMotion_.Kept()) return;
   std::swap(shownMotion_, preparedMotion_);
@@ -295,6 +296,7 @@ bool RunShow::StayFrame(int64_t shown, int32_t delay) {
   }
   shownMotion_.Draw(PixelView{static_cast<uint8_t*>(screen->Bits), screen->Width, screen->Height},
                     shownMotion_.Progress(shown, delay));
+  motionOnScreen_ = true;
   if (UseDirectDraw) ShowPicture(run_.WindowDC.get(), *screen, false);
   else PresentFrame(run_.WindowDC.get());
   PushToScreen();

@@ -57,7 +57,8 @@ public:
   bool Composing() const { return nav_.composing; }
   bool Changing() const { return nav_.changing; }
   // The picture on the screen has moved: the screen bitmap holds the frame on display.
-  bool MotionOnScreen() const { return shownMotion_.Frames() > 0; }
+  // Read by the window's thread too (the wallpaper step of a lost focus or a close).
+  bool MotionOnScreen() const { return motionOnScreen_.load(); }
   void StepPrevious();
   // The last picture of the last screen the user has seen (-1: none), for the resume point.
   int32_t LastSeenPicture() const { return machine_.LastSeenPicture(); }
@@ -135,6 +136,7 @@ private:
   MotionScene preparedMotion_;
   MotionScene shownMotion_;
   int64_t motionStartMicros_ = 0;
+  std::atomic<bool> motionOnScreen_{false};
   int64_t ticksPerMs_ = 0;       // 0: no high-resolution counter, the tick count is used
   std::vector<void*> targets_;   // per effect module: the surface it draws into
   // For the test trace: frames presented during the running transition and the time
