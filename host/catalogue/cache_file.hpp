@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ std::vector<uint8_t> EncodeCatalogue(const TPicList& list);
 // far (the last one possibly with partial lists). Each entry read satisfies the
 // catalogue's rules: its Filtered names are sorted, unique, and not among its Pictures.
 void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list);
+// The same on the file's bytes, which the entries' picture lists keep and read their
+// names from until they are needed as strings (see TPathList).
+void DecodeCatalogue(std::shared_ptr<const std::vector<uint8_t>> file, TPicList& list);
 
 // Writes the whole catalogue to path, creating its folder when missing. The old file is
 // replaced only by a completely written new one. Raises EInOutError "Unable to write file
