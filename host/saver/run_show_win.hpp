@@ -91,6 +91,7 @@ private:
   // they took (microseconds).
   int32_t framesPresented_ = 0;
   int64_t presentMicros_ = 0;
+  bool firstPictureTraced_ = false;  // the trace's "first picture" line is written
 };
 
 // Told after the show has handled a moved drawing surface or the fall-back from DirectDraw
