@@ -4,7 +4,7 @@ the saver's window showed the captured desktop and when the first picture's chan
 in milliseconds since the process was created (the test trace's "saver window ms=" and
 "first picture ms=" lines).
 
-    python3 bench/wine_first_picture.py [runs per kind] [--cold]
+    python3 bench/wine_first_picture.py [runs per kind] [--cold] [--against=<dist folder>]
 
 Needs the win64 build (KELV_BUILD, default build/win64) with its Wine bench set up
 (tests/wine/winebench.py setup). The pictures are hard links to a few photo-like JPEGs
@@ -16,6 +16,11 @@ bench's prefix Wine starts its desktop process (explorer.exe) with the first pro
 that needs one and ends it a little after the last, so that every run would pay its
 start (about 150 to 300 ms here). A small hidden window is kept open for the whole
 measurement, so that the desktop stays; --cold measures without it.
+
+--against names another build's dist folder (an older saver and its plug-ins): its
+runs alternate with this build's in the same prefix, so that both meet the same load
+of a shared machine, and each kind ends with the ratio of the medians (this build's /
+the other's).
 """
 import os
 import statistics
@@ -107,7 +112,8 @@ class FirstPictureRuns(ShowRuns):
         if a != b:
             print(f"warning: {message} ({a})")
 
-    def one_run(self, name: str, order: int, settings: dict, prev: str | None):
+    def one_run(self, name: str, order: int, settings: dict, prev: str | None, dist: Path):
+        self.bench.dist = dist  # the saver started and the plug-in folder it is given
         self.configure_show(self.root, delay=3000, convert=800, order=order, prev=prev, settings=settings)
         self.write_cache()
         trace = self.bench.out / f"first_picture_{name}.txt"
@@ -143,8 +149,10 @@ KINDS = (
 def main():
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
     runs = int(args[0]) if args else 6
+    against = next((Path(a.split("=", 1)[1]).resolve() for a in sys.argv[1:] if a.startswith("--against=")), None)
     bench_runs = FirstPictureRuns()
     bench = bench_runs.bench
+    builds = [("this build", bench.dist)] + ([("against", against)] if against else [])
     bench.reg_add(WINE_X11_KEY, "Managed", "N")
     size = bench_runs.write_cache()
     print(f"catalogue: {FOLDERS * PER_FOLDER} pictures in {FOLDERS} folders, cache file {size / 1e6:.2f} MB")
@@ -157,15 +165,22 @@ def main():
         time.sleep(2)
     try:
         for k, (name, order, settings, prev) in enumerate(KINDS):
-            windows, firsts = [], []
+            figures = {label: ([], []) for label, _ in builds}
             for r in range(runs):
-                w, p = bench_runs.one_run(f"{k}_{r}", order, settings, prev)
-                windows.append(w)
-                firsts.append(p)
-            print(f"{name:32s} window {min(windows):5d}-{max(windows):5d} ms (median {statistics.median(windows):5.0f}); "
-                  f"first picture {min(firsts):5d}-{max(firsts):5d} ms (median {statistics.median(firsts):5.0f}); "
-                  f"runs: {', '.join(map(str, firsts))}", flush=True)
+                for label, dist in builds:
+                    w, p = bench_runs.one_run(f"{k}_{r}{'b' if label == 'against' else ''}", order, settings, prev, dist)
+                    figures[label][0].append(w)
+                    figures[label][1].append(p)
+            for label, (windows, firsts) in figures.items():
+                print(f"{name:32s} {label:10s} window {min(windows):5d}-{max(windows):5d} ms "
+                      f"(median {statistics.median(windows):5.0f}); first picture {min(firsts):5d}-{max(firsts):5d} ms "
+                      f"(median {statistics.median(firsts):5.0f}); runs: {', '.join(map(str, firsts))}", flush=True)
+            if against:
+                ours, theirs = figures["this build"], figures["against"]
+                print(f"{'':32s} ratio of medians: window {statistics.median(ours[0]) / statistics.median(theirs[0]):.2f}, "
+                      f"first picture {statistics.median(ours[1]) / statistics.median(theirs[1]):.2f}", flush=True)
     finally:
+        bench.dist = builds[0][1]
         if keeper is not None:
             keeper.kill()
             bench.finish(keeper, timeout=10)
