@@ -54,8 +54,11 @@ uint32_t Get32(const uint8_t* p) {
 // the file and are not taken. Empty names take their place in the count but are not kept
 // (no picture has an empty path).
 std::vector<uint32_t> NameStarts(const uint8_t* file, const uint8_t* block, size_t size, uint32_t count) {
+  static_assert(kCatalogueFileMaxBytes <= UINT32_MAX, "offsets into the file are 32 bits");
   const uint8_t* const end = block + size;
   std::vector<uint32_t> starts;
+  // A kept name takes two bytes at least, its terminator included.
+  starts.reserve(std::min<size_t>(count, size / 2));
   uint32_t names = 0;
   for (const uint8_t* p = block; names < count && p < end; ++names) {
     const auto* zero = static_cast<const uint8_t*>(std::memchr(p, 0, static_cast<size_t>(end - p)));
