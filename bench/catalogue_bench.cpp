@@ -157,7 +157,7 @@ void StartOnce(const std::string& cache, int32_t order, const std::string& prev)
     r.width = r.height = 1;
     return r;
   };
-  services.caption = [](kelv::TBitmap&, int32_t, bool) {};
+  services.caption = [](kelv::TBitmap&, int32_t, bool, const std::string&) {};
   std::unique_ptr<kelv::TBitmap> target = kelv::TBitmap::Create(8, 8);
   kelv::RunFlags run;
 
