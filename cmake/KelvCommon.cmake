@@ -20,11 +20,16 @@ else()
   endif()
 endif()
 
-# kelv_add_dist(target): the target's output is copied into dist/ as it is installed.
+# kelv_add_dist(target): the target's output is copied into dist/ as it is installed,
+# without its debugging sections (the build folder keeps them). Wine reads the sections
+# of a module whose sections are not page-aligned in the file (ours) whole when it loads
+# it, debugging ones included: unstripped, the saver alone is over 20 MB, and reading it
+# and the plug-ins held up every start; the installer carried them too.
 function(kelv_add_dist target)
   if(WIN32)
     add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${KELV_DIST_DIR}/
+      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${KELV_DIST_DIR}/
+      COMMAND ${CMAKE_STRIP} --strip-debug ${KELV_DIST_DIR}/$<TARGET_FILE_NAME:${target}>
       VERBATIM)
   endif()
 endfunction()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -27,8 +28,10 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(v >> shift));
 }
 
+// Both read the names as they are kept (a list still packed is not unpacked for this).
 void PutNames(std::vector<uint8_t>& out, const TPathList& names) {
-  for (const std::string& name : names) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string_view name = names.NameAt(i);
     out.insert(out.end(), name.begin(), name.end());
     out.push_back(0);
   }
@@ -36,7 +39,7 @@ void PutNames(std::vector<uint8_t>& out, const TPathList& names) {
 
 uint64_t BlockLength(const TPathList& names) {
   uint64_t length = 0;
-  for (const std::string& name : names) length += name.size() + 1;
+  for (size_t i = 0; i < names.size(); ++i) length += names.NameAt(i).size() + 1;
   return length;
 }
 
@@ -53,62 +56,87 @@ void UpgradeName(std::string& name, const CatalogueFileSystem* legacyNames) {
   if (legacyNames && !IsValidUtf8(name)) name = legacyNames->FromLegacyCodePage(name);
 }
 
-// Splits a name block at its 0x00 bytes into at most `count` names; bytes after the last
-// terminator are a name cut off by the end of the file and are not taken. Empty names
-// take their place in the count but are not kept (no picture has an empty path). Each
-// name is upgraded from the legacy code page through `legacyNames` when given.
-std::vector<std::string> SplitNames(const uint8_t* block, size_t size, uint32_t count,
-                                    const CatalogueFileSystem* legacyNames) {
-  const uint8_t* end = block + size;
-  size_t names = 0;
+// Where the names of a block start (offsets into the file): at most `count` names, each
+// ended by a 0x00 byte; bytes after the last terminator are a name cut off by the end of
+// the file and are not taken. Empty names take their place in the count but are not kept
+// (no picture has an empty path).
+std::vector<uint32_t> NameStarts(const uint8_t* file, const uint8_t* block, size_t size, uint32_t count) {
+  static_assert(kCatalogueFileMaxBytes <= UINT32_MAX, "offsets into the file are 32 bits");
+  const uint8_t* const end = block + size;
+  std::vector<uint32_t> starts;
+  // A kept name takes two bytes at least, its terminator included.
+  starts.reserve(std::min<size_t>(count, size / 2));
+  uint32_t names = 0;
   for (const uint8_t* p = block; names < count && p < end; ++names) {
-    const void* zero = std::memchr(p, 0, static_cast<size_t>(end - p));
+    const auto* zero = static_cast<const uint8_t*>(std::memchr(p, 0, static_cast<size_t>(end - p)));
     if (!zero) break;
-    p = static_cast<const uint8_t*>(zero) + 1;
-  }
-  std::vector<std::string> out;
-  out.reserve(names);
-  const uint8_t* p = block;
-  for (size_t i = 0; i < names; ++i) {
-    const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(p, 0, static_cast<size_t>(end - p)));
-    if (zero > p) {
-      out.emplace_back(reinterpret_cast<const char*>(p), static_cast<size_t>(zero - p));
-      UpgradeName(out.back(), legacyNames);
-    }
+    if (zero > p) starts.push_back(static_cast<uint32_t>(p - file));
     p = zero + 1;
   }
-  return out;
+  return starts;
+}
+
+std::string_view NameIn(const uint8_t* file, uint32_t start) {
+  return std::string_view(reinterpret_cast<const char*>(file + start));
+}
+
+// Whether every name of a block is UTF-8 already (the usual case, in which the names stay
+// packed in the file's bytes).
+bool AllValidUtf8(const uint8_t* file, const std::vector<uint32_t>& starts) {
+  for (uint32_t start : starts)
+    if (!IsValidUtf8(NameIn(file, start))) return false;
+  return true;
+}
+
+// The names of a block written under the legacy code page, as the program's strings.
+std::vector<std::string> UpgradedNames(const uint8_t* file, const std::vector<uint32_t>& starts,
+                                       const CatalogueFileSystem* legacyNames) {
+  std::vector<std::string> names;
+  names.reserve(starts.size());
+  for (uint32_t start : starts) {
+    names.emplace_back(NameIn(file, start));
+    UpgradeName(names.back(), legacyNames);
+  }
+  return names;
+}
+
+// The filtered names in the program's code page, sorted again where a conversion changed
+// their order.
+void UpgradeFiltered(std::vector<std::string>& filtered, const CatalogueFileSystem* legacyNames) {
+  bool changed = false;
+  for (std::string& name : filtered) {
+    if (IsValidUtf8(name)) continue;
+    UpgradeName(name, legacyNames);
+    changed = true;
+  }
+  if (changed && !std::is_sorted(filtered.begin(), filtered.end(), NameLess()))
+    std::stable_sort(filtered.begin(), filtered.end(), NameLess());
 }
 
 // Makes a stored entry's filtered list safe for the catalogue's merges: exact duplicates
 // keep their first occurrence, names that are also among the pictures leave the filtered
 // list (the picture stays in the show), and the rest is sorted.
-void NormaliseFiltered(const std::vector<std::string>& pictures, std::vector<std::string>& filtered) {
-  if (filtered.empty()) return;
+std::vector<std::string> NormalisedFiltered(const uint8_t* file, const std::vector<uint32_t>& pictures,
+                                            const std::vector<uint32_t>& filteredStarts) {
+  std::vector<std::string> filtered;
+  if (filteredStarts.empty()) return filtered;
   std::unordered_set<std::string_view> unique;
-  std::vector<bool> drop(filtered.size(), false);
-  bool anyDropped = false;
-  for (size_t i = 0; i < filtered.size(); ++i) {
-    if (!unique.insert(filtered[i]).second) drop[i] = anyDropped = true;
+  std::vector<std::string_view> kept;
+  kept.reserve(filteredStarts.size());
+  for (uint32_t start : filteredStarts) {
+    if (unique.insert(NameIn(file, start)).second) kept.push_back(NameIn(file, start));
   }
   std::unordered_set<std::string_view> shown;
-  for (const std::string& picture : pictures) {
+  for (uint32_t start : pictures) {
+    const std::string_view picture = NameIn(file, start);
     if (unique.count(picture)) shown.insert(picture);
   }
-  if (!shown.empty()) {
-    for (size_t i = 0; i < filtered.size(); ++i) {
-      if (shown.count(filtered[i])) drop[i] = anyDropped = true;
-    }
-  }
-  if (anyDropped) {
-    std::vector<std::string> kept;
-    kept.reserve(filtered.size());
-    for (size_t i = 0; i < filtered.size(); ++i)
-      if (!drop[i]) kept.push_back(std::move(filtered[i]));
-    filtered = std::move(kept);
-  }
+  filtered.reserve(kept.size());
+  for (std::string_view name : kept)
+    if (!shown.count(name)) filtered.emplace_back(name);
   if (!std::is_sorted(filtered.begin(), filtered.end(), NameLess()))
     std::stable_sort(filtered.begin(), filtered.end(), NameLess());
+  return filtered;
 }
 
 // Removes the temporary files that saves cut short (by a crash or a power failure) left in
@@ -161,9 +189,15 @@ std::vector<uint8_t> EncodeCatalogue(const TPicList& list) {
 }
 
 void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list, const CatalogueFileSystem* legacyNames) {
+  DecodeCatalogue(std::make_shared<const std::vector<uint8_t>>(data, data + size), list, legacyNames);
+}
+
+void DecodeCatalogue(std::shared_ptr<const std::vector<uint8_t>> file, TPicList& list,
+                     const CatalogueFileSystem* legacyNames) {
   // Only UTF-8 tells a name of another code page by its bytes.
   if (legacyNames && !legacyNames->ProgramCodePageIsUtf8()) legacyNames = nullptr;
-  const uint8_t* const end = data + size;
+  const uint8_t* const data = file->data();
+  const uint8_t* const end = data + file->size();
   const uint8_t* p = data;
   auto left = [&] { return static_cast<size_t>(end - p); };
 
@@ -219,18 +253,24 @@ void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list, const Cat
     // reading stops after this entry.
     size_t picturesAvailable = std::min<size_t>(picturesLength, left());
     bool shortBlock = picturesAvailable < picturesLength;
-    std::vector<std::string> pictures = SplitNames(p, picturesAvailable, pictureCount, legacyNames);
+    std::vector<uint32_t> pictures = NameStarts(data, p, picturesAvailable, pictureCount);
     p += picturesAvailable;
-    std::vector<std::string> filtered;
+    std::vector<uint32_t> filtered;
     if (version >= kVersionWithFiltered && !shortBlock) {
       size_t filteredAvailable = std::min<size_t>(filteredLength, left());
       shortBlock = filteredAvailable < filteredLength;
-      filtered = SplitNames(p, filteredAvailable, filteredCount, legacyNames);
+      filtered = NameStarts(data, p, filteredAvailable, filteredCount);
       p += filteredAvailable;
     }
-    NormaliseFiltered(pictures, filtered);
-    item.Pictures = std::make_shared<TPathList>(std::move(pictures));
-    item.Filtered = std::make_shared<TPathList>(std::move(filtered));
+    // The pictures stay packed in the file's bytes (a show needs only the names it
+    // shows); the filtered names, checked and sorted here, become strings.
+    std::vector<std::string> filteredNames = NormalisedFiltered(data, pictures, filtered);
+    if (legacyNames) UpgradeFiltered(filteredNames, legacyNames);
+    item.Filtered = std::make_shared<TPathList>(std::move(filteredNames));
+    if (legacyNames && !AllValidUtf8(data, pictures))
+      item.Pictures = std::make_shared<TPathList>(UpgradedNames(data, pictures, legacyNames));
+    else
+      item.Pictures = std::make_shared<TPathList>(PackedNames{file, std::move(pictures)});
     list.AddItem(item);
     if (shortBlock) break;
   }
@@ -281,7 +321,7 @@ bool LoadCatalogue(TPicList& list, const std::string& path, CatalogueFileSystem&
       }
     }
   }
-  DecodeCatalogue(data.data(), data.size(), list, &fs);
+  DecodeCatalogue(std::make_shared<const std::vector<uint8_t>>(std::move(data)), list, &fs);
   return true;
 }
 

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,11 @@ std::vector<uint8_t> EncodeCatalogue(const TPicList& list);
 // are (a file written by a run under the system's legacy code page) is converted from
 // that code page through it, so that an upgrade loses no picture.
 void DecodeCatalogue(const uint8_t* data, size_t size, TPicList& list,
+                     const CatalogueFileSystem* legacyNames = nullptr);
+// The same on the file's bytes, which the entries' picture lists keep and read their
+// names from until they are needed as strings (see TPathList); a block holding a legacy
+// name is converted and kept as strings instead.
+void DecodeCatalogue(std::shared_ptr<const std::vector<uint8_t>> file, TPicList& list,
                      const CatalogueFileSystem* legacyNames = nullptr);
 
 // Writes the whole catalogue to path, creating its folder when missing. The old file is

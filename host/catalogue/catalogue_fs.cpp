@@ -1,5 +1,6 @@
 #include "catalogue/catalogue_fs.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kelv {
@@ -19,6 +20,31 @@ std::string WithoutTrailingBackslash(std::string path, const CatalogueFileSystem
   }
   if (!path.empty() && last == path.size() - 1 && path[last] == '\\') path.pop_back();
   return path;
+}
+
+void ReadWholeInto(size_t expected, size_t maxBytes, std::vector<uint8_t>& data,
+                   const std::function<size_t(uint8_t* p, size_t n)>& read) {
+  constexpr size_t kGrowth = 1 << 20;
+  data.clear();
+  data.resize(std::min(expected, maxBytes));
+  size_t at = 0;
+  for (;;) {
+    if (at == data.size()) {
+      if (at >= maxBytes) break;
+      // The buffer is full: a small read tells the end from a file that has grown.
+      uint8_t probe[4096];
+      const size_t got = read(probe, std::min(sizeof probe, maxBytes - at));
+      if (got == 0) break;
+      data.resize(std::min(maxBytes, at + got + kGrowth));
+      std::memcpy(data.data() + at, probe, got);
+      at += got;
+      continue;
+    }
+    const size_t got = read(data.data() + at, data.size() - at);
+    if (got == 0) break;
+    at += got;
+  }
+  data.resize(at);
 }
 
 bool IsReplaceTempName(const std::string& name) {

@@ -91,6 +91,14 @@ std::string FolderOfPath(const std::string& path);
 // by character, so that a double-byte character whose second byte is 0x5C stays whole.
 std::string WithoutTrailingBackslash(std::string path, const CatalogueFileSystem& fs);
 
+// The reading loop of ReadWholeFile: `expected` is the file's size when it was opened,
+// `read` reads up to n bytes to p and gives the count read (0 at the end or on a failure,
+// which ends the data there). The data goes into one buffer of the expected size, read
+// only once (no growing and copying on the way); a file that grew meanwhile is read on
+// to its end, at most maxBytes in all.
+void ReadWholeInto(size_t expected, size_t maxBytes, std::vector<uint8_t>& data,
+                   const std::function<size_t(uint8_t* p, size_t n)>& read);
+
 inline constexpr char kReplaceTempPrefix[] = "kvc";
 // The name is one ReplaceFile gives its temporary files (letters in any case): such a file
 // left in the folder is the remains of a save that was cut short.

@@ -99,20 +99,16 @@ public:
     data.clear();
     Fd file{::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0) return ErrorCode(errno);
-    constexpr size_t kChunk = 1 << 20;
-    while (data.size() < maxBytes) {
-      size_t at = data.size();
-      size_t want = std::min(kChunk, maxBytes - at);
-      data.resize(at + want);
-      ssize_t got = ::read(file.fd, data.data() + at, want);
-      if (got < 0 && errno == EINTR) {
-        data.resize(at);
-        continue;
+    struct stat info {};
+    const size_t expected = ::fstat(file.fd, &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+    // A read error part way ends the data there: the reader keeps what came before.
+    ReadWholeInto(expected, maxBytes, data, [&](uint8_t* p, size_t n) -> size_t {
+      for (;;) {
+        const ssize_t got = ::read(file.fd, p, n);
+        if (got < 0 && errno == EINTR) continue;
+        return got > 0 ? static_cast<size_t>(got) : 0;
       }
-      // A read error part way ends the data there: the reader keeps what came before.
-      data.resize(at + (got > 0 ? static_cast<size_t>(got) : 0));
-      if (got <= 0) break;
-    }
+    });
     return 0;
   }
 

@@ -94,19 +94,15 @@ public:
       return error ? error : ERROR_GEN_FAILURE;
     }
     LARGE_INTEGER size;
-    if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0)
-      data.reserve(static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size.QuadPart), maxBytes)));
+    const size_t expected = GetFileSizeEx(file.get(), &size) && size.QuadPart > 0
+                                ? static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(size.QuadPart), maxBytes))
+                                : 0;
     // A read error part way ends the data there: the reader keeps what came before.
-    constexpr DWORD kChunk = 1 << 20;
-    while (data.size() < maxBytes) {
-      size_t at = data.size();
-      DWORD want = static_cast<DWORD>(std::min<size_t>(kChunk, maxBytes - at));
-      data.resize(at + want);
+    ReadWholeInto(expected, maxBytes, data, [&](uint8_t* p, size_t n) -> size_t {
       DWORD got = 0;
-      BOOL ok = ::ReadFile(file.get(), data.data() + at, want, &got, nullptr);
-      data.resize(at + (ok ? got : 0));
-      if (!ok || got == 0) break;
-    }
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(n, size_t{1} << 30));
+      return ::ReadFile(file.get(), p, want, &got, nullptr) ? got : 0;
+    });
     return 0;
   }
 

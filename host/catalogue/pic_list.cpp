@@ -100,13 +100,25 @@ int32_t TPicList::PictureCount() const {
 std::string TPicList::PictureName(int32_t g) const {
   PictureLocation at = Find(g);
   if (!at.found()) return {};
-  return (*items_[static_cast<size_t>(at.entry)]->Pictures)[static_cast<size_t>(at.index)];
+  return std::string(items_[static_cast<size_t>(at.entry)]->Pictures->NameAt(static_cast<size_t>(at.index)));
+}
+
+int32_t TPicList::FindPicture(const std::string& name) const {
+  int64_t first = 0;
+  for (const auto& item : items_) {
+    const TPathList& pictures = *item->Pictures;
+    for (size_t k = 0; k < pictures.size(); ++k) {
+      if (pictures.NameAt(k) == name) return static_cast<int32_t>(std::min<int64_t>(first + k, INT32_MAX));
+    }
+    first += static_cast<int64_t>(pictures.size());
+  }
+  return -1;
 }
 
 PictureLocation TPicList::LocatePicture(int32_t g, const std::string& name) const {
   PictureLocation at = Find(g);
   if (!at.found()) throw Exception("getfoldi failed");
-  if ((*items_[static_cast<size_t>(at.entry)]->Pictures)[static_cast<size_t>(at.index)] != name) return {};
+  if (items_[static_cast<size_t>(at.entry)]->Pictures->NameAt(static_cast<size_t>(at.index)) != name) return {};
   return at;
 }
 
@@ -114,7 +126,7 @@ bool TPicList::FilterPicture(int32_t g, const std::string& name) {
   PictureLocation at = Find(g);
   if (!at.found()) return false;
   TPathList& pictures = *items_[static_cast<size_t>(at.entry)]->Pictures;
-  if (pictures[static_cast<size_t>(at.index)] != name) return false;
+  if (pictures.NameAt(static_cast<size_t>(at.index)) != name) return false;
   pictures.erase(static_cast<size_t>(at.index));
   AddFiltered(at.entry, name);
   return true;

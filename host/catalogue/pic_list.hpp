@@ -58,6 +58,8 @@ public:
   int32_t PictureCount() const;
   // The full path of global picture g; empty when g is outside 0 .. PictureCount-1.
   std::string PictureName(int32_t g) const;
+  // The global index of the first picture whose path is exactly `name`, or -1.
+  int32_t FindPicture(const std::string& name) const;
   // The entry and local index of global picture g when that picture is exactly `name`;
   // not found when it is another picture. Raises "getfoldi failed" when g is outside
   // the global index.

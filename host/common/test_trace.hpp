@@ -8,11 +8,18 @@
 //   dispatch=settings|preview|saver|password|none
 // The show cycle adds one line per transition naming the effect it runs,
 //   effect=<module file> <group>.<effect> <effect name>
-// and, when that transition has ended, the frames it brought to the screen, its length
-// and the part of it spent presenting frames:
-//   frames=<count> ms=<milliseconds> present_ms=<milliseconds>
+// and, when that transition has ended, the frames it brought to the screen, its length,
+// the part of it spent presenting frames and the process's counts of kernel handles, GDI
+// objects and USER objects (where the system does not count them, as on Wine: the
+// process's entries of the system's handle list, the live entries of its GDI handle table
+// and its windows):
+//   frames=<count> ms=<milliseconds> present_ms=<milliseconds> handles=<n> gdi=<n> user=<n>
 // and one line for each picture caption it draws, with the text as drawn,
 //   caption=<text>
+// A full-screen or preview run adds, in milliseconds since the process was created, when
+// its window shows the captured desktop and when the first picture's change begins:
+//   saver window ms=<milliseconds>
+//   first picture ms=<milliseconds>
 // The settings dialog and its small dialogs add, once they are shown, one line per child
 // window with its place on the screen (pixels, right and bottom exclusive),
 //   control dialog=<window class> id=<control id> class=<window class> rect=<l>,<t>,<r>,<b>

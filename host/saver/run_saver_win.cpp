@@ -4,9 +4,11 @@
 #include <string>
 
 #include "common/exception.hpp"
+#include "common/test_trace.hpp"
 #include "crash/app_mode.hpp"
 #include "crash/report_entry.hpp"
 #include "imaging/presentation.hpp"
+#include "saver/process_trace_win.hpp"
 #include "saver/run_links.hpp"
 #include "saver/run_saver.hpp"
 #include "saver/saver_run_win.hpp"
@@ -165,6 +167,9 @@ void SaverRun::SetUpSteps() {
   ShowWindow(window, SW_SHOW);
   BitBlt(WindowDC.get(), 0, 0, ScreenBitmap->Width, ScreenBitmap->Height, static_cast<HDC>(ScreenBitmap->DC), 0, 0,
          SRCCOPY);
+
+  if (const std::string& trace = TestTracePath(); !trace.empty())
+    AppendTraceLine(trace, "saver window ms=" + std::to_string(MillisSinceProcessStart()));
 
   SetupPresentation(window, *ScreenBitmap);
   PaintSuppressed = false;

@@ -16,6 +16,7 @@
 #include "saver/effect_guard_win.hpp"
 #include "saver/monitor_list.hpp"
 #include "saver/monitor_screen_win.hpp"
+#include "saver/process_trace_win.hpp"
 #include "saver/saver_run_win.hpp"
 #include "saver/test_failure.hpp"
 #include "settings/settings.hpp"
@@ -134,13 +135,25 @@ int64_t Micros() {
 }
 
 // After a transition, with the trace on: how many frames reached the screen in how long,
-// and how much of that the presenting took (the rest is the effect's drawing and waits).
-//   frames=<count> ms=<transition> present_ms=<presenting>
+// how much of that the presenting took (the rest is the effect's drawing and waits), and
+// the process's handle, GDI and USER object counts, which grow over a long run when
+// something leaks:
+//   frames=<count> ms=<transition> present_ms=<presenting> handles=<n> gdi=<n> user=<n>
 void TraceFrames(int32_t frames, int64_t micros, int64_t presentMicros) {
   const std::string& path = TestTracePath();
   if (path.empty()) return;
   AppendTraceLine(path, "frames=" + std::to_string(frames) + " ms=" + std::to_string(micros / 1000) +
-                            " present_ms=" + std::to_string(presentMicros / 1000));
+                            " present_ms=" + std::to_string(presentMicros / 1000) +
+                            ProcessCountsText(ReadProcessCounts()));
+}
+
+// With the trace on, once per run: when the first picture's change begins, counted from
+// the creation of the process (the start-up figure of a large catalogue).
+void TraceFirstPicture(bool& traced) {
+  if (traced) return;
+  traced = true;
+  const std::string& path = TestTracePath();
+  if (!path.empty()) AppendTraceLine(path, "first picture ms=" + std::to_string(MillisSinceProcessStart()));
 }
 
 // With the trace on, when a moving screen's stay ends: the frames it got and the time
@@ -203,6 +216,7 @@ void RunShow::PushToScreen() {
 }
 
 void RunShow::Start() {
+  firstPictureTraced_ = false;
   if (!run_.EffectPreview) BuildEffectTable(EffectModules(), TheEffectTable());
   StartDisplayOrderRun();
   TheHistory().Reset();
@@ -414,6 +428,7 @@ void RunShow::CopyScreenToNext() {
 
 void RunShow::CutToNext() {
   if (!run_.NextBitmap) return;
+  TraceFirstPicture(firstPictureTraced_);
   ShowPicture(run_.WindowDC.get(), *run_.NextBitmap, false);
   PushToScreen();
 }
@@ -463,6 +478,7 @@ void RunShow::RunEffectFor(MonitorScreen* monitor, int32_t index, bool raiseTest
                    : std::string("Plugin: ?");
   context.library = m ? m->library : nullptr;
   const uint8_t flags = EffectFlagsOf(EffectModules(), entry);
+  if (!monitor) TraceFirstPicture(firstPictureTraced_);
   if (m) TraceTransition(*m, entry);
   framesPresented_ = 0;
   presentMicros_ = 0;

@@ -143,6 +143,7 @@ private:
   // they took (microseconds).
   int32_t framesPresented_ = 0;
   int64_t presentMicros_ = 0;
+  bool firstPictureTraced_ = false;  // the trace's "first picture" line is written
 };
 
 // The integration tests' trace of a show on every monitor: a monitor's new screen is

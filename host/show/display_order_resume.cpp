@@ -61,10 +61,7 @@ int32_t LoadResumePoint(RegistryStore& registry) {
     }
   }
   // The picture moved (or the index is unusable): the first picture of exactly that path.
-  for (int32_t g = 0; g < count; ++g) {
-    if (catalogue.PictureName(g) == name) return g;
-  }
-  return -1;
+  return catalogue.FindPicture(name);
 }
 
 int32_t LoadResumePoint() { return LoadResumePoint(SystemRegistry()); }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/test_trace.hpp"
+#include "ui/dpi_awareness_win.hpp"
 #include "ui/ui_framework_win.hpp"
 
 namespace kelv::ui {
@@ -42,19 +43,6 @@ BOOL CALLBACK TraceOne(HWND window, LPARAM context) {
   return TRUE;
 }
 
-// The window's dpi awareness as the system keeps it (0 unaware, 1 system, 2 per monitor),
-// -1 where the system has no such notion.
-int DpiAwarenessOf(HWND window) {
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  using GetContext = HANDLE(WINAPI*)(HWND);
-  using GetAwareness = int(WINAPI*)(HANDLE);
-  const auto context = reinterpret_cast<GetContext>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
-  const auto awareness = reinterpret_cast<GetAwareness>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-  return context && awareness ? awareness(context(window)) : -1;
-}
-
 }  // namespace
 
 void TraceControls(HWND dialog) {
@@ -63,7 +51,7 @@ void TraceControls(HWND dialog) {
   TraceContext context{&path, ClassName(dialog)};
   EnumChildWindows(dialog, TraceOne, reinterpret_cast<LPARAM>(&context));
   AppendTraceLine(path, "dialog=" + context.dialogClass + " dpi=" + std::to_string(Framework::Get().Dpi()) +
-                            " awareness=" + std::to_string(DpiAwarenessOf(dialog)));
+                            " awareness=" + std::to_string(WindowDpiAwareness(dialog)));
   AppendTraceLine(path, "controls dialog=" + context.dialogClass + " end");
 }
 

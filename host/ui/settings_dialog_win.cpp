@@ -9,6 +9,7 @@
 #include "plugins/plugin_host.hpp"
 #include "stats/run_stats.hpp"
 #include "ui/control_trace_win.hpp"
+#include "ui/dpi_awareness_win.hpp"
 #include "ui/message_guard_win.hpp"
 
 namespace kelv::ui {
@@ -44,20 +45,6 @@ LRESULT CALLBACK SettingsWndProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 void PageChangedCallback(HWND tab) {
   if (SettingsDialog* dialog = SettingsDialog::Of(tab)) dialog->PageShown(tab);
-}
-
-// The dialog is laid out once, at the system's dpi, and does not lay itself out again when
-// it moves to a monitor of another scale: its windows declare just that (system awareness),
-// so that the system stretches them there instead of leaving them at their pixel size. The
-// manifest keeps the process per-monitor aware for the saver's windows, whose pictures must
-// stay device pixels. Windows made by this thread from here on (the small dialogs too) get
-// the same awareness; before Windows 10 there is no such function and nothing to do.
-void DeclareSystemDpiAwareness() {
-  using SetContext = HANDLE(WINAPI*)(HANDLE);
-  const auto set = reinterpret_cast<SetContext>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
-  const auto systemAware = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-2));  // DPI_AWARENESS_CONTEXT_SYSTEM_AWARE
-  if (set) set(systemAware);
 }
 
 bool RegisterSettingsClass() {
@@ -115,6 +102,8 @@ void SettingsDialog::Run() {
   highlightPen_.reset(CreatePen(PS_SOLID, 0, GetSysColor(COLOR_BTNHIGHLIGHT)));
 
   Framework& ui = Framework::Get();
+  // Laid out once, at the system's dpi: on a monitor of another scale the system stretches
+  // the dialog (and its small dialogs) rather than leaving it at its pixel size.
   DeclareSystemDpiAwareness();
   if (!CreateMainWindow()) return;
   StatsRecordWindow(window_, false);

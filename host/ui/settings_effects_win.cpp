@@ -6,11 +6,15 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "catalogue/folder_scan.hpp"
+#include "common/test_trace.hpp"
 #include "plugins/plugin_host.hpp"
 #include "saver/saver_run_win.hpp"
 #include "show/display_order.hpp"
 #include "show/show_effects.hpp"
+#include "ui/dpi_awareness_win.hpp"
 #include "ui/effect_tree_rules.hpp"
 #include "ui/picture_tree_build_win.hpp"
 #include "ui/settings_dialog_win.hpp"
@@ -241,6 +245,10 @@ void SettingsDialog::RunSaverPreview() {
     Framework::Get().SetBusyCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_APPSTARTING)));
     RunOptions options;
     options.dialogPreview = true;
+    // The run's full-screen windows show device pixels on whatever monitor, like the
+    // saver's own; the dialog itself stays system aware.
+    PerMonitorDpiScope perMonitor;
+    AppendTraceLine(TestTracePath(), "saver preview awareness=" + std::to_string(ThreadDpiAwareness()));
     SaverRun run(nullptr, options);
     run.Run();
     Framework::Get().SetBusyCursor(nullptr);

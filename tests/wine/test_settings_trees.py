@@ -367,6 +367,9 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         self.click("Preview")
         saver = self.wait_other_window("^Tarnwick Kelvora$", timeout=20)
         self.assertIsNotNone(saver, "no full-screen preview")
+        # The dialog is system aware; the preview's full-screen windows are per-monitor
+        # aware like the saver's own, so they keep device pixels on any monitor.
+        self.assertEqual(self.wait_trace_line("saver preview awareness="), "saver preview awareness=2")
         time.sleep(3)
         self.bench.screenshot("dialog-preview-button.png")
         self.assertTrue(self.bench.press_key_in(saver, "Escape", title="^Tarnwick Kelvora$", timeout=20))

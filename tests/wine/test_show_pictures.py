@@ -232,6 +232,12 @@ class ShowPicturesTest(ShowRuns, unittest.TestCase):
         self.assertGreaterEqual(len(picked), 4, f"too few transitions: {picked}")
         self.assertLessEqual(modules, {"divingfx.dll", "stamp.dll"}, f"effects picked: {picked}")
         self.assertGreaterEqual(len(set(picked)), 3, f"effects picked: {picked}")
+        # After each transition the process's handle, GDI and USER object counts.
+        counts = [dict(kv.split("=") for kv in l.split()) for l in trace.read_text().splitlines()
+                  if l.startswith("frames=")]
+        self.assertTrue(counts, "no transition ended")
+        for c in counts:
+            self.assertTrue(all(int(c.get(k, "-1")) > 0 for k in ("handles", "gdi", "user")), f"counts: {c}")
 
         # Each screenshot is one picture whole (a delay), a mix of exactly two consecutive
         # pictures (a transition), or, before the first picture, the desktop in a mix.

@@ -4,6 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 #include "catalogue/cache_file.hpp"
 #include "common/exception.hpp"
@@ -96,6 +98,65 @@ TEST(CacheFile, RoundTripKeepsEntriesFlagsAndLists) {
   Bytes data = EncodeCatalogue(list);
   ExpectSame(list, *Decode(data, loaded));
   EXPECT_EQ(EncodeCatalogue(loaded), data);
+}
+
+// The loaded picture lists keep their names in the file's bytes until they are needed as
+// strings; whatever is done to them, a loaded catalogue answers exactly as one whose lists
+// were made of strings, and the file's bytes may go before the lists.
+TEST(CacheFile, LoadedListsAnswerAsListsOfStrings) {
+  using Step = std::function<void(TPicList&)>;
+  const std::vector<std::pair<const char*, Step>> steps{
+      {"nothing", [](TPicList&) {}},
+      {"filter a picture", [](TPicList& c) { EXPECT_TRUE(c.FilterPicture(3, "C:\\Photos\\B.jpg")); }},
+      {"filter and restore",
+       [](TPicList& c) {
+         c.FilterPicture(2, "C:\\Photos\\a.jpg");
+         c.RestoreAllFiltered();
+       }},
+      {"append", [](TPicList& c) { c.Item(1)->Pictures->push_back("C:\\Photos\\d.jpg"); }},
+      {"insert", [](TPicList& c) { c.Item(1)->Pictures->insert(1, "C:\\Photos\\A2.jpg"); }},
+      {"rename in place", [](TPicList& c) { (*c.Item(0)->Pictures)[1] = "C:\\renamed.jpg"; }},
+      {"copy and replace",
+       [](TPicList& c) {
+         TPathList copy = *c.Item(1)->Pictures;
+         copy.erase(0);
+         *c.Item(0)->Pictures = copy;
+       }},
+      {"read on four threads",
+       [](TPicList& c) {
+         std::vector<std::thread> readers;
+         for (int t = 0; t < 4; ++t)
+           readers.emplace_back([&c, t] {
+             const TPathList& pictures = *c.Item(1)->Pictures;
+             for (size_t k = 0; k < pictures.size(); ++k)
+               EXPECT_EQ(t % 2 ? std::string(pictures.NameAt(k)) : pictures[k], pictures.names()[k]);
+           });
+         for (std::thread& r : readers) r.join();
+       }},
+  };
+  for (const auto& [name, step] : steps) {
+    TPicList plain, loaded;
+    Sample(plain);
+    {
+      const Bytes data = EncodeCatalogue(plain);
+      Decode(data, loaded);
+    }
+    step(plain);
+    step(loaded);
+    SCOPED_TRACE(name);
+    ASSERT_EQ(loaded.PictureCount(), plain.PictureCount());
+    for (int32_t g = -1; g <= plain.PictureCount(); ++g) {
+      EXPECT_EQ(loaded.PictureName(g), plain.PictureName(g)) << g;
+      const std::string picture = plain.PictureName(g);
+      if (g >= 0 && g < plain.PictureCount()) {
+        EXPECT_EQ(loaded.LocatePicture(g, picture).index, plain.LocatePicture(g, picture).index);
+        EXPECT_EQ(loaded.FindPicture(picture), plain.FindPicture(picture));
+      }
+    }
+    EXPECT_EQ(loaded.FindPicture("C:\\PHOTOS\\A.JPG"), -1);  // exact names only
+    EXPECT_EQ(EncodeCatalogue(loaded), EncodeCatalogue(plain));
+    ExpectSame(plain, loaded);
+  }
 }
 
 // Cutting the file anywhere gives the entries before the cut and, for a cut inside the
@@ -392,6 +453,48 @@ TEST(CacheFile, RefusesAPathItsHeadCannotHold) {
   SaveCatalogue(list, "C:\\piclist.dat", fs);
   TPicList loaded;
   ExpectSame(list, *Decode(fs.files["C:\\piclist.dat"], loaded));
+}
+
+// The whole-file read takes one buffer of the size the file had when opened and reads on
+// when the file has grown since; a short or failed read ends the data there, and no more
+// than the maximum is read.
+TEST(CacheFile, WholeFileReadTakesWhatTheFileHolds) {
+  struct Case {
+    const char* name;
+    size_t expected;  // the size when opened
+    size_t holds;     // what the reads deliver
+    size_t piece;     // the most one read delivers
+    size_t maxBytes;
+    size_t failAt;    // a read from here on fails (SIZE_MAX: never)
+  };
+  const Case cases[] = {
+      {"as measured", 10000, 10000, 1 << 20, 1 << 20, SIZE_MAX},
+      {"in small pieces", 10000, 10000, 999, 1 << 20, SIZE_MAX},
+      {"grown since", 10000, 5'000'000, 1 << 20, 8 << 20, SIZE_MAX},
+      {"size unknown", 0, 7000, 1 << 20, 1 << 20, SIZE_MAX},
+      {"shrunk since", 10000, 4000, 1 << 20, 1 << 20, SIZE_MAX},
+      {"larger than the maximum", 10000, 10000, 1 << 20, 6000, SIZE_MAX},
+      {"grown beyond the maximum", 1000, 9000, 1 << 20, 5000, SIZE_MAX},
+      {"read failure part way", 10000, 10000, 3000, 1 << 20, 6000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    size_t at = 0, reads = 0;
+    std::vector<uint8_t> data;
+    ReadWholeInto(std::min(c.expected, c.maxBytes), c.maxBytes, data, [&](uint8_t* p, size_t n) -> size_t {
+      ++reads;
+      if (at >= c.failAt) return 0;
+      const size_t got = std::min({n, c.piece, c.holds - at});
+      for (size_t k = 0; k < got; ++k) p[k] = static_cast<uint8_t>((at + k) * 7);
+      at += got;
+      return got;
+    });
+    const size_t wanted = std::min({c.holds, c.maxBytes, c.failAt});
+    ASSERT_EQ(data.size(), wanted);
+    for (size_t k = 0; k < data.size(); ++k) ASSERT_EQ(data[k], static_cast<uint8_t>(k * 7)) << k;
+    // A file as measured takes one read for its bytes and one that finds the end.
+    if (c.expected == c.holds && c.piece >= c.holds && c.maxBytes >= c.holds) EXPECT_EQ(reads, 2u);
+  }
 }
 
 // The native file system: the save replaces the file whole and leaves no temporary
