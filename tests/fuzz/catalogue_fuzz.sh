@@ -12,7 +12,7 @@ clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
   "$top/tests/fuzz/catalogue_load_fuzz.cpp" \
   "$top/host/catalogue/cache_file.cpp" "$top/host/catalogue/pic_list.cpp" \
   "$top/host/catalogue/catalogue_fs.cpp" "$top/host/catalogue/catalogue_fs_posix.cpp" \
-  "$top/host/common/exception.cpp" \
+  "$top/host/common/exception.cpp" "$top/host/common/code_page.cpp" \
   -o "$out/catalogue_load_fuzz"
 cd "$out"
 ./catalogue_load_fuzz -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=1024 \
