@@ -13,34 +13,14 @@
 #include "imaging/resample_filters.hpp"
 #include "imaging/resample_reference.hpp"
 #include "imaging/resampler.hpp"
+#include "bench_picture.hpp"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Picture {
-  Picture(int32_t w, int32_t h) : width(w), height(h), bytes(size_t(w) * h * 4) {}
-  kelv::PixelView View() { return {bytes.data(), width, height}; }
-  int32_t width, height;
-  std::vector<uint8_t> bytes;
-};
-
-// A photo-like test picture: smooth gradients with some noise and hard edges.
-Picture MakePicture(int32_t w, int32_t h) {
-  Picture p(w, h);
-  std::mt19937 gen(42);
-  for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) {
-      uint8_t* px = &p.bytes[(size_t(y) * w + x) * 4];
-      const int noise = static_cast<int>(gen() % 32);
-      px[0] = static_cast<uint8_t>((x * 255 / w + noise) & 0xFF);
-      px[1] = static_cast<uint8_t>((y * 255 / h + noise) & 0xFF);
-      px[2] = static_cast<uint8_t>(((x / 64 + y / 64) % 2 ? 230 : 20) + noise / 4);
-      px[3] = 0;
-    }
-  }
-  return p;
-}
+using bench::MakePicture;
+using bench::Picture;
 
 template <typename F>
 double Milliseconds(F&& f, int repeats) {
