@@ -17,8 +17,10 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "wine"))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from pictures import numbered_picture  # noqa: E402
+from script_runs import ScriptRuns  # noqa: E402
 from test_show import WINE_X11_KEY, ShowRuns  # noqa: E402
 from winebench import PRODUCT_KEY, Bench  # noqa: E402
 
@@ -33,7 +35,7 @@ PICTURES = (
 COLOURS = ((200, 40, 40), (40, 160, 40), (40, 40, 200), (200, 200, 40), (40, 200, 200), (200, 40, 200))
 
 
-class SoakRun(ShowRuns):
+class SoakRun(ScriptRuns, ShowRuns):
     def __init__(self, ddraw: bool):
         self.bench = Bench()
         self.cleanups = []
@@ -46,18 +48,6 @@ class SoakRun(ShowRuns):
                 numbered_picture(f"{kind}:{path}", w, h, COLOURS[k % len(COLOURS)], str(k + 1), min(w, h) // 2)
         # A file that no decoder can read: the failure paths run too.
         (self.folder / "broken.jpg").write_bytes(b"\xff\xd8\xff\xe0" + b"\x00" * 64)
-
-    # ShowRuns' helpers come from unittest; here they only need these.
-    def addCleanup(self, f, *args):
-        self.cleanups.append((f, args))
-
-    def assertIsNotNone(self, value, message):
-        if value is None:
-            raise SystemExit(message)
-
-    def assertEqual(self, a, b, message):
-        if a != b:
-            print(f"warning: {message} ({a})")
 
     def run(self, minutes: float):
         # Random order, random grids (the one-picture screen no more often than the others),

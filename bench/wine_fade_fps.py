@@ -13,15 +13,17 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "wine"))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 from pictures import numbered_picture  # noqa: E402
+from script_runs import ScriptRuns  # noqa: E402
 from test_show import BASICFX_GROUPS, PICTURES, WINE_X11_KEY, ShowRuns, effect_bits  # noqa: E402
 from winebench import PRODUCT_KEY, SCREEN, Bench  # noqa: E402
 
 FADE_GROUP = 4
 
 
-class FadeRun(ShowRuns):
+class FadeRun(ScriptRuns, ShowRuns):
     def __init__(self):
         self.bench = Bench()
         self.cleanups = []
@@ -29,18 +31,6 @@ class FadeRun(ShowRuns):
         self.folder.mkdir(exist_ok=True)
         for number, rgb in PICTURES:
             numbered_picture(f"BMP3:{self.folder / ('pic' + number + '.bmp')}", SCREEN[0], SCREEN[1], rgb, number, 360)
-
-    # ShowRuns' helpers come from unittest; here they only need these two.
-    def addCleanup(self, f, *args):
-        self.cleanups.append((f, args))
-
-    def assertIsNotNone(self, value, message):
-        if value is None:
-            raise SystemExit(message)
-
-    def assertEqual(self, a, b, message):
-        if a != b:
-            print(f"warning: {message} ({a})")
 
     def measure(self, ddraw: bool, seconds: float):
         self.configure_show(self.folder, delay=300, convert=2000, ddraw=ddraw,

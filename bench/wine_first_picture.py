@@ -30,7 +30,9 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "wine"))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+from script_runs import ScriptRuns  # noqa: E402
 from test_show import WINE_X11_KEY, ShowRuns  # noqa: E402
 from winebench import PRODUCT_KEY, Bench  # noqa: E402
 
@@ -63,7 +65,7 @@ def cache_file_bytes(folders) -> bytes:
     return bytes(out)
 
 
-class FirstPictureRuns(ShowRuns):
+class FirstPictureRuns(ScriptRuns, ShowRuns):
     def __init__(self):
         self.bench = Bench()
         self.cleanups = []
@@ -99,18 +101,6 @@ class FirstPictureRuns(ShowRuns):
             (appdata / "Kelvora").mkdir(exist_ok=True)
             (appdata / "Kelvora" / "piclist.dat").write_bytes(data)
         return len(data)
-
-    # ShowRuns' helpers come from unittest; here they only need these.
-    def addCleanup(self, f, *args):
-        self.cleanups.append((f, args))
-
-    def assertIsNotNone(self, value, message):
-        if value is None:
-            raise SystemExit(message)
-
-    def assertEqual(self, a, b, message):
-        if a != b:
-            print(f"warning: {message} ({a})")
 
     def one_run(self, name: str, order: int, settings: dict, prev: str | None, dist: Path):
         self.bench.dist = dist  # the saver started and the plug-in folder it is given
