@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "plugins/plugin_host.hpp"
+#include "saver/run_wait_services_win.hpp"
 #include "saver/saver_run_win.hpp"
 #include "saver/test_failure.hpp"
 #include "settings/settings.hpp"
@@ -20,25 +21,15 @@ int64_t Micros() {
 }
 
 // The pacing of this monitor's transition; it presents on its own window through GDI.
-class MonitorWaitServices final : public WaitServices {
+class MonitorWaitServices final : public RunWaitServices {
 public:
-  MonitorWaitServices(SaverRun& run, MonitorScreen& screen) : run_(run), screen_(screen) {}
+  MonitorWaitServices(SaverRun& run, MonitorScreen& screen) : RunWaitServices(run), screen_(screen) {}
   int64_t Now() override { return run_.Show.ClockNow(); }
-  void Sleep(int32_t ms) override { ::Sleep(static_cast<DWORD>(ms)); }
-  bool Stopped() override { return run_.Stopping(); }
-  bool Paused() override { return run_.Paused.load(); }
-  void ClearPaused() override { run_.Paused = false; }
-  bool EffectPreview() override { return run_.EffectPreview; }
-  int32_t Duration() override { return TheSettings().Convert; }
-  void SetDuration(int32_t ms) override { TheSettings().Convert = ms; }
-  int32_t PendingDuration() override { return run_.PendingEffectDuration.load(); }
   void Present() override { screen_.Present(); }
   void UnlockSurface() override {}
   void LockSurface() override {}
-  void StoodStill(int64_t ms) override { run_.ChangesPausedMs += ms; }
 
 private:
-  SaverRun& run_;
   MonitorScreen& screen_;
 };
 

@@ -17,6 +17,7 @@
 #include "saver/monitor_list.hpp"
 #include "saver/monitor_screen_win.hpp"
 #include "saver/process_trace_win.hpp"
+#include "saver/run_wait_services_win.hpp"
 #include "saver/saver_run_win.hpp"
 #include "saver/test_failure.hpp"
 #include "settings/settings.hpp"
@@ -35,25 +36,15 @@ namespace {
 std::atomic<RunShow*> g_activeShow{nullptr};
 PresentationListener g_observer;
 
-class HostWaitServices final : public WaitServices {
+class HostWaitServices final : public RunWaitServices {
 public:
-  HostWaitServices(SaverRun& run, RunShow& show) : run_(run), show_(show) {}
+  HostWaitServices(SaverRun& run, RunShow& show) : RunWaitServices(run), show_(show) {}
   int64_t Now() override { return show_.ClockNow(); }
-  void Sleep(int32_t ms) override { ::Sleep(static_cast<DWORD>(ms)); }
-  bool Stopped() override { return run_.Stopping(); }
-  bool Paused() override { return run_.Paused.load(); }
-  void ClearPaused() override { run_.Paused = false; }
-  bool EffectPreview() override { return run_.EffectPreview; }
-  int32_t Duration() override { return TheSettings().Convert; }
-  void SetDuration(int32_t ms) override { TheSettings().Convert = ms; }
-  int32_t PendingDuration() override { return run_.PendingEffectDuration.load(); }
   void Present() override { show_.Present(); }
   void UnlockSurface() override { UnlockScreen(); }
   void LockSurface() override { LockScreen(); }
-  void StoodStill(int64_t ms) override { run_.ChangesPausedMs += ms; }
 
 private:
-  SaverRun& run_;
   RunShow& show_;
 };
 
