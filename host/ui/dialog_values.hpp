@@ -63,6 +63,11 @@ inline bool CaptionControlsEnabled(const DialogValues& values) { return values.s
 // meant to fill the screen leaves no bars to fill.
 inline bool BlurredBackgroundEnabled(const DialogValues& values) { return !values.fillScreen; }
 
+// How long the effect preview lets each picture stay between its transitions (ms): none
+// (one transition after the other), or with pan and zoom long enough to see it move.
+inline constexpr int32_t kEffectPreviewMotionStay = 3000;
+inline int32_t EffectPreviewStay(const Settings& settings) { return settings.Motion ? kEffectPreviewMotionStay : 0; }
+
 // "Version : " and the four bytes of the version word, most significant first.
 std::string VersionLabelText(uint32_t versionWord);
 

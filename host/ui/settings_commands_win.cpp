@@ -10,6 +10,7 @@
 #include "catalogue/pic_list.hpp"
 #include "imaging/caption_platform.hpp"
 #include "plugins/plugin_host.hpp"
+#include "ui/dialog_values.hpp"
 #include "ui/number_edit.hpp"
 #include "ui/settings_dialog_win.hpp"
 #include "ui/small_dialogs_win.hpp"
@@ -250,6 +251,11 @@ void SettingsDialog::OnCommand(int32_t id, int32_t code, HWND control) {
     case kIdBlurredBackground:
       // At once, like Fill the screen: the next picture the preview shows has it.
       settings.Background = IsChecked(c_.blurredBackground);
+      break;
+    case kIdPanAndZoom:
+      // At once: a running effect preview lets its pictures move between the transitions.
+      settings.Motion = IsChecked(c_.panAndZoom);
+      if (activeRun_) settings.Delay = EffectPreviewStay(settings);
       break;
     case kIdFilter:
       RunFilterDialog(window_, [this] { RestoreFilteredPictures(); });

@@ -14,6 +14,7 @@
 #include "saver/saver_run_win.hpp"
 #include "show/display_order.hpp"
 #include "show/show_effects.hpp"
+#include "ui/dialog_values.hpp"
 #include "ui/dpi_awareness_win.hpp"
 #include "ui/effect_tree_rules.hpp"
 #include "ui/picture_tree_build_win.hpp"
@@ -187,7 +188,7 @@ void SettingsDialog::RunEffectPreview() {
     ScanResultSet emptyScan;
     Settings& settings = TheSettings();
     const int32_t delay = settings.Delay;
-    settings.Delay = 0;  // no pause between the transitions
+    settings.Delay = EffectPreviewStay(settings);
     {
       RunOptions options;
       options.dialogPreview = true;

@@ -312,6 +312,8 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
 
     def test_effect_checks_the_effect_preview_and_ok_during_it(self):
         self.use_pictures_folder()
+        # One picture per screen: the screens that move (a grid stays still).
+        self.bench.reg_import(f'[{PRODUCT_KEY}]\n"Screens"="1"\n')
         self.open()
         self.ok()  # every effect enabled: the reference
         everything = self.plugin_bits()
@@ -329,6 +331,15 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         self.assertGreater(differing_pixels(first, second, crop), 100, "the effect preview stands still")
         self.assertTrue(self.effect_lines(), "no transition ran in the preview")
         self.assertTrue(all(" 0." in l and "basicfx.dll" in l for l in self.effect_lines()), self.effect_lines())
+
+        # Pan and zoom, checked while the preview runs: each picture now stays and moves
+        # between the transitions (the trace's line at the end of a moving stay).
+        self.click("Pan and zoom")
+        moved = self.wait_trace_line("motion frames=", 30)
+        frames, ms = (int(v.split("=")[1]) for v in moved.split()[1:3])
+        self.assertGreater(frames, 20, moved)
+        self.assertGreater(ms, 2000, moved)
+        self.click("Pan and zoom")
 
         # Lines (the fourth group, three effects): its first effect alone, then unchecked.
         self.click("Tree Effects")
