@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "common/random.hpp"
 #include "plugins/plugin_host.hpp"
 #include "saver/run_wait_services_win.hpp"
 #include "saver/saver_run_win.hpp"
@@ -86,7 +87,7 @@ int32_t MonitorScreen::Wait(float fraction) {
 
 int32_t MonitorScreen::Compose() {
   run_.Show.Deal().BeginScreen(index_);
-  ComposeScreen(*next_, run_, history_, &run_.Show.Deal());
+  ComposeScreen(*next_, run_, history_, &run_.Show.Deal(), motion_.Keeper(TheSettings().Motion));
   return TheDisplayOrder().current;
 }
 
@@ -121,8 +122,33 @@ void MonitorScreen::Present() {
 }
 
 void MonitorScreen::ScreenShown(int32_t picture) {
+  if (motion_.Take(RandomReal)) {
+    // The frames redraw only the picture's rectangle; the rest is the screen as shown.
+    const std::lock_guard<std::mutex> guard(drawLock_);
+    FitInto(*screen_, *next_);
+  }
   run_.Show.Deal().Shown(index_);
   TraceShownScreen(index_, picture);
+}
+
+bool MonitorScreen::StayFrame(int64_t shown, int32_t delay) {
+  {
+    const std::lock_guard<std::mutex> guard(drawLock_);
+    if (!motion_.Frame(PixelView{static_cast<uint8_t*>(screen_->Bits), screen_->Width, screen_->Height}, shown,
+                       delay, Micros()))
+      return false;
+  }
+  Present();
+  return true;
+}
+
+void MonitorScreen::StayEnds() {
+  const MotionStay::Summary moved = motion_.End(Micros());
+  if (moved.frames == 0) return;
+  TraceMotion(index_, moved.frames, moved.micros);
+  // An in-place effect comes next (nothing new was composed): it works on the next
+  // bitmap as the picture on screen, which is now the last frame.
+  if (!nav_.nextPrepared && !nav_.composing) FitInto(*next_, *screen_);
 }
 
 }  // namespace kelv

@@ -14,6 +14,7 @@
 #include "imaging/bitmap.hpp"
 #include "saver/monitor_list.hpp"
 #include "show/compose_history.hpp"
+#include "show/motion_stay.hpp"
 #include "show/show_effects.hpp"
 #include "show/show_machine.hpp"
 #include "show/show_navigation.hpp"
@@ -63,6 +64,8 @@ public:
   void UnlockSurface() override {}
   void VisibilityCheck() override {}
   void ScreenShown(int32_t picture) override;
+  bool StayFrame(int64_t shown, int32_t delay) override;
+  void StayEnds() override;
 
 private:
   SaverRun& run_;
@@ -79,6 +82,7 @@ private:
   ShowNavigation nav_;
   ScreenHistory history_;
   EffectClock clock_;
+  MotionStay motion_;  // this monitor's pan and zoom
   ShowMachine machine_;
 };
 

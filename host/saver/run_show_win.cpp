@@ -147,18 +147,6 @@ void TraceFirstPicture(bool& traced) {
   if (!path.empty()) AppendTraceLine(path, "first picture ms=" + std::to_string(MillisSinceProcessStart()));
 }
 
-// With the trace on, when a moving screen's stay ends: the frames it got and the time
-// from its first frame to its last.
-//   motion frames=<count> ms=<milliseconds>
-void TraceMotion(int32_t frames, int64_t micros) {
-  const std::string& path = TestTracePath();
-  if (path.empty()) return;
-  AppendTraceLine(path, "motion frames=" + std::to_string(frames) + " ms=" + std::to_string(micros / 1000));
-}
-
-// A stay shorter than this from its first frame (composing took most of the delay, or the
-// dialog's effect preview runs without a delay) is not worth moving: it stays still.
-constexpr int64_t kShortestMotion = 500;
 
 }  // namespace
 
@@ -176,6 +164,16 @@ void TraceShownScreen(int32_t monitor, int32_t picture) {
       picture >= 0 && picture < catalogue.PictureCount() ? catalogue.PictureName(picture) : std::string();
   AppendTraceLine(path, "shown monitor=" + std::to_string(monitor) + " index=" + std::to_string(picture) +
                             " file=" + file);
+}
+
+// With the trace on, when a moving screen's stay ends: the frames it got and the time
+// from its first frame to its last (the other monitors name themselves).
+//   motion frames=<count> ms=<milliseconds> [monitor=<N>]
+void TraceMotion(int32_t monitor, int32_t frames, int64_t micros) {
+  const std::string& path = TestTracePath();
+  if (path.empty()) return;
+  AppendTraceLine(path, "motion frames=" + std::to_string(frames) + " ms=" + std::to_string(micros / 1000) +
+                            (monitor > 0 ? " monitor=" + std::to_string(monitor) : std::string()));
 }
 
 void TraceChangeLate(int32_t monitor, int64_t lateMs) {
@@ -256,6 +254,7 @@ void RunShow::StartMonitors(const std::vector<HWND>& windows) {
 
 void RunShow::ReleaseMonitors() {
   wall_.reset();
+  motion_.Release();
   const std::lock_guard<std::mutex> guard(monitorsLock_);
   monitorCount_ = 0;
   monitors_.clear();
@@ -280,10 +279,7 @@ void RunShow::RunCycle() {
 
 void RunShow::TakeMotion() {
   motionOnScreen_ = false;
-  shownMotion_.Release();
-  if (!preparedMotion_.Kept()) return;
-  std::swap(shownMotion_, preparedMotion_);
-  shownMotion_.SetPath(RandomMotionPath(RandomReal));
+  if (!motion_.Take(RandomReal)) return;
   // The frames redraw only the picture's rectangle of the screen bitmap; the rest must be
   // the screen as shown (with DirectDraw the effect drew into the surface, not into it).
   if (run_.ScreenBitmap && run_.NextBitmap) FitInto(*run_.ScreenBitmap, *run_.NextBitmap);
@@ -291,16 +287,9 @@ void RunShow::TakeMotion() {
 
 bool RunShow::StayFrame(int64_t shown, int32_t delay) {
   TBitmap* screen = run_.ScreenBitmap.get();
-  if (!shownMotion_.Kept() || !screen || !screen->Bits) return false;
-  if (shownMotion_.Frames() == 0) {
-    if (delay - shown < kShortestMotion) {
-      shownMotion_.Release();
-      return false;
-    }
-    motionStartMicros_ = Micros();
-  }
-  shownMotion_.Draw(PixelView{static_cast<uint8_t*>(screen->Bits), screen->Width, screen->Height},
-                    shownMotion_.Progress(shown, delay));
+  if (!screen || !motion_.Frame(PixelView{static_cast<uint8_t*>(screen->Bits), screen->Width, screen->Height},
+                                 shown, delay, Micros()))
+    return false;
   motionOnScreen_ = true;
   if (UseDirectDraw) ShowPicture(run_.WindowDC.get(), *screen, false);
   else PresentFrame(run_.WindowDC.get());
@@ -309,14 +298,13 @@ bool RunShow::StayFrame(int64_t shown, int32_t delay) {
 }
 
 void RunShow::StayEnds() {
-  if (shownMotion_.Frames() > 0) {
-    TraceMotion(shownMotion_.Frames(), Micros() - motionStartMicros_);
+  if (const MotionStay::Summary moved = motion_.End(Micros()); moved.frames > 0) {
+    TraceMotion(0, moved.frames, moved.micros);
     // An in-place effect comes next (nothing new was composed): it works on the next
     // bitmap as the picture on screen, which is now the last frame, not the still.
     if (!nav_.nextPrepared && !nav_.composing && run_.NextBitmap && run_.ScreenBitmap)
       FitInto(*run_.NextBitmap, *run_.ScreenBitmap);
   }
-  shownMotion_.Release();
 }
 
 void RunShow::ScreenShown(int32_t picture) {
@@ -401,7 +389,7 @@ void RunShow::StepPrevious() {
 }
 
 int32_t RunShow::Compose() {
-  MotionScene* keep = TheSettings().Motion ? &preparedMotion_ : nullptr;
+  MotionScene* keep = motion_.Keeper(TheSettings().Motion);
   if (run_.NextBitmap) {
     if (monitors_.empty()) {
       ComposeScreen(*run_.NextBitmap, run_, TheHistory(), nullptr, keep);

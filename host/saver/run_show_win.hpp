@@ -14,7 +14,7 @@
 
 #include "imaging/presentation.hpp"
 #include "show/monitor_wall.hpp"
-#include "show/motion_scene.hpp"
+#include "show/motion_stay.hpp"
 #include "show/picture_deal.hpp"
 #include "show/show_machine.hpp"
 #include "show/show_navigation.hpp"
@@ -131,11 +131,8 @@ private:
   PictureDeal deal_;
   MonitorScreen* activeMonitor_ = nullptr;  // the monitor whose effect runs (null: primary)
   EffectClock clock_;
-  // Pan and zoom ("Motion", the primary's screen only): the picture kept while composing
-  // the next screen, and the one moving on the screen now.
-  MotionScene preparedMotion_;
-  MotionScene shownMotion_;
-  int64_t motionStartMicros_ = 0;
+  // Pan and zoom ("Motion") of the primary's screen; the other monitors have their own.
+  MotionStay motion_;
   std::atomic<bool> motionOnScreen_{false};
   int64_t ticksPerMs_ = 0;       // 0: no high-resolution counter, the tick count is used
   std::vector<void*> targets_;   // per effect module: the surface it draws into
@@ -150,6 +147,7 @@ private:
 // complete on it (after its cut or whole transition), and how late a timed change started.
 void TraceShownScreen(int32_t monitor, int32_t picture);
 void TraceChangeLate(int32_t monitor, int64_t lateMs);
+void TraceMotion(int32_t monitor, int32_t frames, int64_t micros);
 
 // Told after the show has handled a moved drawing surface or the fall-back from DirectDraw
 // (the show holds the presentation's own listener slot). For the test programs.

@@ -35,8 +35,12 @@ void MonitorWall::StepMonitor(int32_t index) {
   Monitor& m = monitors_[static_cast<size_t>(index)];
   // A follower changes once per change of the primary, or for a navigation step.
   const bool navigating = m.nav->stepPending;
-  if (index > 0 && !m.armed && !navigating) return;
   ShowMachine& machine = *m.machine;
+  if (index > 0 && !m.armed && !navigating) {
+    // Its screen stays until the primary's next change: it goes on moving meanwhile.
+    machine.Stay();
+    return;
+  }
   const int64_t shown = static_cast<uint32_t>(clock_.Ticks() - machine.ShowStart());
   const int32_t before = machine.Changes();
   const int64_t pausedBefore = run_.ChangesPausedMs.load();

@@ -1,5 +1,7 @@
 #include "show/show_machine.hpp"
 
+#include <algorithm>
+
 #include "kelv_effectmodule.h"
 #include "plugins/plugin_host.hpp"
 #include "show/show_effects.hpp"
@@ -150,6 +152,15 @@ void ShowMachine::Step() {
     ClearInterrupt();
   }
   PrepareFollowingScreen();
+}
+
+void ShowMachine::Stay() {
+  if (run_.EndRequested || run_.Stopping()) {
+    moving_ = false;
+    return;
+  }
+  const int64_t shown = static_cast<uint32_t>(platform_.Ticks() - showStart_);
+  moving_ = platform_.StayFrame(std::min<int64_t>(shown, delay_), delay_);
 }
 
 bool ShowMachine::Finished() const { return run_.EndRequested || (run_.Stopping() && !nav_.stepPending); }

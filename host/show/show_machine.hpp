@@ -75,6 +75,9 @@ public:
   void ChooseFirst();
   // One pass of the cycle.
   void Step();
+  // A pass that changes nothing: the screen's next frame while it stays (a monitor that
+  // waits for its turn to change).
+  void Stay();
   // The show thread's loop: passes until Finished().
   void Run();
   // A stop stands and no navigation step waits, or the run ends for good.

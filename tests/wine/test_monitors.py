@@ -6,7 +6,9 @@ second monitor's own screen.
 
 Every picture is one colour, 640x512 (the second monitor's shape), enlarged to the screen:
 on the second monitor it fills the screen, on the primary it stands between black bars. The
-trace's "shown monitor=N index=K file=PATH" lines say which picture each monitor shows.
+trace's "shown monitor=N index=K file=PATH" lines say which picture each monitor shows. The
+DirectDraw run has pan and zoom on: each monitor's picture moves on its own (the trace's
+"motion frames=N ms=M [monitor=N]" line at the end of each moving stay).
 """
 import re
 import time
@@ -25,6 +27,7 @@ COLOURS = {"red": (220, 30, 30), "green": (30, 200, 40), "blue": (30, 40, 220), 
            "cyan": (30, 210, 220), "magenta": (210, 30, 210)}
 SHOWN = re.compile(r"^shown monitor=(\d+) index=(-?\d+) file=(.*)$")
 LATE = re.compile(r"^late monitor=(\d+) ms=(-?\d+)$")
+MOTION = re.compile(r"^motion frames=(\d+) ms=(\d+)(?: monitor=(\d+))?$")
 
 
 class PicturesOnEveryMonitor(unittest.TestCase):
@@ -66,7 +69,8 @@ class PicturesOnEveryMonitor(unittest.TestCase):
 
     def run_show(self, ddraw):
         """One saver run on the two monitors, presenting the primary through GDI or DirectDraw."""
-        self.bench.reg_import(f"[{PRODUCT_KEY}]\n\"DDraw\"=\"{ddraw}\"\n")
+        motion = ddraw == "1"
+        self.bench.reg_import(f"[{PRODUCT_KEY}]\n\"DDraw\"=\"{ddraw}\"\n\"Motion\"=\"{int(motion)}\"\n")
         trace = self.bench.out / f"monitors-trace-{ddraw}.txt"
         if trace.exists():
             trace.unlink()
@@ -114,6 +118,15 @@ class PicturesOnEveryMonitor(unittest.TestCase):
         self.assertEqual(monitors[:6], [0, 1, 0, 1, 0, 1], shown)
         self.assertEqual([i for _, i, _ in shown[:6]], [0, 1, 2, 3, 4, 5], shown)
         self.assertTrue(late and all(ms < 1000 for _, ms in late), late)
+        moved = [m for m in map(MOTION.match, trace.read_text(errors="replace").splitlines()) if m]
+        if motion:
+            # Both monitors moved through their stays, each with frames of its own.
+            for monitor in (None, "1"):
+                stays = [m for m in moved if m[3] == monitor]
+                self.assertTrue(stays, f"monitor {monitor or 0} never moved")
+                self.assertTrue(all(int(m[1]) > 20 and int(m[2]) > 1000 for m in stays), [m[0] for m in stays])
+        else:
+            self.assertEqual(moved, [], "still pictures moved")
 
         # A key on the second monitor's window ends the saver; every window goes.
         second_window = next(w for w in windows if self.size(w) == SCREENS[1])

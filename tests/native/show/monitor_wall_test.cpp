@@ -92,6 +92,15 @@ public:
   void LockSurface() override {}
   void UnlockSurface() override {}
   void VisibilityCheck() override {}
+  // A moving screen (pan and zoom): when each of its frames came, and how far into the stay.
+  bool moves = false;
+  std::vector<std::pair<uint32_t, int64_t>> frames;
+  bool StayFrame(int64_t shown, int32_t delay) override {
+    if (!moves) return false;
+    EXPECT_LE(shown, delay);
+    frames.emplace_back(shared_.now, shown);
+    return true;
+  }
 
 private:
   Shared& shared_;
@@ -198,6 +207,32 @@ TEST(MonitorWall, ChangesSpreadOverTheDelayOneMonitorAfterTheOther) {
   int64_t worst = 0;
   for (auto [m, ms] : slow.late) worst = std::max(worst, ms);
   EXPECT_GT(worst, 200);
+
+  // Moving screens: every monitor gets its frames all through its stay, also while it
+  // waits for the primary's next change (the passes then come every 10 ms, but another
+  // monitor's composing and transition hold the one thread).
+  Wall moving(3, 40);
+  for (auto& p : moving.platforms) p->moves = true;
+  moving.RunFor(8000);
+  for (int32_t m = 0; m < 3; ++m) {
+    const std::vector<Change> changes = moving.Of(m);
+    const auto& frames = moving.platforms[m]->frames;
+    ASSERT_GE(changes.size(), 6u) << m;
+    for (size_t i = 1; i + 1 < changes.size(); ++i) {
+      uint32_t last = changes[i].end;
+      int64_t lastShown = -1;
+      for (const auto& [at, shown] : frames) {
+        // (the clock wraps during the run: times are compared by their differences)
+        if (static_cast<int32_t>(at - changes[i].end) <= 0 || static_cast<int32_t>(changes[i + 1].start - at) <= 0)
+          continue;
+        EXPECT_LE(at - last, 200u) << "monitor " << m << " stay " << i;
+        EXPECT_GE(shown + 20, lastShown) << "monitor " << m << " stay " << i;
+        last = at;
+        lastShown = shown;
+      }
+      EXPECT_LE(changes[i + 1].start - last, 200u) << "monitor " << m << " stay " << i;
+    }
+  }
 }
 
 TEST(MonitorWall, ArrowKeysStepEveryMonitorThroughItsOwnHistory) {
