@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -65,6 +66,31 @@ void Positions(double start, double size, int32_t count, int32_t limit, Index in
 }
 
 }  // namespace
+
+bool MotionSourcePlacement(const PicturePlacement& placed, int32_t targetW, int32_t targetH, double zoom,
+                           PicturePlacement& larger) {
+  const PicturePlacement& p = placed;
+  if (!p.scaled || !p.resample || p.destW <= 0 || p.destH <= 0 || p.windowW <= 0 || p.windowH <= 0 ||
+      p.destX < 0 || p.destY < 0 || int64_t{p.destX} + p.destW > targetW || int64_t{p.destY} + p.destH > targetH)
+    return false;
+  // A shrunk picture has detail up to its window's size; an enlarged one has none beyond
+  // its own, but the still's filter enlarges it better than a frame's would.
+  const double own = std::min(static_cast<double>(p.windowW) / p.destW, static_cast<double>(p.windowH) / p.destH);
+  const double z = own > 1.0 ? std::min(zoom, own) : zoom;
+  const int64_t w = std::llround(p.destW * z), h = std::llround(p.destH * z);
+  // (the row-by-row resize keeps a column buffer of destW x 3 x windowH bytes)
+  if (w <= p.destW && h <= p.destH) return false;
+  if (w * 3 * p.windowH > INT32_MAX || w * h * 4 > INT32_MAX) return false;
+  larger = p;
+  larger.exactFit = false;
+  larger.overflow = false;
+  larger.destX = larger.destY = 0;
+  larger.destW = static_cast<int32_t>(w);
+  larger.destH = static_cast<int32_t>(h);
+  larger.scaleX = static_cast<float>(p.windowW) / static_cast<float>(w);
+  larger.scaleY = static_cast<float>(p.windowH) / static_cast<float>(h);
+  return true;
+}
 
 void MotionFrameRenderer::HorizontalRow(const uint32_t* sourceRow, uint32_t* out, int32_t width) const {
   const int32_t* columns = columns_.data();

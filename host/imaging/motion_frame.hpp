@@ -17,6 +17,15 @@ struct SourceWindow {
   double x = 0, y = 0, w = 0, h = 0;
 };
 
+// The placement of the copy of a placed picture its motion is drawn from: the same
+// window of the picture, drawn to (0, 0) `zoom` times as large as the placed picture, so
+// that the deepest zoom shows the picture's own detail and not an enlarged still. A
+// shrunk picture gets no more than its window's own pixels. False where the still is kept
+// instead: a picture placed unscaled or by the plain stretch, one cut off by the target's
+// edges, or one the copy would not enlarge.
+bool MotionSourcePlacement(const PicturePlacement& placed, int32_t targetW, int32_t targetH, double zoom,
+                           PicturePlacement& larger);
+
 // The tables and row buffers a frame needs, kept from frame to frame.
 class MotionFrameRenderer {
 public:

@@ -10,6 +10,7 @@
 #include "common/exception.hpp"
 #include "common/random.hpp"
 #include "imaging/bitmap.hpp"
+#include "imaging/motion_frame.hpp"
 #include "imaging/resample_contributors.hpp"
 #include "imaging/resample_kernels.hpp"
 #include "imaging/resample_placement.hpp"
@@ -27,10 +28,11 @@ constexpr int64_t kHelperPixels = 1000000;
 // header call, fed row by row, finished by the last row.
 class IncrementalResize {
 public:
-  void Prepare(TBitmap& target, int32_t quality) {
+  void Prepare(TBitmap& target, int32_t quality, double largerZoom) {
     Reset();
     target_ = &target;
     quality_ = quality;
+    largerZoom_ = largerZoom;
     startResize_ = true;
   }
 
@@ -44,6 +46,7 @@ public:
 
   bool Drawn() const { return drawn_; }
   PlacedArea Area() const { return drawn_ ? drawnArea_ : PlacedArea{}; }
+  std::unique_ptr<TBitmap> TakeLarger() { return drawn_ ? std::move(larger_) : nullptr; }
 
   bool Init(int32_t width, int32_t height);
   bool Sink(intptr_t a, int32_t b, int32_t width, int32_t height);
@@ -57,6 +60,9 @@ public:
   }
 
 private:
+  void StartLarger();
+  // The companion takes the primary's header: the same rows follow.
+  void Follow(const IncrementalResize& primary);
   void Row(const uint8_t* row, int32_t index);
   void CopyRow(const uint8_t* row, int32_t index);
   void WindowRow(const uint8_t* row, int32_t at);
@@ -92,6 +98,11 @@ private:
 
   TBitmap* target_ = nullptr;
   int32_t quality_ = ResizeGood;
+  // For a picture that moves while it stays: a second resize of the same rows into a copy
+  // `largerZoom_` times as large (its own bitmap), which the loader takes once drawn.
+  double largerZoom_ = 0;
+  std::unique_ptr<IncrementalResize> companion_;
+  std::unique_ptr<TBitmap> larger_;
   bool startResize_ = false;
   bool resizeStarted_ = false;
   bool drawn_ = false;
@@ -182,7 +193,37 @@ bool IncrementalResize::Init(int32_t width, int32_t height) {
   place_ = place;
   resampling_ = place.scaled;
   target_->Clear();
+  if (largerZoom_ > 0) StartLarger();
   return true;
+}
+
+void IncrementalResize::StartLarger() {
+  PicturePlacement larger;
+  if (!MotionSourcePlacement(place_, target_->Width, target_->Height, largerZoom_, larger)) return;
+  // Without memory for the copy the picture simply moves from its still.
+  try {
+    auto companion = std::make_unique<IncrementalResize>();
+    companion->larger_ = TBitmap::Create(larger.destW, larger.destH);
+    companion->target_ = companion->larger_.get();
+    companion->quality_ = quality_;
+    companion->place_ = larger;
+    companion->resampling_ = true;
+    companion_ = std::move(companion);
+  } catch (...) {
+    companion_.reset();
+  }
+}
+
+void IncrementalResize::Follow(const IncrementalResize& primary) {
+  orientation_ = primary.orientation_;
+  bgr_ = primary.bgr_;
+  swapAxes_ = primary.swapAxes_;
+  reverseFileX_ = primary.reverseFileX_;
+  reverseFileY_ = primary.reverseFileY_;
+  fileW_ = primary.fileW_;
+  fileH_ = primary.fileH_;
+  prevLine_ = -1;
+  resizeStarted_ = true;
 }
 
 bool IncrementalResize::Sink(intptr_t a, int32_t b, int32_t width, int32_t height) {
@@ -206,6 +247,7 @@ bool IncrementalResize::Sink(intptr_t a, int32_t b, int32_t width, int32_t heigh
     fileH_ = height;
     prevLine_ = -1;
     resizeStarted_ = true;
+    if (companion_) companion_->Follow(*this);
     return true;
   }
   if (b != prevLine_ + 1) {
@@ -218,6 +260,13 @@ bool IncrementalResize::Sink(intptr_t a, int32_t b, int32_t width, int32_t heigh
   }
   if (a == 0) throw Exception("RowSink without row, curLine=" + std::to_string(b));
   Row(reinterpret_cast<const uint8_t*>(a), b);
+  if (companion_) {
+    try {
+      companion_->Row(reinterpret_cast<const uint8_t*>(a), b);
+    } catch (...) {
+      companion_.reset();  // the still goes on without the larger copy
+    }
+  }
   prevLine_ = b;
   if (b == fileH_ - 1) Finish();
   return true;
@@ -378,6 +427,18 @@ void IncrementalResize::FinishColumn(int32_t m) {
 }
 
 void IncrementalResize::Finish() {
+  std::unique_ptr<TBitmap> larger;
+  if (companion_) {
+    // A failure of the larger copy costs the motion its copy, never the still.
+    try {
+      companion_->Finish();
+      larger = companion_->TakeLarger();
+    } catch (...) {
+    }
+    companion_.reset();
+  } else if (target_ && target_ == larger_.get()) {
+    larger = std::move(larger_);  // the companion itself keeps its target through the reset
+  }
   if (pipeline_) {
     // The helper has written the destination rows as their rows came in, and ends
     // with the last few.
@@ -397,11 +458,16 @@ void IncrementalResize::Finish() {
   quality_ = quality;
   drawn_ = true;
   drawnArea_ = area;
+  larger_ = std::move(larger);
 }
 
 }  // namespace
 
-void PrepareIncrementalResize(TBitmap& target, int32_t quality) { State().Prepare(target, quality); }
+void PrepareIncrementalResize(TBitmap& target, int32_t quality, double largerZoom) {
+  State().Prepare(target, quality, largerZoom);
+}
+
+std::unique_ptr<TBitmap> TakeIncrementalLarger() { return State().TakeLarger(); }
 
 void WithdrawIncrementalResize() { State().Reset(); }
 

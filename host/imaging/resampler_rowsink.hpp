@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "imaging/resample_placement.hpp"
 
@@ -24,8 +25,12 @@ class TBitmap;
 
 // Marks an incremental resize as possible for the next picture, drawn into `target` with
 // quality ResizeGood or ResizeBest (resample_placement.hpp). The target must live until
-// WithdrawIncrementalResize.
-void PrepareIncrementalResize(TBitmap& target, int32_t quality);
+// WithdrawIncrementalResize. With `largerZoom`, the same rows also make the larger copy a
+// moving picture is drawn from (MotionSourcePlacement), where the placement allows one.
+void PrepareIncrementalResize(TBitmap& target, int32_t quality, double largerZoom = 0);
+
+// Once the picture is drawn: its larger copy (null when none was made).
+std::unique_ptr<TBitmap> TakeIncrementalLarger();
 
 // Ends whatever incremental resize there is and frees its lists and buffers.
 void WithdrawIncrementalResize();

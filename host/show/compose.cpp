@@ -8,6 +8,7 @@
 #include "imaging/bitmap.hpp"
 #include "imaging/blurred_background.hpp"
 #include "imaging/caption.hpp"
+#include "imaging/motion_frame.hpp"
 #include "imaging/resample_placement.hpp"
 #include "imaging/resampler.hpp"
 #include "imaging/resampler_rowsink.hpp"
@@ -40,7 +41,7 @@ public:
 
 }  // namespace
 
-LoadResult LoadPicture(TBitmap& target, const std::string& fileName) {
+LoadResult LoadPicture(TBitmap& target, const std::string& fileName, double motionZoom) {
   LoadResult result;
   const Settings& s = TheSettings();
   int32_t minWidth = 0, minHeight = 0;
@@ -51,7 +52,7 @@ LoadResult LoadPicture(TBitmap& target, const std::string& fileName) {
   DecodeSession session;
   const bool rowByRow = (s.Resize == ResizeGood || s.Resize == ResizeBest) && s.rtresize;
   if (rowByRow) {
-    PrepareIncrementalResize(target, s.Resize);
+    PrepareIncrementalResize(target, s.Resize, motionZoom);
     PublishRowSink(&RowSink);
   }
 
@@ -62,7 +63,9 @@ LoadResult LoadPicture(TBitmap& target, const std::string& fileName) {
   const bool drawnByRows = decoded.decoded && decoded.rowsTaken && IncrementalResizeDrawn();
   if (decoded.decoded && (decoded.bitmap || drawnByRows) && decoded.width > 0 &&
       decoded.height > 0) {
-    const PlacedArea area = drawnByRows ? IncrementalResizeArea() : DrawPicture(target, *decoded.bitmap);
+    const PlacedArea area = drawnByRows ? IncrementalResizeArea()
+                                        : DrawPicture(target, *decoded.bitmap, motionZoom, &result.larger);
+    if (drawnByRows && motionZoom > 0) result.larger = TakeIncrementalLarger();
     if (BlurredBackgroundWanted(s, target)) {
       DrawBlurredBackground(PixelView{static_cast<uint8_t*>(target.Bits), target.Width, target.Height}, area);
     }
@@ -90,7 +93,7 @@ bool BlurredBackgroundWanted(const Settings& s, const TBitmap& target) {
   return s.Background && !target.Crop && target.Bits != nullptr;
 }
 
-PlacedArea DrawPicture(TBitmap& target, const TBitmap& source) {
+PlacedArea DrawPicture(TBitmap& target, const TBitmap& source, double motionZoom, std::shared_ptr<TBitmap>* larger) {
   const int32_t pw = target.Width;
   const int32_t ph = target.Height;
   if (pw <= 0 || ph <= 0 || !target.Bits) return {};
@@ -116,6 +119,18 @@ PlacedArea DrawPicture(TBitmap& target, const TBitmap& source) {
   } else if (p.resample) {
     Resample(&target, p.destX, p.destY, p.destW, p.destH, &source, p.windowX, p.windowY,
              p.windowW, p.windowH, p.filter);
+    PicturePlacement big;
+    if (larger && motionZoom > 0 && MotionSourcePlacement(p, pw, ph, motionZoom, big)) {
+      // Without memory for the copy the picture moves from its still.
+      try {
+        std::unique_ptr<TBitmap> copy = TBitmap::Create(big.destW, big.destH);
+        Resample(copy.get(), 0, 0, big.destW, big.destH, &source, p.windowX, p.windowY, p.windowW, p.windowH,
+                 p.filter);
+        *larger = std::move(copy);
+      } catch (...) {
+        larger->reset();
+      }
+    }
   } else {
     compose_platform::StretchWindow(target, p.destX, p.destY, p.destW, p.destH, source,
                                     p.windowX, p.windowY, p.windowW, p.windowH);

@@ -5,9 +5,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "catalogue/size_filter.hpp"  // SaverRunActive: the size filter only judges pictures during a run
+#include "imaging/bitmap.hpp"
 #include "imaging/resample_placement.hpp"
 
 namespace kelv {
@@ -30,17 +32,23 @@ struct LoadResult {
   bool fileUnopenable = false;
   std::string dateTaken;  // EXIF date text from the decoder; empty when it gave none
   PlacedArea placed;      // where the picture lies in the target (empty when not drawn)
+  // Asked for by a moving picture: its copy as large as the deepest zoom, drawn from the
+  // decoded picture (null where the placed still is what it moves from).
+  std::shared_ptr<TBitmap> larger;
 };
 
 // Decodes `fileName` through the input modules (row by row into the target when the
 // quality allows) and draws it into the target, with the blurred background in its bars
 // when that is wanted; a picture that cannot be read leaves the target black.
-LoadResult LoadPicture(TBitmap& target, const std::string& fileName);
+// With `motionZoom` (above 0) the result also carries the larger copy for the motion.
+LoadResult LoadPicture(TBitmap& target, const std::string& fileName, double motionZoom = 0);
 
 // Crops, scales and places the source in the target by the target's placement options
 // and the "Resize" quality. The target is cleared first. Returns the area the picture
 // covers (empty when nothing was drawn).
-PlacedArea DrawPicture(TBitmap& target, const TBitmap& source);
+// With `larger`, a resampled picture also gets its copy `motionZoom` times as large there.
+PlacedArea DrawPicture(TBitmap& target, const TBitmap& source, double motionZoom = 0,
+                       std::shared_ptr<TBitmap>* larger = nullptr);
 
 // Whether a picture drawn into the target gets the blurred background in its bars:
 // "Background" on, and the target not set to crop (Fill the screen).

@@ -5,6 +5,7 @@
 #include <new>
 #include <numeric>
 #include <string>
+#include <utility>
 
 #include "catalogue/pic_list.hpp"
 #include "common/exception.hpp"
@@ -226,10 +227,12 @@ void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, P
       continue;
     }
     const std::string name = catalogue.PictureName(i);
-    const LoadResult r = services.load(target, name);
+    LoadResult r = services.load(target, name, keep ? kMotionMaxZoom : 0.0);
     CountAttempt(st.statistics, r);
     if (r.width > 0 && r.height > 0) {
-      if (keep) keep->KeepPicture(PixelView{static_cast<uint8_t*>(target.Bits), target.Width, target.Height}, r.placed);
+      if (keep)
+        keep->KeepPicture(PixelView{static_cast<uint8_t*>(target.Bits), target.Width, target.Height}, r.placed,
+                          std::move(r.larger));
       services.caption(target, i, run.FullScreen, r.dateTaken);
       if (deal) deal->Dealt(i);
       return;
@@ -257,8 +260,8 @@ void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, P
 
 DisplayOrderServices DefaultDisplayOrderServices() {
   DisplayOrderServices services;
-  services.load = [](TBitmap& target, const std::string& fileName) {
-    return LoadPicture(target, fileName);
+  services.load = [](TBitmap& target, const std::string& fileName, double motionZoom) {
+    return LoadPicture(target, fileName, motionZoom);
   };
   services.caption = [](TBitmap& target, int32_t index, bool fullScreen, const std::string& dateTaken) {
     DrawCaption(target, index, fullScreen, dateTaken);

@@ -72,7 +72,8 @@ int32_t LoadResumePoint(RegistryStore& registry);
 // caption, the messages and the settings dialog's tree update for a filtered picture
 // (entry and position within it; empty unless a preview runs inside the dialog).
 struct DisplayOrderServices {
-  std::function<LoadResult(TBitmap& target, const std::string& fileName)> load;
+  // `motionZoom` above 0: the picture will move, the result carries its larger copy.
+  std::function<LoadResult(TBitmap& target, const std::string& fileName, double motionZoom)> load;
   // The caption gets the date the decoder said the picture was taken (may be empty).
   std::function<void(TBitmap& target, int32_t index, bool fullScreen, const std::string& dateTaken)> caption;
   std::function<void(TBitmap& target, const std::string& text)> message;

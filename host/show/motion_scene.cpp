@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace kelv {
 
@@ -15,38 +16,42 @@ const uint32_t* PixelAt(PixelView v, int32_t x, int32_t y) {
 
 void MotionScene::Release() {
   // swap with empties: the memory goes back, not just the sizes.
-  std::vector<uint32_t>().swap(source_);
+  std::vector<uint32_t>().swap(still_);
+  larger_.reset();
   std::vector<Span>().swap(spans_);
   std::vector<uint32_t>().swap(captionPixels_);
   renderer_ = MotionFrameRenderer();
   area_ = {};
   firstShown_ = -1;
+  progress_ = 0;
   frames_ = 0;
 }
 
-void MotionScene::KeepPicture(PixelView cell, const PlacedArea& area) {
+void MotionScene::KeepPicture(PixelView cell, const PlacedArea& area, std::shared_ptr<TBitmap> larger) {
   Release();
   if (!cell.bits || area.width <= 0 || area.height <= 0 || area.left < 0 || area.top < 0 ||
       area.left + area.width > cell.width || area.top + area.height > cell.height)
     return;
   area_ = area;
-  source_.resize(static_cast<size_t>(area.width) * area.height);
+  still_.resize(static_cast<size_t>(area.width) * area.height);
   for (int32_t y = 0; y < area.height; ++y)
-    std::memcpy(source_.data() + static_cast<size_t>(y) * area.width, PixelAt(cell, area.left, area.top + y),
+    std::memcpy(still_.data() + static_cast<size_t>(y) * area.width, PixelAt(cell, area.left, area.top + y),
                 static_cast<size_t>(area.width) * 4);
+  if (larger && larger->Bits && larger->Width >= area.width && larger->Height >= area.height)
+    larger_ = std::move(larger);
 }
 
 void MotionScene::KeepCaption(PixelView composed) {
   spans_.clear();
   captionPixels_.clear();
-  if (!Kept()) return;
+  if (still_.empty()) return;
   if (!composed.bits || area_.left + area_.width > composed.width || area_.top + area_.height > composed.height) {
     Release();
     return;
   }
   for (int32_t y = 0; y < area_.height; ++y) {
     const uint32_t* still = PixelAt(composed, area_.left, area_.top + y);
-    const uint32_t* picture = source_.data() + static_cast<size_t>(y) * area_.width;
+    const uint32_t* picture = still_.data() + static_cast<size_t>(y) * area_.width;
     for (int32_t x = 0; x < area_.width;) {
       if (still[x] == picture[x]) {
         ++x;
@@ -64,13 +69,29 @@ double MotionScene::Progress(int64_t shown, int32_t delay) {
   if (firstShown_ < 0) firstShown_ = shown;
   const int64_t length = static_cast<int64_t>(delay) - firstShown_;
   if (length <= 0) return 1.0;
-  return std::clamp(static_cast<double>(shown - firstShown_) / static_cast<double>(length), 0.0, 1.0);
+  // Never back: a monitor's stay clock may be set a few ms back when its turn is re-armed.
+  progress_ = std::max(progress_, std::clamp(static_cast<double>(shown - firstShown_) / static_cast<double>(length), 0.0, 1.0));
+  return progress_;
 }
 
 void MotionScene::Draw(PixelView screen, double progress) {
   if (!Kept() || !screen.bits) return;
-  const MotionView v = ViewAt(path_, progress, area_.width, area_.height);
-  renderer_.Draw(screen, area_, source_.data(), area_.width, area_.height, SourceWindow{v.x, v.y, v.w, v.h});
+  if (progress <= 0 && !still_.empty()) {
+    // The stay's first frame: the picture exactly as composed.
+    const PlacedArea& a = area_;
+    if (a.left + a.width <= screen.width && a.top + a.height <= screen.height)
+      for (int32_t y = 0; y < a.height; ++y)
+        std::memcpy(reinterpret_cast<uint32_t*>(screen.bits) + static_cast<size_t>(a.top + y) * screen.width + a.left,
+                    still_.data() + static_cast<size_t>(y) * a.width, static_cast<size_t>(a.width) * 4);
+  } else if (larger_) {
+    const MotionView v = ViewAt(path_, progress, larger_->Width, larger_->Height);
+    renderer_.Draw(screen, area_, static_cast<const uint32_t*>(larger_->Bits), larger_->Width, larger_->Height,
+                   SourceWindow{v.x, v.y, v.w, v.h});
+    std::vector<uint32_t>().swap(still_);  // only the first frame was the still
+  } else {
+    const MotionView v = ViewAt(path_, progress, area_.width, area_.height);
+    renderer_.Draw(screen, area_, still_.data(), area_.width, area_.height, SourceWindow{v.x, v.y, v.w, v.h});
+  }
   for (const Span& s : spans_) {
     if (s.y >= screen.height || s.x + s.count > screen.width) continue;
     std::memcpy(reinterpret_cast<uint32_t*>(screen.bits) + static_cast<size_t>(s.y) * screen.width + s.x,

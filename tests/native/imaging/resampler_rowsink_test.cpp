@@ -15,6 +15,7 @@
 #include "common/exception.hpp"
 #include "common/random.hpp"
 #include "imaging/bitmap.hpp"
+#include "imaging/motion_frame.hpp"
 #include "imaging/resample_placement.hpp"
 #include "imaging/resampler.hpp"
 #include "imaging/resample_row_pipeline.hpp"
@@ -106,17 +107,19 @@ std::vector<uint8_t> WholeBuffer(const Scene& s, const Upright& u) {
 }
 
 std::vector<uint8_t> RowByRow(const Scene& s, const Upright& u, int32_t o, bool bgr,
-                              PlacedArea* area = nullptr) {
+                              PlacedArea* area = nullptr, double largerZoom = 0,
+                              std::unique_ptr<TBitmap>* larger = nullptr) {
   auto t = MakeTarget(s);
   int32_t fw = 0, fh = 0;
   const auto rows = FileRows(u, o, bgr, fw, fh);
-  PrepareIncrementalResize(*t, s.quality);
+  PrepareIncrementalResize(*t, s.quality, largerZoom);
   EXPECT_TRUE(RowSink(o | (bgr ? 0x100 : 0), -1, fw, fh));
   for (int32_t r = 0; r < fh; ++r) {
     EXPECT_TRUE(RowSink(reinterpret_cast<intptr_t>(rows[r].data()), r, fw, fh));
   }
   EXPECT_TRUE(IncrementalResizeDrawn());
   if (area) *area = IncrementalResizeArea();
+  if (larger) *larger = TakeIncrementalLarger();
   WithdrawIncrementalResize();
   EXPECT_EQ(IncrementalResizeArea().width, 0);
   const uint8_t* b = static_cast<const uint8_t*>(t->Bits);
@@ -162,6 +165,33 @@ TEST(IncrementalResize, EveryOrientationGivesTheWholeBufferPixels) {
         ASSERT_EQ(std::tie(area.left, area.top, area.width, area.height),
                   std::tie(covered.left, covered.top, covered.width, covered.height));
       }
+    }
+    // A moving picture: the same rows also make its larger copy, the window resampled
+    // as the whole-buffer way would; the still stays as it was.
+    SeedRandom(77);
+    const PicturePlacement placed = PlacePicture(c.setup.pw, c.setup.ph, options, c.w, c.h, RandomReal);
+    PicturePlacement big;
+    const bool copied = MotionSourcePlacement(placed, c.setup.pw, c.setup.ph, 1.15, big);
+    std::vector<uint8_t> expectedLarger;
+    if (copied) {
+      EXPECT_LE(big.destW, std::lround(placed.destW * 1.15));
+      EXPECT_GT(big.destW, placed.destW);
+      auto whole = TBitmap::Create(big.destW, big.destH);
+      auto src = TBitmap::CreateFromBits(c.w, c.h, const_cast<uint32_t*>(u.px.data()));
+      Resample(whole.get(), 0, 0, big.destW, big.destH, src.get(), placed.windowX, placed.windowY, placed.windowW,
+               placed.windowH, placed.filter, 0.0f);
+      const uint8_t* b = static_cast<const uint8_t*>(whole->Bits);
+      expectedLarger.assign(b, b + size_t(big.destW) * big.destH * 4);
+    }
+    for (int32_t o : {1, 3, 6, 8}) {
+      SeedRandom(77);
+      std::unique_ptr<TBitmap> larger;
+      ASSERT_EQ(RowByRow(c.setup, u, o, false, nullptr, 1.15, &larger), expected) << "orientation " << o;
+      ASSERT_EQ(larger != nullptr, copied) << c.w << "x" << c.h << " orientation " << o;
+      if (!larger) continue;
+      const uint8_t* b = static_cast<const uint8_t*>(larger->Bits);
+      ASSERT_EQ(std::vector<uint8_t>(b, b + size_t(larger->Width) * larger->Height * 4), expectedLarger)
+          << c.w << "x" << c.h << " orientation " << o;
     }
   }
 }

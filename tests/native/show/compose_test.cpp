@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <tuple>
 #include <map>
 #include <memory>
 #include <string>
@@ -151,8 +153,28 @@ Box Painted(TBitmap& t) {
 
 // DrawPicture, with the area it reports checked against the pixels it painted (the
 // pictures here have no black pixels), which the blurred background relies on.
+// The same with a larger copy asked for (a moving picture) must draw the same still and
+// give a copy of the picture's shape, larger than its area by at most the zoom asked for.
+// (Placed without random numbers only, so that the tests' random sequences stay theirs.)
 void Draw(TBitmap& target, const TBitmap& source) {
+  std::unique_ptr<TBitmap> moving = TBitmap::Create(target.Width, target.Height);
+  moving->Enlarge = target.Enlarge;
+  moving->Crop = target.Crop;
+  moving->Shrink = target.Shrink;
+  std::shared_ptr<TBitmap> larger;
+  const PlacedArea m = target.RandomPos ? PlacedArea{} : DrawPicture(*moving, source, 1.15, &larger);
   const PlacedArea a = DrawPicture(target, source);
+  if (!target.RandomPos) {
+    EXPECT_EQ(std::memcmp(moving->Bits, target.Bits, size_t(target.Width) * target.Height * 4), 0);
+    EXPECT_EQ(std::tie(m.left, m.top, m.width, m.height), std::tie(a.left, a.top, a.width, a.height));
+  }
+  if (larger) {
+    EXPECT_GT(larger->Width, a.width);
+    EXPECT_LE(larger->Width, std::lround(a.width * 1.15));
+    EXPECT_LE(larger->Height, std::lround(a.height * 1.15));
+    EXPECT_NEAR(double(larger->Width) / larger->Height, double(a.width) / a.height, 0.05);
+    EXPECT_EQ(Painted(*larger).right, larger->Width - 1) << "the copy is the picture, with no bars";
+  }
   const Box b = Painted(target);
   if (b.right < 0) {
     EXPECT_TRUE(a.width == 0 || a.height == 0);
@@ -301,7 +323,7 @@ protected:
     for (int k = 0; k < 30; ++k) names.push_back("C:\\p\\" + std::to_string(k));
     c.Item(0)->Pictures->assign(names);
     // Each picture paints its cell in a colour of its own.
-    TheDisplayOrderServices().load = [this](TBitmap& t, const std::string& name) {
+    TheDisplayOrderServices().load = [this](TBitmap& t, const std::string& name, double) {
       const uint32_t value = static_cast<uint32_t>(std::stoi(name.substr(5)) + 1);
       for (int32_t y = 0; y < t.Height; ++y)
         for (int32_t x = 0; x < t.Width; ++x) t.Pixel(x, y) = value;
@@ -383,7 +405,7 @@ TEST_F(ComposeTest, EmptyCatalogueAndStoppedRuns) {
   EXPECT_EQ(TheHistory().current.load(), 0);
 
   TheCatalogue().Item(0)->Pictures->assign({"C:\\p\\0", "C:\\p\\1"});
-  TheDisplayOrderServices().load = [this](TBitmap&, const std::string&) {
+  TheDisplayOrderServices().load = [this](TBitmap&, const std::string&, double) {
     run.RequestEnd();  // input ends the run while the first cell is loading
     LoadResult r;
     r.width = r.height = 5;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "imaging/bitmap.hpp"
 #include "show/motion_path.hpp"
 #include "show/motion_scene.hpp"
 
@@ -153,6 +154,31 @@ TEST(MotionPath, SceneStartsOnTheComposedScreenAndKeepsTheCaptionStill) {
     }
   EXPECT_GT(changed, area.width * area.height / 2) << "the picture moved";
   EXPECT_EQ(scene.Frames(), 2);
+
+  // With the larger copy the loader made: the first frame is still the composed screen,
+  // the deepest zoom shows the copy's own pixels 1:1 (here its top left corner), and the
+  // caption stays on top.
+  std::shared_ptr<TBitmap> larger = TBitmap::Create(area.width * 9 / 8, area.height * 9 / 8);
+  for (int32_t y = 0; y < larger->Height; ++y)
+    for (int32_t x = 0; x < larger->Width; ++x) larger->Pixel(x, y) = uint32_t(x * 7) | uint32_t(y * 11) << 16;
+  std::vector<uint32_t> still = composed;
+  for (int32_t x = 20; x < 40; ++x) still[size_t(40) * w + x] = 0x00404040;  // the picture under the caption
+  for (int32_t x = 20; x < 40; ++x) still[size_t(46) * w + x] = 0x00101010;
+  MotionScene deep;
+  deep.KeepPicture(PixelView{reinterpret_cast<uint8_t*>(still.data()), w, h}, area, larger);
+  deep.KeepCaption(view);
+  deep.SetPath(MotionPath{1.125, false, 0.0, 0.0});
+  EXPECT_EQ(deep.SourceWidth(), larger->Width);
+  frame = composed;
+  deep.Draw(frameView, 0.0);
+  EXPECT_EQ(frame, composed);
+  deep.Draw(frameView, 1.0);
+  for (int32_t y = 0; y < area.height; ++y)
+    for (int32_t x = 0; x < area.width; ++x) {
+      const bool caption = area.top + y == 40 && area.left + x >= 20 && area.left + x < 40;
+      const uint32_t want = caption ? 0xFFFFFF : larger->Pixel(x, y);
+      ASSERT_EQ(frame[size_t(area.top + y) * w + area.left + x], want) << x << "," << y;
+    }
 
   // The stay's progress runs from the first frame to the end of the delay.
   EXPECT_EQ(scene.Progress(1000, 5000), 0.0);
