@@ -5,7 +5,10 @@ memory (RSS, from /proc) and its handle, GDI and USER object counts (from the te
 trace's line after each transition) at the start, every minute and at the end, with
 their growth.
 
-    python3 bench/soak.py [minutes] [--ddraw]
+    python3 bench/soak.py [minutes] [--ddraw] [--motion]
+
+With --motion, pan and zoom is on and each screen stays 2.5 s (most of them one picture,
+so most move; a grid stays still); the summary adds the moving stays and their frames.
 
 Needs the win64 build (KELV_BUILD, default build/win64) with its Wine bench set up
 (tests/wine/winebench.py setup). "Start" is the first transition's line (after the
@@ -36,10 +39,11 @@ COLOURS = ((200, 40, 40), (40, 160, 40), (40, 40, 200), (200, 200, 40), (40, 200
 
 
 class SoakRun(ScriptRuns, ShowRuns):
-    def __init__(self, ddraw: bool):
+    def __init__(self, ddraw: bool, motion: bool = False):
         self.bench = Bench()
         self.cleanups = []
         self.ddraw = ddraw
+        self.motion = motion
         self.folder = self.bench.out / "soak"
         self.folder.mkdir(exist_ok=True)
         for k, (name, kind, w, h) in enumerate(PICTURES):
@@ -52,8 +56,11 @@ class SoakRun(ScriptRuns, ShowRuns):
     def run(self, minutes: float):
         # Random order, random grids (the one-picture screen no more often than the others),
         # captions with the whole path, every effect (no "\Plugins" values: all are on).
-        self.configure_show(self.folder, delay=150, convert=500, order=2, ddraw=self.ddraw,
-                            settings={"Screens": 0, "Random1often": 0, "TextFileName": 15, "StartFromPrevious": 0})
+        settings = {"Screens": 0, "Random1often": 0, "TextFileName": 15, "StartFromPrevious": 0}
+        if self.motion:
+            settings.update({"Motion": 1, "Random1often": 1})
+        self.configure_show(self.folder, delay=2500 if self.motion else 150, convert=500, order=2, ddraw=self.ddraw,
+                            settings=settings)
         trace = self.bench.out / "soak_trace.txt"
         if trace.exists():
             trace.unlink()
@@ -81,8 +88,14 @@ class SoakRun(ScriptRuns, ShowRuns):
                 f(*args)
             self.cleanups.clear()
         end, first = rows[-1], rows[min(1, len(rows) - 1)]
-        transitions = sum(1 for line in trace.read_text().splitlines() if line.startswith("frames="))
+        lines = trace.read_text(errors="replace").splitlines()
+        transitions = sum(1 for line in lines if line.startswith("frames="))
+        moving = [dict(kv.split("=", 1) for kv in line.split()[1:]) for line in lines if line.startswith("motion frames=")]
         print(f"end after {len(rows) - 1} min, {transitions} transitions:")
+        if self.motion:
+            frames, ms = sum(int(m["frames"]) for m in moving), sum(int(m["ms"]) for m in moving)
+            print(f"  {len(moving)} moving stays, {frames} frames in {ms / 1000:.0f} s"
+                  f" ({1000 * frames / max(ms, 1):.0f} frames per second)")
         print("  growth from the start:        " + self.growth_text(end, rows[0]))
         print("  growth from the first minute: " + self.growth_text(end, first))
 
@@ -120,7 +133,7 @@ class SoakRun(ScriptRuns, ShowRuns):
 def main():
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
     minutes = float(args[0]) if args else 30.0
-    run = SoakRun(ddraw="--ddraw" in sys.argv)
+    run = SoakRun(ddraw="--ddraw" in sys.argv, motion="--motion" in sys.argv)
     run.bench.reg_add(WINE_X11_KEY, "Managed", "N")
     try:
         run.run(minutes)

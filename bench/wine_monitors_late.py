@@ -10,7 +10,6 @@ Needs the win64 build (KELV_BUILD, default build/win64) with its Wine bench set 
 (tests/wine/winebench.py setup). Prints each monitor's changes and lateness, and the share
 of changes later than one pass of the show thread (30 ms) and than a tenth of a share.
 """
-import json
 import re
 import statistics
 import sys
@@ -19,9 +18,11 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "wine"))
 
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
 from pictures import numbered_picture  # noqa: E402
-from test_cover_windows import WINE_X11_KEY  # noqa: E402
-from winebench import PRODUCT_KEY, Bench, end_process, reg_text  # noqa: E402
+from script_runs import prefix_on_screens  # noqa: E402
+from winebench import PRODUCT_KEY, Bench, reg_text  # noqa: E402
 
 # Xvfb's Xinerama puts every screen at 0,0, and Wine takes screens of one rectangle for one
 # monitor: the four differ by a pixel of width.
@@ -46,41 +47,24 @@ def main():
         f"[{PRODUCT_KEY}]\n\"Path\"={reg_text(bench.windows_path(bench.dist))}\n"
         f"\"Delay\"=\"{DELAY}\"\n\"Convert\"=\"{CONVERT}\"\n\"DDraw\"=\"0\"\n\"Screens\"=\"1\"\n\"Resize\"=\"1\"\n"
         "\"Order\"=\"1\"\n\"Monitors\"=\"1\"\n"
-        f"[{PRODUCT_KEY}\\Folders]\n\"1\"={reg_text(bench.windows_path(folder))}\n"
-        f"[{WINE_X11_KEY}]\n\"UseXRandR\"=\"N\"\n\"Managed\"=\"N\"\n")
+        f"[{PRODUCT_KEY}\\Folders]\n\"1\"={reg_text(bench.windows_path(folder))}\n")
     for cache in bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
         cache.unlink()
 
-    # The prefix comes up on a display of four screens (its desktop process reads the
-    # monitors at start), and back on the bench's own display at the end.
-    home = bench.display
-    state = json.loads(bench.state_file.read_text())
-    bench.stop_prefix(state.get("wineserver_pid"))
-    display = bench._start_xvfb(SCREENS)
-    xvfb = bench._xvfb_pid
-    bench.display = display
-    server = bench.start_prefix()
     trace = bench.out / "monitors_late.txt"
     if trace.exists():
         trace.unlink()
     try:
-        bench.xdotool("mousemove", 0, 0)
-        proc = bench.start("kelvsaver.scr", ["/s"], log_name="monitors_late.log",
-                           env_extra={"KELVORA_TEST_TRACE": bench.windows_path(trace)})
-        time.sleep(seconds)
-        bench.xdotool("key", "Escape")
-        code, _ = bench.finish(proc, 30)
-        if code is None:
-            proc.kill()
+        with prefix_on_screens(bench, SCREENS):
+            bench.xdotool("mousemove", 0, 0)
+            proc = bench.start("kelvsaver.scr", ["/s"], log_name="monitors_late.log",
+                               env_extra={"KELVORA_TEST_TRACE": bench.windows_path(trace)})
+            time.sleep(seconds)
+            bench.xdotool("key", "Escape")
+            code, _ = bench.finish(proc, 30)
+            if code is None:
+                proc.kill()
     finally:
-        bench.stop_prefix(server)
-        end_process(xvfb, "Xvfb", wait=10)
-        bench.display = home
-        state = json.loads(bench.state_file.read_text())
-        state["wineserver_pid"] = bench.start_prefix()
-        bench.state_file.write_text(json.dumps(state))
-        bench.run("reg", ["delete", WINE_X11_KEY, "/v", "UseXRandR", "/f"], timeout=60)
-        bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
         bench.reg_delete_key(PRODUCT_KEY)
 
     lines = trace.read_text(errors="replace").splitlines() if trace.exists() else []

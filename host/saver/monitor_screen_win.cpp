@@ -145,7 +145,7 @@ bool MonitorScreen::StayFrame(int64_t shown, int32_t delay) {
 void MonitorScreen::StayEnds() {
   const MotionStay::Summary moved = motion_.End(Micros());
   if (moved.frames == 0) return;
-  TraceMotion(index_, moved.frames, moved.micros);
+  TraceMotion(index_, moved);
   // An in-place effect comes next (nothing new was composed): it works on the next
   // bitmap as the picture on screen, which is now the last frame.
   if (!nav_.nextPrepared && !nav_.composing) FitInto(*next_, *screen_);

@@ -166,13 +166,15 @@ void TraceShownScreen(int32_t monitor, int32_t picture) {
                             " file=" + file);
 }
 
-// With the trace on, when a moving screen's stay ends: the frames it got and the time
-// from its first frame to its last (the other monitors name themselves).
-//   motion frames=<count> ms=<milliseconds> [monitor=<N>]
-void TraceMotion(int32_t monitor, int32_t frames, int64_t micros) {
+// With the trace on, when a moving screen's stay ends: the frames it got, the time from
+// its first frame to its last and the size they were drawn from (the other monitors name
+// themselves).
+//   motion frames=<count> ms=<milliseconds> source=<width>x<height> [monitor=<N>]
+void TraceMotion(int32_t monitor, const MotionStay::Summary& moved) {
   const std::string& path = TestTracePath();
   if (path.empty()) return;
-  AppendTraceLine(path, "motion frames=" + std::to_string(frames) + " ms=" + std::to_string(micros / 1000) +
+  AppendTraceLine(path, "motion frames=" + std::to_string(moved.frames) + " ms=" + std::to_string(moved.micros / 1000) +
+                            " source=" + std::to_string(moved.sourceWidth) + "x" + std::to_string(moved.sourceHeight) +
                             (monitor > 0 ? " monitor=" + std::to_string(monitor) : std::string()));
 }
 
@@ -299,7 +301,7 @@ bool RunShow::StayFrame(int64_t shown, int32_t delay) {
 
 void RunShow::StayEnds() {
   if (const MotionStay::Summary moved = motion_.End(Micros()); moved.frames > 0) {
-    TraceMotion(0, moved.frames, moved.micros);
+    TraceMotion(0, moved);
     // An in-place effect comes next (nothing new was composed): it works on the next
     // bitmap as the picture on screen, which is now the last frame, not the still.
     if (!nav_.nextPrepared && !nav_.composing && run_.NextBitmap && run_.ScreenBitmap)

@@ -147,7 +147,7 @@ private:
 // complete on it (after its cut or whole transition), and how late a timed change started.
 void TraceShownScreen(int32_t monitor, int32_t picture);
 void TraceChangeLate(int32_t monitor, int64_t lateMs);
-void TraceMotion(int32_t monitor, int32_t frames, int64_t micros);
+void TraceMotion(int32_t monitor, const MotionStay::Summary& moved);
 
 // Told after the show has handled a moved drawing surface or the fall-back from DirectDraw
 // (the show holds the presentation's own listener slot). For the test programs.

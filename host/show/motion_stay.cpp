@@ -30,6 +30,8 @@ MotionStay::Summary MotionStay::End(int64_t nowMicros) {
   if (shown_.Frames() > 0) {
     s.frames = shown_.Frames();
     s.micros = nowMicros - startMicros_;
+    s.sourceWidth = shown_.SourceWidth();
+    s.sourceHeight = shown_.SourceHeight();
   }
   shown_.Release();
   return s;

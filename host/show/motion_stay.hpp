@@ -28,11 +28,12 @@ public:
   // motion left at the first frame (the kept pixels then go at once).
   bool Frame(PixelView screen, int64_t shown, int32_t delay, int64_t nowMicros);
 
-  // The stay is over: the frames it had (0: it stood still) and the microseconds from
-  // the first to the end; the kept pixels go.
+  // The stay is over: the frames it had (0: it stood still), the microseconds from the
+  // first to the end and the size of what they were drawn from; the kept pixels go.
   struct Summary {
     int32_t frames = 0;
     int64_t micros = 0;
+    int32_t sourceWidth = 0, sourceHeight = 0;
   };
   Summary End(int64_t nowMicros);
 

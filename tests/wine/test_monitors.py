@@ -27,7 +27,7 @@ COLOURS = {"red": (220, 30, 30), "green": (30, 200, 40), "blue": (30, 40, 220), 
            "cyan": (30, 210, 220), "magenta": (210, 30, 210)}
 SHOWN = re.compile(r"^shown monitor=(\d+) index=(-?\d+) file=(.*)$")
 LATE = re.compile(r"^late monitor=(\d+) ms=(-?\d+)$")
-MOTION = re.compile(r"^motion frames=(\d+) ms=(\d+)(?: monitor=(\d+))?$")
+MOTION = re.compile(r"^motion frames=(\d+) ms=(\d+) source=(\d+)x(\d+)(?: monitor=(\d+))?$")
 
 
 class PicturesOnEveryMonitor(unittest.TestCase):
@@ -120,11 +120,14 @@ class PicturesOnEveryMonitor(unittest.TestCase):
         self.assertTrue(late and all(ms < 1000 for _, ms in late), late)
         moved = [m for m in map(MOTION.match, trace.read_text(errors="replace").splitlines()) if m]
         if motion:
-            # Both monitors moved through their stays, each with frames of its own.
-            for monitor in (None, "1"):
-                stays = [m for m in moved if m[3] == monitor]
+            # Both monitors moved through their stays, each with frames of its own, drawn
+            # from a copy 1.15 times the enlarged picture's place (750x600 between the
+            # primary's bars, the whole 1280x1024 of the second).
+            for monitor, source in ((None, (862, 690)), ("1", (1472, 1178))):
+                stays = [m for m in moved if m[5] == monitor]
                 self.assertTrue(stays, f"monitor {monitor or 0} never moved")
                 self.assertTrue(all(int(m[1]) > 20 and int(m[2]) > 1000 for m in stays), [m[0] for m in stays])
+                self.assertTrue(all((int(m[3]), int(m[4])) == source for m in stays), [m[0] for m in stays])
         else:
             self.assertEqual(moved, [], "still pictures moved")
 
