@@ -12,6 +12,7 @@
 #include "catalogue/pic_list.hpp"
 #include "common/code_page_win.hpp"
 #include "common/exception.hpp"
+#include "common/owners_win.hpp"
 #include "common/test_trace.hpp"
 #include "plugins/plugin_host.hpp"
 #include "settings/registry.hpp"
@@ -20,6 +21,7 @@
 #include "ui/open_file_filter.hpp"
 #include "ui/settings_dialog_win.hpp"
 #include "ui/small_dialogs_win.hpp"
+#include "ui/ui_framework_win.hpp"
 
 namespace kelv::ui {
 
@@ -36,6 +38,19 @@ void SetData(HWND tree, HTREEITEM item, uint32_t data) {
 }
 
 void SetText(HWND control, const std::string& text) { SetWindowTextA(control, text.c_str()); }
+
+// The property labels are transparent over a group box that leaves its background to the
+// page, so nothing erases a label's old text: it is wiped (with the colour the box's own
+// wipe uses) before the new one is drawn over it. Without themes a label paints opaque.
+void SetPropertyText(HWND label, const std::string& text) {
+  if (GetControlText(label) == text) return;
+  if (Framework::Get().ThemesActive() && IsWindowVisible(label)) {
+    RECT area{};
+    GetClientRect(label, &area);
+    if (win::WindowDC dc(label); dc) FillRect(dc.get(), &area, GetSysColorBrush(COLOR_BTNHIGHLIGHT));
+  }
+  SetWindowTextA(label, text.c_str());
+}
 
 // The wait cursor over the dialog and over the picture tree for a scope.
 class BusyCursors {
@@ -100,10 +115,10 @@ void SettingsDialog::ShowPropertiesMode(PropertiesMode mode) {
 }
 
 void SettingsDialog::ResetPropertyLabels() {
-  SetText(c_.widthLabel, "Width : ");
-  SetText(c_.heightLabel, "Height : ");
-  SetText(c_.formatLabel, "Format : ");
-  SetText(c_.sizeLabel, "Size : ");
+  SetPropertyText(c_.widthLabel, "Width : ");
+  SetPropertyText(c_.heightLabel, "Height : ");
+  SetPropertyText(c_.formatLabel, "Format : ");
+  SetPropertyText(c_.sizeLabel, "Size : ");
 }
 
 void SettingsDialog::ClearPreview() {
@@ -139,7 +154,7 @@ void SettingsDialog::ShowPropertiesOf(HTREEITEM item) {
 
   if (number == 0) {
     ShowPropertiesMode(PropertiesMode::Folder);
-    SetText(c_.widthLabel, std::to_string(entry->Pictures->size()) + " pictures");
+    SetPropertyText(c_.widthLabel, std::to_string(entry->Pictures->size()) + " pictures");
     SetChecked(c_.includeSubdirs, entry->IncludeSubdirs);
     SetChecked(c_.autoRefresh, entry->AutoRefresh);
     ClearPreview();
@@ -153,10 +168,10 @@ void SettingsDialog::ShowPropertiesOf(HTREEITEM item) {
   previewBitmap_->Enlarge = settings.Enlarge;
   previewBitmap_->Crop = settings.crop;
   const LoadResult picture = LoadPicture(*previewBitmap_, (*entry->Pictures)[number - 1]);
-  SetText(c_.widthLabel, "Width : " + std::to_string(picture.width));
-  SetText(c_.heightLabel, "Height : " + std::to_string(picture.height));
-  SetText(c_.formatLabel, "Format : " + picture.formatName);
-  SetText(c_.sizeLabel, picture.fileSize < 0
+  SetPropertyText(c_.widthLabel, "Width : " + std::to_string(picture.width));
+  SetPropertyText(c_.heightLabel, "Height : " + std::to_string(picture.height));
+  SetPropertyText(c_.formatLabel, "Format : " + picture.formatName);
+  SetPropertyText(c_.sizeLabel, picture.fileSize < 0
                             ? std::string("Size : ")
                             : "Size : " + std::to_string(std::llround(static_cast<double>(picture.fileSize) / 1024)) +
                                   " Kb");

@@ -130,6 +130,16 @@ class SettingsTrees(DialogDriver, unittest.TestCase):
         self.assertEqual(self.select("Up")["Width"], "Width : 102")
         self.assertEqual(self.select("Down")["Width"], "Width : 104")
         self.assertEqual(self.select("Down")["Width"], "Width : 105")
+        # Each new picture's properties replaced the last one's whole: the box shows what it
+        # shows when the page comes anew (no digit of an earlier picture left under the text).
+        group = self.control("Image properties")
+        crop = f"{group.right - group.left}x{group.bottom - group.top}+{group.left}+{group.top}"
+        shown = self.bench.screenshot("dialog-properties-changed.png")
+        self.show_page(0)
+        self.show_page(1)
+        fresh = self.bench.screenshot("dialog-properties-fresh.png")
+        self.assertEqual(differing_pixels(shown, fresh, crop), 0, "old property texts left in the box")
+        self.click("Tree Images")
 
         # A single picture through the open-file dialog: a root node, selected.
         self.click("Add picture")
