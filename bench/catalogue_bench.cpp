@@ -151,7 +151,7 @@ void StartOnce(const std::string& cache, int32_t order, const std::string& prev)
                                                                          "Prev", prev);
   kelv::DisplayOrderServices& services = kelv::TheDisplayOrderServices();
   std::string chosen;
-  services.load = [&](kelv::TBitmap&, const std::string& name, double) {
+  services.load = [&](kelv::TBitmap&, const std::string& name, const kelv::LoadRequest&) {
     chosen = name;
     kelv::LoadResult r;
     r.width = r.height = 1;

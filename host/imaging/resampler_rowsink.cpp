@@ -1,6 +1,7 @@
 #include "imaging/resampler_rowsink.hpp"
 
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -28,11 +29,12 @@ constexpr int64_t kHelperPixels = 1000000;
 // header call, fed row by row, finished by the last row.
 class IncrementalResize {
 public:
-  void Prepare(TBitmap& target, int32_t quality, double largerZoom) {
+  void Prepare(TBitmap& target, int32_t quality, double largerZoom, std::function<void()> betweenRows) {
     Reset();
     target_ = &target;
     quality_ = quality;
     largerZoom_ = largerZoom;
+    betweenRows_ = std::move(betweenRows);
     startResize_ = true;
   }
 
@@ -101,6 +103,7 @@ private:
   // For a picture that moves while it stays: a second resize of the same rows into a copy
   // `largerZoom_` times as large (its own bitmap), which the loader takes once drawn.
   double largerZoom_ = 0;
+  std::function<void()> betweenRows_;  // the show's moving screen, between rows
   std::unique_ptr<IncrementalResize> companion_;
   std::unique_ptr<TBitmap> larger_;
   bool startResize_ = false;
@@ -268,7 +271,11 @@ bool IncrementalResize::Sink(intptr_t a, int32_t b, int32_t width, int32_t heigh
     }
   }
   prevLine_ = b;
-  if (b == fileH_ - 1) Finish();
+  if (b == fileH_ - 1) {
+    Finish();
+  } else if (betweenRows_) {
+    betweenRows_();
+  }
   return true;
 }
 
@@ -463,8 +470,9 @@ void IncrementalResize::Finish() {
 
 }  // namespace
 
-void PrepareIncrementalResize(TBitmap& target, int32_t quality, double largerZoom) {
-  State().Prepare(target, quality, largerZoom);
+void PrepareIncrementalResize(TBitmap& target, int32_t quality, double largerZoom,
+                              std::function<void()> betweenRows) {
+  State().Prepare(target, quality, largerZoom, std::move(betweenRows));
 }
 
 std::unique_ptr<TBitmap> TakeIncrementalLarger() { return State().TakeLarger(); }

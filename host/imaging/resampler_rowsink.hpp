@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "imaging/resample_placement.hpp"
@@ -27,7 +28,9 @@ class TBitmap;
 // quality ResizeGood or ResizeBest (resample_placement.hpp). The target must live until
 // WithdrawIncrementalResize. With `largerZoom`, the same rows also make the larger copy a
 // moving picture is drawn from (MotionSourcePlacement), where the placement allows one.
-void PrepareIncrementalResize(TBitmap& target, int32_t quality, double largerZoom = 0);
+// `betweenRows`, when set, is called after each row the sink takes.
+void PrepareIncrementalResize(TBitmap& target, int32_t quality, double largerZoom = 0,
+                              std::function<void()> betweenRows = {});
 
 // Once the picture is drawn: its larger copy (null when none was made).
 std::unique_ptr<TBitmap> TakeIncrementalLarger();

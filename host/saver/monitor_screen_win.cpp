@@ -87,7 +87,8 @@ int32_t MonitorScreen::Wait(float fraction) {
 
 int32_t MonitorScreen::Compose() {
   run_.Show.Deal().BeginScreen(index_);
-  ComposeScreen(*next_, run_, history_, &run_.Show.Deal(), motion_.Keeper(TheSettings().Motion));
+  ComposeScreen(*next_, run_, history_, &run_.Show.Deal(), motion_.Keeper(TheSettings().Motion),
+                run_.Show.Meanwhile());
   return TheDisplayOrder().current;
 }
 

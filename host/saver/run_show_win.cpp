@@ -299,6 +299,19 @@ bool RunShow::StayFrame(int64_t shown, int32_t delay) {
   return true;
 }
 
+void RunShow::MoveMeanwhile() {
+  if (run_.Stopping() || (run_.Paused && !run_.EffectPreview)) return;
+  const int64_t now = Micros();
+  if (now - lastMeanwhileMicros_ < int64_t{kMovingPassSleep} * 1000) return;
+  lastMeanwhileMicros_ = now;
+  // A frame that fails costs the frame, never the picture being composed.
+  try {
+    if (wall_) wall_->Stay();
+    else machine_.Stay();
+  } catch (...) {
+  }
+}
+
 void RunShow::StayEnds() {
   if (const MotionStay::Summary moved = motion_.End(Micros()); moved.frames > 0) {
     TraceMotion(0, moved);
@@ -394,10 +407,10 @@ int32_t RunShow::Compose() {
   MotionScene* keep = motion_.Keeper(TheSettings().Motion);
   if (run_.NextBitmap) {
     if (monitors_.empty()) {
-      ComposeScreen(*run_.NextBitmap, run_, TheHistory(), nullptr, keep);
+      ComposeScreen(*run_.NextBitmap, run_, TheHistory(), nullptr, keep, Meanwhile());
     } else {
       deal_.BeginScreen(0);
-      ComposeScreen(*run_.NextBitmap, run_, TheHistory(), &deal_, keep);
+      ComposeScreen(*run_.NextBitmap, run_, TheHistory(), &deal_, keep, Meanwhile());
     }
   }
   return TheDisplayOrder().current;

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -84,6 +85,12 @@ public:
   // The monitors' deal of pictures from the one display order.
   PictureDeal& Deal() { return deal_; }
 
+  // Called now and then while a screen is composed: the screens on display go on moving,
+  // a frame at most every pass of a moving show.
+  std::function<void()> Meanwhile() {
+    return [this] { MoveMeanwhile(); };
+  }
+
   // The effect modules' Wait callback for this run.
   int32_t Wait(float fraction);
   // The presentation moved the drawing surface or gave DirectDraw up.
@@ -113,6 +120,7 @@ public:
 
 private:
   void RetargetModules(void* bits, int32_t stride);
+  void MoveMeanwhile();
   // A new screen is up: the picture composed for it starts to move, on a path of its own.
   void TakeMotion();
   // Drawing done on the show thread may be held back until the window's thread looks at
@@ -134,6 +142,7 @@ private:
   // Pan and zoom ("Motion") of the primary's screen; the other monitors have their own.
   MotionStay motion_;
   std::atomic<bool> motionOnScreen_{false};
+  int64_t lastMeanwhileMicros_ = 0;
   int64_t ticksPerMs_ = 0;       // 0: no high-resolution counter, the tick count is used
   std::vector<void*> targets_;   // per effect module: the surface it draws into
   // For the test trace: frames presented during the running transition and the time

@@ -41,7 +41,8 @@ public:
 
 }  // namespace
 
-LoadResult LoadPicture(TBitmap& target, const std::string& fileName, double motionZoom) {
+LoadResult LoadPicture(TBitmap& target, const std::string& fileName, const LoadRequest& request) {
+  const double motionZoom = request.motionZoom;
   LoadResult result;
   const Settings& s = TheSettings();
   int32_t minWidth = 0, minHeight = 0;
@@ -52,11 +53,12 @@ LoadResult LoadPicture(TBitmap& target, const std::string& fileName, double moti
   DecodeSession session;
   const bool rowByRow = (s.Resize == ResizeGood || s.Resize == ResizeBest) && s.rtresize;
   if (rowByRow) {
-    PrepareIncrementalResize(target, s.Resize, motionZoom);
+    PrepareIncrementalResize(target, s.Resize, motionZoom, request.meanwhile);
     PublishRowSink(&RowSink);
   }
 
   DecodeResult decoded = DecodeFile(fileName, target.Width, target.Height, minWidth, minHeight);
+  if (request.meanwhile) request.meanwhile();
   result.formatName = decoded.formatName;
   result.fileSize = decoded.fileSize;
 
@@ -66,6 +68,7 @@ LoadResult LoadPicture(TBitmap& target, const std::string& fileName, double moti
     const PlacedArea area = drawnByRows ? IncrementalResizeArea()
                                         : DrawPicture(target, *decoded.bitmap, motionZoom, &result.larger);
     if (drawnByRows && motionZoom > 0) result.larger = TakeIncrementalLarger();
+    if (request.meanwhile) request.meanwhile();
     if (BlurredBackgroundWanted(s, target)) {
       DrawBlurredBackground(PixelView{static_cast<uint8_t*>(target.Bits), target.Width, target.Height}, area);
     }
@@ -141,7 +144,7 @@ PlacedArea DrawPicture(TBitmap& target, const TBitmap& source, double motionZoom
 void ComposeScreen(TBitmap& next, const RunFlags& run) { ComposeScreen(next, run, TheHistory(), nullptr); }
 
 void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, PictureDeal* deal,
-                   MotionScene* keep) {
+                   MotionScene* keep, const std::function<void()>& meanwhile) {
   if (keep) keep->Release();
   const Settings& s = TheSettings();
   const int32_t count = history.Replaying() ? history.ReplayedCount() : ChooseScreenCount(s);
@@ -149,7 +152,7 @@ void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, P
 
   if (cells.empty()) {
     history.SetCell(0);
-    NextPicture(next, run, history, deal, keep);
+    NextPicture(next, run, history, deal, keep, meanwhile);
     if (keep) {
       if (run.Stopping()) keep->Release();
       else keep->KeepCaption(PixelView{static_cast<uint8_t*>(next.Bits), next.Width, next.Height});
@@ -169,10 +172,11 @@ void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, P
         cell->RandomPos = s.RandomPos;
         cell->Crop = s.crop;
         history.SetCell(static_cast<int32_t>(i));
-        NextPicture(*cell, run, history, deal);
+        NextPicture(*cell, run, history, deal, nullptr, meanwhile);
         CopyRect(next, *cell, c.top, c.bottom, c.left, c.right, 0, 0);
       }
       compose_platform::ProcessPendingMessages();
+      if (meanwhile) meanwhile();
       if (run.Stopping()) break;
     }
   }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -40,8 +41,16 @@ struct LoadResult {
 // Decodes `fileName` through the input modules (row by row into the target when the
 // quality allows) and draws it into the target, with the blurred background in its bars
 // when that is wanted; a picture that cannot be read leaves the target black.
-// With `motionZoom` (above 0) the result also carries the larger copy for the motion.
-LoadResult LoadPicture(TBitmap& target, const std::string& fileName, double motionZoom = 0);
+// What a moving show asks of the loading of a picture: with `motionZoom` above 0 the
+// result carries the larger copy the picture will move from; `meanwhile`, when set, is
+// called now and then while the picture loads (between decoded rows and between the
+// steps), so that the screen on display goes on moving.
+struct LoadRequest {
+  double motionZoom = 0;
+  std::function<void()> meanwhile;
+};
+
+LoadResult LoadPicture(TBitmap& target, const std::string& fileName, const LoadRequest& request = {});
 
 // Crops, scales and places the source in the target by the target's placement options
 // and the "Resize" quality. The target is cleared first. Returns the area the picture
@@ -61,8 +70,9 @@ bool BlurredBackgroundWanted(const Settings& s, const TBitmap& target);
 void ComposeScreen(TBitmap& next, const RunFlags& run);
 // The same for one of several monitors, with its own history and the monitors' deal.
 // With `keep`, a screen of one picture keeps that picture for its motion (a grid, a
-// message or a stopped compose keeps nothing).
+// message or a stopped compose keeps nothing); `meanwhile` is called now and then while
+// it composes (see LoadRequest).
 void ComposeScreen(TBitmap& next, const RunFlags& run, ScreenHistory& history, PictureDeal* deal,
-                   MotionScene* keep = nullptr);
+                   MotionScene* keep = nullptr, const std::function<void()>& meanwhile = {});
 
 }  // namespace kelv

@@ -186,7 +186,7 @@ void FilterOut(int32_t index, const std::string& name) { FilterOutPicture(index,
 void NextPicture(TBitmap& target, const RunFlags& run) { NextPicture(target, run, TheHistory(), nullptr); }
 
 void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, PictureDeal* deal,
-                 MotionScene* keep) {
+                 MotionScene* keep, const std::function<void()>& meanwhile) {
   DisplayOrderState& st = TheDisplayOrder();
   TPicList& catalogue = TheCatalogue();
   DisplayOrderServices& services = TheDisplayOrderServices();
@@ -227,7 +227,7 @@ void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, P
       continue;
     }
     const std::string name = catalogue.PictureName(i);
-    LoadResult r = services.load(target, name, keep ? kMotionMaxZoom : 0.0);
+    LoadResult r = services.load(target, name, LoadRequest{keep ? kMotionMaxZoom : 0.0, meanwhile});
     CountAttempt(st.statistics, r);
     if (r.width > 0 && r.height > 0) {
       if (keep)
@@ -260,8 +260,8 @@ void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, P
 
 DisplayOrderServices DefaultDisplayOrderServices() {
   DisplayOrderServices services;
-  services.load = [](TBitmap& target, const std::string& fileName, double motionZoom) {
-    return LoadPicture(target, fileName, motionZoom);
+  services.load = [](TBitmap& target, const std::string& fileName, const LoadRequest& request) {
+    return LoadPicture(target, fileName, request);
   };
   services.caption = [](TBitmap& target, int32_t index, bool fullScreen, const std::string& dateTaken) {
     DrawCaption(target, index, fullScreen, dateTaken);

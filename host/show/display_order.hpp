@@ -18,6 +18,7 @@ class MotionScene;
 struct RunFlags;
 class RegistryStore;
 struct LoadResult;
+struct LoadRequest;
 
 // Counters of one run, read by the crash report.
 struct DisplayStatistics {
@@ -52,9 +53,10 @@ void NextPicture(TBitmap& target, const RunFlags& run);
 // The same for one of several monitors: its own screen history, and the deal that keeps
 // the pictures of the other monitors' screens out while other pictures are left (null: no
 // other monitors).
-// With `keep`, the picture drawn is kept there (before its caption) for its motion.
+// With `keep`, the picture drawn is kept there (before its caption) for its motion;
+// `meanwhile` goes to the loading (LoadRequest).
 void NextPicture(TBitmap& target, const RunFlags& run, ScreenHistory& history, PictureDeal* deal,
-                 MotionScene* keep = nullptr);
+                 MotionScene* keep = nullptr, const std::function<void()>& meanwhile = {});
 
 // Takes picture `index` (exactly `name`) out of the show after the size filter rejected
 // it, and repairs the order's state for the smaller catalogue. Raises "ind<>PicShowed" or
@@ -72,8 +74,8 @@ int32_t LoadResumePoint(RegistryStore& registry);
 // caption, the messages and the settings dialog's tree update for a filtered picture
 // (entry and position within it; empty unless a preview runs inside the dialog).
 struct DisplayOrderServices {
-  // `motionZoom` above 0: the picture will move, the result carries its larger copy.
-  std::function<LoadResult(TBitmap& target, const std::string& fileName, double motionZoom)> load;
+  // The request: the larger copy of a picture that will move, and the calls meanwhile.
+  std::function<LoadResult(TBitmap& target, const std::string& fileName, const LoadRequest& request)> load;
   // The caption gets the date the decoder said the picture was taken (may be empty).
   std::function<void(TBitmap& target, int32_t index, bool fullScreen, const std::string& dateTaken)> caption;
   std::function<void(TBitmap& target, const std::string& text)> message;

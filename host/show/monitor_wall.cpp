@@ -94,6 +94,10 @@ void MonitorWall::Run() {
   } while (!Finished());
 }
 
+void MonitorWall::Stay() {
+  for (Monitor& m : monitors_) m.machine->Stay();
+}
+
 void MonitorWall::StepNext(std::atomic<int32_t>& stop, std::mutex& lock) {
   // One thread drives every monitor: while one composes nothing else runs, and its screen
   // is finished first (a stop would cut it short), as with a single monitor.

@@ -39,6 +39,8 @@ public:
   bool Finished() const;
 
   // The arrow keys (main thread): every monitor steps.
+  // Every monitor's screen its next frame, with no change (while one of them composes).
+  void Stay();
   void StepNext(std::atomic<int32_t>& stop, std::mutex& lock);
   void StepPrevious(std::atomic<int32_t>& stop, std::mutex& lock);
 

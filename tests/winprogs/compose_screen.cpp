@@ -165,8 +165,8 @@ int main(int argc, char** argv) {
     // Report each picture's load result.
     kelv::DisplayOrderServices& services = kelv::TheDisplayOrderServices();
     auto load = services.load;
-    services.load = [load](kelv::TBitmap& target, const std::string& name, double motionZoom) {
-      kelv::LoadResult r = load(target, name, motionZoom);
+    services.load = [load](kelv::TBitmap& target, const std::string& name, const kelv::LoadRequest& request) {
+      kelv::LoadResult r = load(target, name, request);
       std::printf("loaded %s %dx%d format=%s size=%lld\n", name.c_str(), r.width, r.height,
                   r.formatName.c_str(), static_cast<long long>(r.fileSize));
       return r;

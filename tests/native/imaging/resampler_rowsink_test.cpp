@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <new>
 #include <cstring>
 #include <random>
@@ -108,11 +109,11 @@ std::vector<uint8_t> WholeBuffer(const Scene& s, const Upright& u) {
 
 std::vector<uint8_t> RowByRow(const Scene& s, const Upright& u, int32_t o, bool bgr,
                               PlacedArea* area = nullptr, double largerZoom = 0,
-                              std::unique_ptr<TBitmap>* larger = nullptr) {
+                              std::unique_ptr<TBitmap>* larger = nullptr, int32_t* calls = nullptr) {
   auto t = MakeTarget(s);
   int32_t fw = 0, fh = 0;
   const auto rows = FileRows(u, o, bgr, fw, fh);
-  PrepareIncrementalResize(*t, s.quality, largerZoom);
+  PrepareIncrementalResize(*t, s.quality, largerZoom, calls ? std::function<void()>([calls] { ++*calls; }) : nullptr);
   EXPECT_TRUE(RowSink(o | (bgr ? 0x100 : 0), -1, fw, fh));
   for (int32_t r = 0; r < fh; ++r) {
     EXPECT_TRUE(RowSink(reinterpret_cast<intptr_t>(rows[r].data()), r, fw, fh));
@@ -167,7 +168,8 @@ TEST(IncrementalResize, EveryOrientationGivesTheWholeBufferPixels) {
       }
     }
     // A moving picture: the same rows also make its larger copy, the window resampled
-    // as the whole-buffer way would; the still stays as it was.
+    // as the whole-buffer way would; the still stays as it was. The show's call between
+    // rows comes after every row but the last.
     SeedRandom(77);
     const PicturePlacement placed = PlacePicture(c.setup.pw, c.setup.ph, options, c.w, c.h, RandomReal);
     PicturePlacement big;
@@ -186,7 +188,9 @@ TEST(IncrementalResize, EveryOrientationGivesTheWholeBufferPixels) {
     for (int32_t o : {1, 3, 6, 8}) {
       SeedRandom(77);
       std::unique_ptr<TBitmap> larger;
-      ASSERT_EQ(RowByRow(c.setup, u, o, false, nullptr, 1.15, &larger), expected) << "orientation " << o;
+      int32_t calls = 0;  // the moving screen's frames meanwhile: after every row but the last
+      ASSERT_EQ(RowByRow(c.setup, u, o, false, nullptr, 1.15, &larger, &calls), expected) << "orientation " << o;
+      EXPECT_EQ(calls, (o >= 5 ? c.w : c.h) - 1);
       ASSERT_EQ(larger != nullptr, copied) << c.w << "x" << c.h << " orientation " << o;
       if (!larger) continue;
       const uint8_t* b = static_cast<const uint8_t*>(larger->Bits);

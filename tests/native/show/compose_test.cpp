@@ -323,7 +323,7 @@ protected:
     for (int k = 0; k < 30; ++k) names.push_back("C:\\p\\" + std::to_string(k));
     c.Item(0)->Pictures->assign(names);
     // Each picture paints its cell in a colour of its own.
-    TheDisplayOrderServices().load = [this](TBitmap& t, const std::string& name, double) {
+    TheDisplayOrderServices().load = [this](TBitmap& t, const std::string& name, const LoadRequest&) {
       const uint32_t value = static_cast<uint32_t>(std::stoi(name.substr(5)) + 1);
       for (int32_t y = 0; y < t.Height; ++y)
         for (int32_t x = 0; x < t.Width; ++x) t.Pixel(x, y) = value;
@@ -405,7 +405,7 @@ TEST_F(ComposeTest, EmptyCatalogueAndStoppedRuns) {
   EXPECT_EQ(TheHistory().current.load(), 0);
 
   TheCatalogue().Item(0)->Pictures->assign({"C:\\p\\0", "C:\\p\\1"});
-  TheDisplayOrderServices().load = [this](TBitmap&, const std::string&, double) {
+  TheDisplayOrderServices().load = [this](TBitmap&, const std::string&, const LoadRequest&) {
     run.RequestEnd();  // input ends the run while the first cell is loading
     LoadResult r;
     r.width = r.height = 5;

@@ -36,7 +36,7 @@ protected:
     StartDisplayOrderRun();
     EndDisplayOrderRun();
     SetPictures(3);
-    TheDisplayOrderServices().load = [this](TBitmap&, const std::string& name, double) {
+    TheDisplayOrderServices().load = [this](TBitmap&, const std::string& name, const LoadRequest&) {
       loaded.push_back(name);
       auto it = results.find(name);
       if (it != results.end()) return it->second;
@@ -215,7 +215,7 @@ TEST_F(DisplayOrderTest, UnreadablePicturesAreSkippedAndCounted) {
   SetPictures(5000);
   messages.clear();
   loaded.clear();
-  TheDisplayOrderServices().load = [this](TBitmap&, const std::string& name, double) {
+  TheDisplayOrderServices().load = [this](TBitmap&, const std::string& name, const LoadRequest&) {
     loaded.push_back(name);
     if (loaded.size() == 3) run.RequestEnd();
     return LoadResult{};
