@@ -3,6 +3,9 @@ outside unittest need of it: the few assertions and the cleanup list those helpe
 and the prefix brought up on a display of other screens for a run."""
 import contextlib
 import json
+import time
+
+from pictures import numbered_picture
 
 from test_cover_windows import WINE_X11_KEY
 from winebench import end_process
@@ -45,3 +48,29 @@ def prefix_on_screens(bench, screens):
         bench.state_file.write_text(json.dumps(state))
         bench.run("reg", ["delete", WINE_X11_KEY, "/v", "UseXRandR", "/f"], timeout=60)
         bench.run("reg", ["delete", WINE_X11_KEY, "/v", "Managed", "/f"], timeout=60)
+
+
+def photo_folder(bench, name, colours):
+    """A folder of the bench holding one 3000 x 2000 photo-sized JPEG per colour (made once)."""
+    folder = bench.out / name
+    folder.mkdir(exist_ok=True)
+    for n, rgb in enumerate(colours):
+        target = folder / f"photo{n}.jpg"
+        if not target.exists():
+            numbered_picture(f"JPEG:{target}", 3000, 2000, rgb, str(n), 900)
+    return folder
+
+
+def saver_for(bench, seconds, trace, log_name):
+    """Runs the saver with the test trace for `seconds`, then ends it with a key; returns
+    the trace's lines."""
+    trace.unlink(missing_ok=True)
+    bench.xdotool("mousemove", 0, 0)
+    proc = bench.start("kelvsaver.scr", ["/s"], log_name=log_name,
+                       env_extra={"KELVORA_TEST_TRACE": bench.windows_path(trace)})
+    time.sleep(seconds)
+    bench.xdotool("key", "Escape")
+    code, _ = bench.finish(proc, 30)
+    if code is None:
+        proc.kill()
+    return trace.read_text(errors="replace").splitlines() if trace.exists() else []

@@ -13,15 +13,13 @@ of changes later than one pass of the show thread (30 ms) and than a tenth of a 
 import re
 import statistics
 import sys
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "wine"))
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from pictures import numbered_picture  # noqa: E402
-from script_runs import prefix_on_screens  # noqa: E402
+from script_runs import photo_folder, prefix_on_screens, saver_for  # noqa: E402
 from winebench import PRODUCT_KEY, Bench, reg_text  # noqa: E402
 
 # Xvfb's Xinerama puts every screen at 0,0, and Wine takes screens of one rectangle for one
@@ -36,12 +34,7 @@ COLOURS = [(200, 40, 40), (40, 160, 60), (40, 60, 200), (200, 180, 40), (40, 180
 def main():
     seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 45.0
     bench = Bench()
-    folder = bench.out / "monitors_late"
-    folder.mkdir(exist_ok=True)
-    for n, rgb in enumerate(COLOURS):
-        target = folder / f"photo{n}.jpg"
-        if not target.exists():
-            numbered_picture(f"JPEG:{target}", 3000, 2000, rgb, str(n), 900)
+    folder = photo_folder(bench, "monitors_late", COLOURS)
     bench.reg_delete_key(PRODUCT_KEY)
     bench.reg_import(
         f"[{PRODUCT_KEY}]\n\"Path\"={reg_text(bench.windows_path(bench.dist))}\n"
@@ -51,23 +44,12 @@ def main():
     for cache in bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
         cache.unlink()
 
-    trace = bench.out / "monitors_late.txt"
-    if trace.exists():
-        trace.unlink()
     try:
         with prefix_on_screens(bench, SCREENS):
-            bench.xdotool("mousemove", 0, 0)
-            proc = bench.start("kelvsaver.scr", ["/s"], log_name="monitors_late.log",
-                               env_extra={"KELVORA_TEST_TRACE": bench.windows_path(trace)})
-            time.sleep(seconds)
-            bench.xdotool("key", "Escape")
-            code, _ = bench.finish(proc, 30)
-            if code is None:
-                proc.kill()
+            lines = saver_for(bench, seconds, bench.out / "monitors_late.txt", "monitors_late.log")
     finally:
         bench.reg_delete_key(PRODUCT_KEY)
 
-    lines = trace.read_text(errors="replace").splitlines() if trace.exists() else []
     late = [(int(m[1]), int(m[2])) for m in map(LATE.match, lines) if m]
     frames = [dict(kv.split("=", 1) for kv in line.split()) for line in lines if line.startswith("frames=")]
     print(f"{len(SCREENS)} monitors of {SCREENS[0][0]}x{SCREENS[0][1]}, Delay {DELAY} ms, transition {CONVERT} ms,"

@@ -12,14 +12,12 @@ second is the ceiling; the show thread also composes the next picture during the
 import re
 import statistics
 import sys
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "wine"))
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-from pictures import numbered_picture  # noqa: E402
-from script_runs import prefix_on_screens  # noqa: E402
+from script_runs import photo_folder, prefix_on_screens, saver_for  # noqa: E402
 from winebench import PRODUCT_KEY, Bench, reg_text  # noqa: E402
 
 SCREEN = (1280, 720)
@@ -37,29 +35,14 @@ def run(bench, folder, ddraw: bool, seconds: float):
         f"[{PRODUCT_KEY}\\Folders]\n\"1\"={reg_text(bench.windows_path(folder))}\n")
     for cache in bench.prefix.glob("drive_c/users/*/AppData/Roaming/Kelvora/piclist.dat"):
         cache.unlink()
-    trace = bench.out / f"motion_rate_{int(ddraw)}.txt"
-    trace.unlink(missing_ok=True)
-    bench.xdotool("mousemove", 0, 0)
-    proc = bench.start("kelvsaver.scr", ["/s"], log_name=f"motion_rate_{int(ddraw)}.log",
-                       env_extra={"KELVORA_TEST_TRACE": bench.windows_path(trace)})
-    time.sleep(seconds)
-    bench.xdotool("key", "Escape")
-    code, _ = bench.finish(proc, 30)
-    if code is None:
-        proc.kill()
-    lines = trace.read_text(errors="replace").splitlines() if trace.exists() else []
+    lines = saver_for(bench, seconds, bench.out / f"motion_rate_{int(ddraw)}.txt", f"motion_rate_{int(ddraw)}.log")
     return [(int(m[1]), int(m[2])) for m in map(MOTION.match, lines) if m]
 
 
 def main():
     seconds = float(sys.argv[1]) if len(sys.argv) > 1 else 40.0
     bench = Bench()
-    folder = bench.out / "motion_rate"
-    folder.mkdir(exist_ok=True)
-    for n, rgb in enumerate(COLOURS):
-        target = folder / f"photo{n}.jpg"
-        if not target.exists():
-            numbered_picture(f"JPEG:{target}", 3000, 2000, rgb, str(n), 900)
+    folder = photo_folder(bench, "motion_rate", COLOURS)
     results = {}
     try:
         with prefix_on_screens(bench, [SCREEN]):
