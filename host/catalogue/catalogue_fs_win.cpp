@@ -25,14 +25,17 @@ struct TempFile {
 class Win32CatalogueFileSystem final : public CatalogueFileSystem {
 public:
   bool Search(const std::string& pattern, const FoundEntry& found) override {
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    // Searched as wide text: the 8-bit search gives at most 260 bytes of a name, which in
+    // UTF-8 is only about 86 characters of Chinese or Japanese.
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(win::WideFromProgram(pattern).c_str(), &data);
     if (h == INVALID_HANDLE_VALUE) return false;
     const win::UniqueFind search(h);
     do {
       data.cFileName[MAX_PATH - 1] = 0;
-      found(data.cFileName, data.dwFileAttributes);
-    } while (FindNextFileA(h, &data));
+      const std::string name = win::ProgramFromWide(data.cFileName);
+      found(name, data.dwFileAttributes);
+    } while (FindNextFileW(h, &data));
     return true;
   }
 
@@ -108,7 +111,7 @@ public:
 
   uint32_t ReplaceFile(const std::string& path, const std::vector<uint8_t>& data) override {
     std::string folder = FolderOfPath(path);
-    if (folder.empty()) folder = ".";
+    if (folder.empty()) folder.push_back('.');
     char temp[MAX_PATH];
     if (!GetTempFileNameA(folder.c_str(), kReplaceTempPrefix, 0, temp)) return LastError();
     TempFile guard{temp};
