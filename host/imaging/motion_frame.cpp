@@ -78,8 +78,8 @@ bool MotionSourcePlacement(const PicturePlacement& placed, int32_t targetW, int3
   const double own = std::min(static_cast<double>(p.windowW) / p.destW, static_cast<double>(p.windowH) / p.destH);
   const double z = own > 1.0 ? std::min(zoom, own) : zoom;
   const int64_t w = std::llround(p.destW * z), h = std::llround(p.destH * z);
-  // (the row-by-row resize keeps a column buffer of destW x 3 x windowH bytes)
   if (w <= p.destW && h <= p.destH) return false;
+  // (the row-by-row resize keeps a column buffer of destW x 3 x windowH bytes)
   if (w * 3 * p.windowH > INT32_MAX || w * h * 4 > INT32_MAX) return false;
   larger = p;
   larger.exactFit = false;

@@ -147,7 +147,6 @@ void TraceFirstPicture(bool& traced) {
   if (!path.empty()) AppendTraceLine(path, "first picture ms=" + std::to_string(MillisSinceProcessStart()));
 }
 
-
 }  // namespace
 
 void SetPresentationObserver(const PresentationListener& observer) { g_observer = observer; }
@@ -297,6 +296,11 @@ bool RunShow::StayFrame(int64_t shown, int32_t delay) {
   else PresentFrame(run_.WindowDC.get());
   PushToScreen();
   return true;
+}
+
+std::function<void()> RunShow::Meanwhile() {
+  if (!TheSettings().Motion) return {};
+  return [this] { MoveMeanwhile(); };
 }
 
 void RunShow::MoveMeanwhile() {

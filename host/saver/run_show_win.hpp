@@ -86,10 +86,9 @@ public:
   PictureDeal& Deal() { return deal_; }
 
   // Called now and then while a screen is composed: the screens on display go on moving,
-  // a frame at most every pass of a moving show.
-  std::function<void()> Meanwhile() {
-    return [this] { MoveMeanwhile(); };
-  }
+  // a frame at most every pass of a moving show. Nothing with "Motion" off: a still show
+  // pays nothing for it between its decoded rows.
+  std::function<void()> Meanwhile();
 
   // The effect modules' Wait callback for this run.
   int32_t Wait(float fraction);

@@ -12,6 +12,12 @@ const uint32_t* PixelAt(PixelView v, int32_t x, int32_t y) {
   return reinterpret_cast<const uint32_t*>(v.bits) + static_cast<size_t>(y) * v.width + x;
 }
 
+// The rows of `area` between a screen and a packed buffer of the area's size.
+void CopyArea(uint32_t* to, size_t toStride, const uint32_t* from, size_t fromStride, const PlacedArea& area) {
+  for (int32_t y = 0; y < area.height; ++y)
+    std::memcpy(to + y * toStride, from + y * fromStride, static_cast<size_t>(area.width) * 4);
+}
+
 }  // namespace
 
 void MotionScene::Release() {
@@ -34,9 +40,7 @@ void MotionScene::KeepPicture(PixelView cell, const PlacedArea& area, std::share
     return;
   area_ = area;
   still_.resize(static_cast<size_t>(area.width) * area.height);
-  for (int32_t y = 0; y < area.height; ++y)
-    std::memcpy(still_.data() + static_cast<size_t>(y) * area.width, PixelAt(cell, area.left, area.top + y),
-                static_cast<size_t>(area.width) * 4);
+  CopyArea(still_.data(), area.width, PixelAt(cell, area.left, area.top), cell.width, area);
   if (larger && larger->Bits && larger->Width >= area.width && larger->Height >= area.height)
     larger_ = std::move(larger);
 }
@@ -80,9 +84,7 @@ void MotionScene::Draw(PixelView screen, double progress) {
     // The stay's first frame: the picture exactly as composed.
     const PlacedArea& a = area_;
     if (a.left + a.width <= screen.width && a.top + a.height <= screen.height)
-      for (int32_t y = 0; y < a.height; ++y)
-        std::memcpy(reinterpret_cast<uint32_t*>(screen.bits) + static_cast<size_t>(a.top + y) * screen.width + a.left,
-                    still_.data() + static_cast<size_t>(y) * a.width, static_cast<size_t>(a.width) * 4);
+      CopyArea(const_cast<uint32_t*>(PixelAt(screen, a.left, a.top)), screen.width, still_.data(), a.width, a);
   } else if (larger_) {
     const MotionView v = ViewAt(path_, progress, larger_->Width, larger_->Height);
     renderer_.Draw(screen, area_, static_cast<const uint32_t*>(larger_->Bits), larger_->Width, larger_->Height,
